@@ -1,0 +1,21 @@
+# add_front_end_program(NAME SOURCES <main.cpp> LIBS <logic libraries> FRAMEWORK <common|commonmain|both>)
+#
+# Builds NAME against the stand-in framework libraries and NAME_double against
+# the test double. The program's own code is the same in both.
+function(add_front_end_program name)
+  cmake_parse_arguments(P "" "FRAMEWORK" "SOURCES;LIBS" ${ARGN})
+  set(standin)
+  set(double)
+  if(P_FRAMEWORK STREQUAL "common" OR P_FRAMEWORK STREQUAL "both")
+    list(APPEND standin zek_common)
+    list(APPEND double zekdouble_common)
+  endif()
+  if(P_FRAMEWORK STREQUAL "commonmain" OR P_FRAMEWORK STREQUAL "both")
+    list(APPEND standin zek_commonmain zek_common)
+    list(APPEND double zekdouble_commonmain zekdouble_common)
+  endif()
+  add_executable(${name} ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE ${P_LIBS} ${standin})
+  add_executable(${name}_double ${P_SOURCES})
+  target_link_libraries(${name}_double PRIVATE ${P_LIBS} ${double})
+endfunction()

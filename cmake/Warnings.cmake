@@ -1,0 +1,2 @@
+# Warnings for all of the project's own targets.
+add_compile_options(-Wall -Wextra)

@@ -1,0 +1,2 @@
+// Being written.
+int main() { return 1; }

@@ -1,0 +1,60 @@
+// Helpers for tests that run the real programs: a temporary directory and a
+// child process with its output, status and environment under control.
+#ifndef TESTS_SUPPORT_TEST_PROCESS_H
+#define TESTS_SUPPORT_TEST_PROCESS_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh directory under $TMPDIR (or /tmp), removed with its contents.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string file(const std::string& relative) const;
+
+private:
+  std::string path_;
+};
+
+struct RunOptions {
+  std::string cwd;                           // empty: the test's own
+  std::map<std::string, std::string> setEnv; // added or replaced
+  std::vector<std::string> unsetEnv;         // removed ("*PROXY*"-style names not supported)
+  std::string stdinText;                     // fed to standard input
+  bool clearEnv = false;                     // start from an empty environment (PATH kept)
+};
+
+struct RunResult {
+  int exitStatus = -1;   // valid when !signaled
+  bool signaled = false;
+  int signal = 0;        // valid when signaled
+  std::string out;
+  std::string err;
+};
+
+// Runs program with args (argv[0] is program unless args is given with
+// argv0 first: see runWithArgv0). Waits for it to end.
+RunResult run(const std::string& program, const std::vector<std::string>& args,
+              const RunOptions& options = RunOptions());
+
+// As run(), but argv[0] is argv0 instead of the program path.
+RunResult runWithArgv0(const std::string& program, const std::string& argv0,
+                       const std::vector<std::string>& args,
+                       const RunOptions& options = RunOptions());
+
+// Whole-file helpers; writeFile creates missing parent directories.
+void writeFile(const std::string& path, const std::string& content);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+}  // namespace testsupport
+
+#endif
