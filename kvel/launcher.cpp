@@ -1,1 +1,114 @@
-// Being written.
+#include "kvel/launcher.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <boost/format.hpp>
+
+#include "framework/event_flag_listener.h"
+#include "framework/zekmain.h"
+#include "kvel/file_status.h"
+#include "kvel/run_script.h"
+#include "kvel/simulation_command.h"
+
+namespace KVEL {
+
+const char* const kProductName = "Dravik Simulator";
+const char* const kProductVersion = "2017.2";
+
+namespace {
+
+const std::string kLibraryPrefix = "work.";
+
+// Ends the run when the target is neither an accessible database file nor a
+// snapshot with a kernel; may give the snapshot its "work." prefix.
+void checkTarget(std::string& snapshot) {
+  if (isWaveformDatabase(snapshot)) {
+    if (!isAccessible(snapshot)) {
+      std::printf("ERROR: Can't access WDB file \"%s\". Please check that the file exists and "
+                  "you have read permission.\n",
+                  snapshot.c_str());
+      std::exit(1);
+    }
+    return;
+  }
+  const std::string firstKernel = kernelPath(snapshot);
+  if (isAccessible(firstKernel))
+    return;
+  std::string retried = snapshot;
+  if (retried.compare(0, kLibraryPrefix.size(), kLibraryPrefix) != 0)
+    retried = kLibraryPrefix + retried;
+  if (isAccessible(kernelPath(retried))) {
+    snapshot = retried;
+    return;
+  }
+  std::printf("ERROR: Please check the snapshot name which is created during 'plenk',the current "
+              "snapshot name \"%s\" does not exist \n",
+              firstKernel.c_str());
+  std::exit(1);
+}
+
+}  // namespace
+
+std::string kernelPath(const std::string& snapshot) {
+  return snapshotDirectory(snapshot) + "/kvelk.exe";
+}
+
+bool isWaveformDatabase(const std::string& snapshot) {
+  static const std::string suffix = ".wdb";
+  return snapshot.size() >= suffix.size() &&
+         snapshot.compare(snapshot.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::vector<std::string> shellArguments(const CommandLineOptions& options, const std::string& argv0,
+                                        const std::string& scriptPath) {
+  std::vector<std::string> arguments{argv0};
+  if (!options.log.empty()) {
+    arguments.push_back("-log");
+    arguments.push_back(options.log);
+  }
+  if (options.nolog)
+    arguments.push_back("-nolog");
+  if (!options.gui) {
+    arguments.push_back("-mode");
+    arguments.push_back("tcl");
+  }
+  arguments.push_back("-source");
+  // One Tcl word for the shell.
+  arguments.push_back((boost::format("{%s}") % scriptPath).str());
+  return arguments;
+}
+
+int runSimulatorLauncher(int argc, char** argv) {
+  CommandLineOptions options;
+  if (!options.parse(argc, argv))
+    std::exit(1);
+  if (options.help)
+    std::exit(0);
+  if (options.version) {
+    std::printf("%s %s\n", kProductName, kProductVersion);
+    std::exit(1);
+  }
+  if (options.snapshot.empty()) {
+    std::printf("ERROR: Simulation snapshot name missing from the command line.\n");
+    std::exit(1);
+  }
+  checkTarget(options.snapshot);
+
+  const std::string commandText = buildSimulationCommand(options, options.snapshot);
+  const std::string scriptPath = writeRunScript(options, options.snapshot, commandText);
+
+  const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
+  std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments)
+    pointers.push_back(&argument[0]);
+  // A terminating null entry after the last argument, as for any argv.
+  pointers.push_back(nullptr);
+  const int shellArgc = static_cast<int>(arguments.size());
+
+  registerFlagListener();
+  return zekmain::main(shellArgc, pointers.data(), "kvel", nullptr);
+}
+
+}  // namespace KVEL

@@ -1,2 +1,6 @@
-// Being written.
-int main() { return 1; }
+// kvel: the simulator launcher.
+#include "kvel/launcher.h"
+
+int main(int argc, char** argv) {
+  return KVEL::runSimulatorLauncher(argc, argv);
+}

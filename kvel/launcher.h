@@ -1,0 +1,33 @@
+// The simulator launcher's main flow: parse, check the target, write the run
+// script and hand over to the shell.
+#ifndef KVEL_LAUNCHER_H
+#define KVEL_LAUNCHER_H
+
+#include <string>
+#include <vector>
+
+#include "kvel/options/command_line_options.h"
+
+namespace KVEL {
+
+extern const char* const kProductName;     // "Dravik Simulator"
+extern const char* const kProductVersion;  // "2017.2"
+
+// "kvel.dir/" + snapshot + "/kvelk.exe".
+std::string kernelPath(const std::string& snapshot);
+
+// True when the target names a waveform database file (case-sensitive ".wdb").
+bool isWaveformDatabase(const std::string& snapshot);
+
+// The shell's arguments: argv0, "-log" and the log value when set, "-nolog"
+// when set, "-mode" "tcl" unless gui, "-source" and the braced script path.
+std::vector<std::string> shellArguments(const CommandLineOptions& options, const std::string& argv0,
+                                        const std::string& scriptPath);
+
+// The whole launch; returns the shell's status. Every failure before the
+// shell starts prints its message and exits with status 1 (help: 0).
+int runSimulatorLauncher(int argc, char** argv);
+
+}  // namespace KVEL
+
+#endif
