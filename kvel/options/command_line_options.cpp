@@ -1,1 +1,132 @@
-// Being written.
+#include "kvel/options/command_line_options.h"
+
+namespace KVEL {
+
+namespace {
+
+template <typename T>
+void addOption(OptionSet& set, const std::string& name, const std::string& description,
+               T* target) {
+  set.insert(std::shared_ptr<OptionValue>(new RefOptionValue<T>(name, description, target)));
+}
+
+template <typename T>
+void addOption(OptionSet& set, const std::string& name, const std::string& description,
+               T* target, const T& defaultValue) {
+  set.insert(std::shared_ptr<OptionValue>(
+      new RefOptionValue<T>(name, description, target, defaultValue)));
+}
+
+void addList(OptionSet& set, const std::string& name, const std::string& description,
+             std::vector<std::string>* target) {
+  set.insert(std::shared_ptr<OptionValue>(
+      new RefOptionValueList<std::vector<std::string>>(name, description, target)));
+}
+
+void addUnbound(OptionSet& set, const std::string& name, const std::string& description) {
+  set.insert(std::shared_ptr<OptionValue>(new OptionValue(name, description)));
+}
+
+}  // namespace
+
+// Every field starts with the value its registration writes, so the record
+// is consistent even before (or without) the registrations.
+CommandLineOptions::CommandLineOptions()
+    : gui(false),
+      help(false),
+      nolog(false),
+      version(false),
+      runall(false),
+      tp(false),
+      tl(false),
+      nosignalhandlers(false),
+      ieeewarnings(false),
+      noieeewarnings(true),
+      stats(false),
+      quindle(false),
+      maxdeltaid(10000),
+      simrunnum(0),
+      socket(0),
+      maxlogsize(-1),
+      intstyle("default"),
+      internaldebuglevel(0) {}
+
+void CommandLineOptions::registerOptions(OptionSet& visible) {
+  const std::string commandFile = "Take command line options from a file";
+  const std::string guiText = "Run with interactive GUI";
+  const std::string helpText = "Print help message and exit";
+  const std::string runallText = "Run simulation till end i.e. do 'run all;quit'";
+  const std::string tclbatchText = "Specify the TCL file for batch mode execution";
+
+  addUnbound(visible, "f", commandFile);
+  addUnbound(visible, "file", commandFile);
+  addOption(visible, "gui", guiText, &gui, false);
+  addOption(visible, "g", guiText, &gui, false);
+  addOption(visible, "h", helpText, &help, false);
+  addOption(visible, "help", helpText, &help, false);
+  addOption(visible, "log", "Specify the log file name", &log, std::string());
+  addOption(visible, "maxlogsize",
+            "Set the maximum size a log file can reach in MB. The default setting is unlimited",
+            &maxlogsize, -1);
+  addOption(visible, "maxdeltaid",
+            "Specify the maximum delta number. Will report error if it exceeds maximum "
+            "simulation loops at the same time",
+            &maxdeltaid, 10000);
+  addOption(visible, "nolog", "Suppress log file generation", &nolog, false);
+  addOption(visible, "onfinish", "Specify behavior at end of simulation: quit|stop", &onfinish,
+            std::string());
+  addOption(visible, "onerror", "Specify behavior upon simulation run-time error: quit|stop",
+            &onerror, std::string());
+  addOption(visible, "runall", runallText, &runall, false);
+  addOption(visible, "R", runallText, &runall, false);
+  addList(visible, "tclbatch", tclbatchText, &tclbatch);
+  addList(visible, "t", tclbatchText, &tclbatch);
+  addList(visible, "testplusarg",
+          "Specify plus args to be used by $test$plusargs and $value$plusargs system functions",
+          &testplusarg);
+  addOption(visible, "tl",
+            "Enable printing of file name and line number of statements being executed.", &tl,
+            false);
+  addOption(visible, "tp",
+            "Enable printing of hierarchical names of process being executed.", &tp, false);
+  addOption(visible, "version", "Print the simulator version and quit.", &version, false);
+  addList(visible, "view",
+          "Open a wave configuration file. This switch should be used together with -gui "
+          "switch",
+          &view);
+  addOption(visible, "wdb", "Specify the waveform database output file.", &wdb);
+  addOption(visible, "nosignalhandlers",
+            "Run with no signal handlers to avoid conflict with security software.",
+            &nosignalhandlers, false);
+  addOption(visible, "ieeewarnings", "Enable warnings from VHDL IEEE functions", &ieeewarnings,
+            false);
+  addOption(visible, "stats", "Display memory and cpu stats upon exiting", &stats, false);
+}
+
+void CommandLineOptions::registerHiddenOptions(OptionSet& hidden) {
+  addOption(hidden, "intstyle",
+            "Display messages according to specified style: ulm|pyrun|silent|default",
+            &intstyle, std::string("default"));
+  addOption(hidden, "simrunnum", "Specify the number used for creating shared memory",
+            &simrunnum, 0);
+  addOption(hidden, "simmode", "Specify the database write mode: gui|test|standalone", &simmode,
+            std::string());
+  addOption(hidden, "socket",
+            "Specify the TCP port number on which the simulation client is listening", &socket,
+            0);
+  addOption(hidden, "snapshot",
+            "Specify the name of simulation snapshot to launch or WDB file to open", &snapshot);
+  addOption(hidden, "vcdfile", "Specify the vcd output file", &vcdfile);
+  addOption(hidden, "vcdunit",
+            "Specify the vcd output unit. Default is the same as the engine precision unit",
+            &vcdunit);
+  addOption(hidden, "internaldebuglevel",
+            "Specify how much internal debug info to display.  For Quorim staff only",
+            &internaldebuglevel, 0U);
+  addOption(hidden, "key", "Specify the simulation key for Dravik", &key);
+  addOption(hidden, "quindle", "Enable quindle transmit for kvel", &quindle, false);
+  addOption(hidden, "noieeewarnings", "Disable warnings from VHDL IEEE functions",
+            &noieeewarnings, true);
+}
+
+}  // namespace KVEL

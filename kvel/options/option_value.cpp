@@ -1,1 +1,124 @@
-// Being written.
+#include "kvel/options/option_value.h"
+
+#include <iostream>
+#include <type_traits>
+
+#include "kvel/options/decimal_conversion.h"
+
+namespace KVEL {
+
+namespace {
+
+// Numeric options: convert, or report and leave the target alone.
+template <typename T>
+bool assignNumber(const std::string& text, const std::string& name, T& target,
+                  DecimalConversion (*convert)(const std::string&, T&)) {
+  T value{};
+  if (convert(text, value) != DecimalConversion::converted) {
+    std::cerr << "Illegal value : " << text << "for option " << name << "\n";
+    return false;
+  }
+  target = value;
+  return true;
+}
+
+bool assign(const std::string& text, const std::string& name, int& target) {
+  return assignNumber(text, name, target, &convertDecimalInt);
+}
+
+bool assign(const std::string& text, const std::string& name, unsigned int& target) {
+  return assignNumber(text, name, target, &convertDecimalUnsigned);
+}
+
+bool assign(const std::string& text, const std::string&, std::string& target) {
+  target = text;
+  return true;
+}
+
+// A switch is on only for exactly "true" or "1".
+bool assign(const std::string& text, const std::string&, bool& target) {
+  target = text == "true" || text == "1";
+  return true;
+}
+
+template <typename T>
+void printValue(std::ostream& stream, const T& value) {
+  stream << value;
+}
+
+void printValue(std::ostream& stream, bool value) { stream << (value ? 1 : 0); }
+
+}  // namespace
+
+Option::Option(const std::string& name, const std::string& description)
+    : name_(name), description_(description) {}
+
+Option::~Option() = default;
+
+OptionValue::OptionValue(const std::string& name, const std::string& description)
+    : Option(name, description) {}
+
+OptionValue::~OptionValue() = default;
+
+bool OptionValue::setValue(const std::string&) { return true; }
+
+bool OptionValue::isFlag() const { return false; }
+
+void OptionValue::print(std::ostream&) const {}
+
+template <typename T>
+RefOptionValue<T>::RefOptionValue(const std::string& name, const std::string& description,
+                                  T* target)
+    : OptionValue(name, description), target_(target) {}
+
+template <typename T>
+RefOptionValue<T>::RefOptionValue(const std::string& name, const std::string& description,
+                                  T* target, const T& defaultValue)
+    : OptionValue(name, description), target_(target) {
+  *target_ = defaultValue;
+}
+
+template <typename T>
+bool RefOptionValue<T>::setValue(const std::string& text) {
+  return assign(text, name(), *target_);
+}
+
+// Only a bool option is a flag: it takes no value on the command line.
+template <typename T>
+bool RefOptionValue<T>::isFlag() const {
+  return std::is_same<T, bool>::value;
+}
+
+template <typename T>
+void RefOptionValue<T>::print(std::ostream& stream) const {
+  stream << name() << ":";
+  printValue(stream, *target_);
+  stream << "\n";
+}
+
+template class RefOptionValue<int>;
+template class RefOptionValue<unsigned int>;
+template class RefOptionValue<std::string>;
+template class RefOptionValue<bool>;
+
+template <typename L>
+RefOptionValueList<L>::RefOptionValueList(const std::string& name,
+                                          const std::string& description, L* target)
+    : OptionValue(name, description), target_(target) {}
+
+template <typename L>
+bool RefOptionValueList<L>::setValue(const std::string& text) {
+  target_->push_back(text);
+  return true;
+}
+
+template <typename L>
+void RefOptionValueList<L>::print(std::ostream& stream) const {
+  stream << name() << ":";
+  for (const auto& element : *target_) stream << " " << element;
+  stream << "\n";
+}
+
+template class RefOptionValueList<std::vector<std::string>>;
+
+}  // namespace KVEL

@@ -1,0 +1,36 @@
+// One left-to-right pass over kvel's rebuilt argument vector: switches are
+// looked up by name and handed their value, the one bare argument is kept.
+#ifndef KVEL_OPTIONS_ARGUMENT_PARSER_H
+#define KVEL_OPTIONS_ARGUMENT_PARSER_H
+
+#include <string>
+
+#include "kvel/options/option_value.h"
+
+namespace KVEL {
+
+class ArgumentParser {
+public:
+  // options is the merged set used for lookup; it is not owned.
+  ArgumentParser(int argc, char** argv, OptionSet* options);
+
+  // Reads from cursor to the end (or a null entry). False after a message on
+  // stderr; scanning stops at the first failure.
+  bool parse();
+
+  int cursor;
+  int argc;
+  char** argv;
+  OptionSet* options;
+  std::string positionalArgument;
+
+private:
+  bool parseSwitch(const char* argument);
+  bool parsePositional(const char* argument);
+
+  std::string value_;  // reused for every value, so the loop does not allocate per argument
+};
+
+}  // namespace KVEL
+
+#endif
