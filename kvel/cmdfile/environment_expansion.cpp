@@ -1,1 +1,169 @@
-// Being written.
+#include "kvel/cmdfile/environment_expansion.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include <boost/filesystem.hpp>
+#include <boost/tokenizer.hpp>
+
+#include "kvel/cmdfile/command_file_reader.h"
+
+namespace KVEL {
+
+namespace {
+
+const char kDataDirName[] = "ZEK_DATADIR";
+const char kDataDirPlain[] = "$ZEK_DATADIR";
+const char kDataDirBraced[] = "${ZEK_DATADIR}";
+const std::size_t kDataDirPlainLength = sizeof kDataDirPlain - 1;    // 12
+const std::size_t kDataDirBracedLength = sizeof kDataDirBraced - 1;  // 14
+
+bool isDataDirName(const std::string& text, std::size_t position, std::size_t length) {
+  return length == sizeof kDataDirName - 1 &&
+         text.compare(position, length, kDataDirName) == 0;
+}
+
+// The value of a variable, or null when it is undefined or empty.
+const char* nonEmptyValue(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return (value != nullptr && *value != '\0') ? value : nullptr;
+}
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message) {
+  expansion = argument;
+  trimWhitespace(expansion);
+
+  std::size_t searchFrom = 0;
+  for (;;) {
+    const std::size_t dollar = expansion.find('$', searchFrom);
+    if (dollar == std::string::npos || dollar + 1 == expansion.size()) break;
+
+    if (expansion[dollar + 1] == '{') {
+      const std::size_t close = expansion.find('}', dollar + 2);
+      if (close == std::string::npos) {
+        message = "${ without closing }";
+        return false;
+      }
+      if (close == dollar + 2) {
+        message = "${} missing variable name";
+        return false;
+      }
+      const std::size_t nameLength = close - dollar - 2;
+      if (isDataDirName(expansion, dollar + 2, nameLength)) {
+        searchFrom = close + 1;
+        continue;
+      }
+      const std::string name = expansion.substr(dollar + 2, nameLength);
+      const char* value = nonEmptyValue(name);
+      if (value == nullptr) {
+        message = "Env Variable " + name + " is not defined.";
+        return false;
+      }
+      const std::size_t valueLength = std::strlen(value);
+      expansion.replace(dollar, close - dollar + 1, value, valueLength);
+      searchFrom = dollar + valueLength;
+    } else {
+      std::size_t end = expansion.find('/', dollar + 1);
+      if (end == std::string::npos) end = expansion.size();
+      const std::size_t nameLength = end - dollar - 1;
+      if (isDataDirName(expansion, dollar + 1, nameLength)) {
+        searchFrom = dollar + kDataDirPlainLength;
+        continue;
+      }
+      const std::string name = expansion.substr(dollar + 1, nameLength);
+      const char* value = nonEmptyValue(name);
+      if (value == nullptr) {
+        message = "Env Variable " + name + " not defined.";
+        return false;
+      }
+      const std::size_t valueLength = std::strlen(value);
+      expansion.replace(dollar, end - dollar, value, valueLength);
+      searchFrom = dollar + valueLength;
+    }
+  }
+
+  // The first data-directory reference (unbraced form first) is replaced by
+  // the first listed directory for which the whole argument names an
+  // existing path.
+  std::size_t found = expansion.find(kDataDirPlain);
+  std::size_t referenceLength = kDataDirPlainLength;
+  if (found == std::string::npos) {
+    found = expansion.find(kDataDirBraced);
+    referenceLength = kDataDirBracedLength;
+  }
+  if (found == std::string::npos) {
+    message.clear();
+    return true;
+  }
+  std::vector<std::string> directories;
+  if (!splitDirectoryList(kDataDirName, directories, message)) return false;
+  for (const std::string& directory : directories) {
+    std::string candidate = expansion;
+    candidate.replace(found, referenceLength, directory);
+    trimWhitespace(candidate);
+    try {
+      if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
+        expansion = candidate;
+        message.clear();
+        return true;
+      }
+    } catch (const boost::filesystem::filesystem_error& error) {
+      message = candidate + ": " + error.what();
+      return false;
+    }
+  }
+  message.clear();
+  return true;
+}
+
+bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
+                        std::string& message) {
+  const char* value = std::getenv(variableName.c_str());
+  if (value == nullptr) {
+    message = "The environment variable " + variableName + " is not defined.";
+    return false;
+  }
+  const std::string list(value);
+  const boost::char_separator<char> separator(";");
+  const boost::tokenizer<boost::char_separator<char>> entries(list, separator);
+  for (const std::string& entry : entries) {
+    try {
+      boost::filesystem::path directory(collapseSeparators(entry));
+      directory = boost::filesystem::system_complete(directory.lexically_normal());
+      directories.push_back(directory.string());
+    } catch (const boost::filesystem::filesystem_error&) {
+      // An entry that cannot be made absolute is skipped.
+    }
+  }
+  message.clear();
+  return true;
+}
+
+std::string collapseSeparators(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  bool slashInRun = false;
+  bool backslashInRun = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (i < 2 || !isSeparator(c)) {
+      result += c;
+      slashInRun = false;
+      backslashInRun = false;
+    } else if (c == '/') {
+      if (!slashInRun) result += c;
+      slashInRun = true;
+    } else {
+      if (!backslashInRun) result += c;
+      backslashInRun = true;
+    }
+  }
+  return result;
+}
+
+}  // namespace KVEL

@@ -1,0 +1,29 @@
+// Expansion of environment-variable references in command-file arguments,
+// including the data-directory list ZEK_DATADIR.
+#ifndef KVEL_CMDFILE_ENVIRONMENT_EXPANSION_H
+#define KVEL_CMDFILE_ENVIRONMENT_EXPANSION_H
+
+#include <string>
+#include <vector>
+
+namespace KVEL {
+
+// Replaces ${NAME} and $NAME references, left to right, then resolves the
+// first ZEK_DATADIR reference against the listed directories. The argument is
+// trimmed. False with the reason in message; expansion is then of no use.
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message);
+
+// Fills directories from the ";"-separated list in the named variable, each
+// entry made absolute and normalised; unusable entries are skipped. False only
+// when the variable is not defined.
+bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
+                        std::string& message);
+
+// Copy of text in which, from the third character on, each run of separators
+// keeps only its first slash and its first backslash.
+std::string collapseSeparators(const std::string& text);
+
+}  // namespace KVEL
+
+#endif
