@@ -1,127 +1,262 @@
 #include "kvel/cmdfile/command_file_reader.h"
 
-#include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
+#include <string_view>
 
-#include <boost/tokenizer.hpp>
-
+#include "kvel/cmdfile/blank_pieces.h"
 #include "kvel/cmdfile/environment_expansion.h"
+#include "kvel/cmdfile/file_identity.h"
+#include "kvel/cmdfile/line_reader.h"
 #include "kvel/options/command_line_options.h"
 
 namespace KVEL {
 
 namespace {
 
+// Command files open at once, counting the outermost one.
+const std::size_t kMaxNesting = 64;
+
 bool isTrimmed(char c) {
   return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && isTrimmed(text[end - 1])) --end;
+  std::size_t begin = 0;
+  while (begin < end && isTrimmed(text[begin])) ++begin;
+  return text.substr(begin, end - begin);
+}
+
+bool isGraphic(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte >= 0x21 && byte <= 0x7E;
+}
+
+bool hasExactlyOneQuote(std::string_view piece) {
+  const std::size_t first = piece.find('"');
+  return first != std::string_view::npos && piece.find('"', first + 1) == std::string_view::npos;
+}
+
+// The splitting rules of splitCommandLine, giving views into line. False
+// when a quoted run is left open.
+bool splitIntoViews(std::string_view line, std::vector<std::string_view>& arguments) {
+  BlankPieces pieces(line);
+  std::string_view piece;
+  bool inQuote = false;
+  std::size_t runStart = 0;
+  while (pieces.next(piece)) {
+    const std::size_t pieceStart = static_cast<std::size_t>(piece.data() - line.data());
+    if (!inQuote && hasExactlyOneQuote(piece)) {
+      inQuote = true;
+      runStart = pieceStart;
+    }
+    if (inQuote) {
+      // The pieces of a run are adjacent, so the run is one slice of the line.
+      if (!piece.empty() && piece.back() == '"') {
+        arguments.push_back(line.substr(runStart, pieceStart + piece.size() - runStart));
+        inQuote = false;
+      }
+    } else if (!piece.empty() && isGraphic(piece[0])) {
+      arguments.push_back(piece);
+    }
+  }
+  return !inQuote;
+}
+
+// Positions of the first and last double quote when there are two or more.
+bool findQuotePair(std::string_view argument, std::size_t& first, std::size_t& last) {
+  first = argument.find('"');
+  if (first == std::string_view::npos) return false;
+  last = argument.rfind('"');
+  return last != first;
+}
+
+struct ChainLink {
+  std::string fileName;
+  FileIdentity identity;
+  bool identified;
+};
+
+// The command files being read, outermost first.
+using FileChain = std::vector<ChainLink>;
+
+std::string describeChain(const FileChain& chain, const std::string& fileName) {
+  std::string text;
+  for (const ChainLink& link : chain) {
+    text += link.fileName;
+    text += " -> ";
+  }
+  text += fileName;
+  return text;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool expandList(const std::string_view* arguments, std::size_t count,
+                std::vector<std::string>& output, FileChain& chain);
+
+// Reads the lines of an open command file; the caller has checked nesting.
+bool readLines(std::FILE* file, const std::string& fileName, std::vector<std::string>& output,
+               FileChain& chain) {
+  LineReader reader(file);
+  std::string_view rawLine;
+  std::vector<std::string_view> lineArguments;
+  // Arguments changed by quote removal or expansion live here for one line;
+  // the vector is sized before use so views into it stay valid.
+  std::vector<std::string> edited;
+  std::string expansion;
+  std::string message;
+  while (reader.next(rawLine)) {
+    const std::string_view line = trimmed(rawLine);
+    if (line.empty() || line[0] == '#' || (line.size() >= 2 && line[0] == '/' && line[1] == '/')) {
+      continue;
+    }
+    lineArguments.clear();
+    if (!splitIntoViews(line, lineArguments)) {
+      std::cerr << "Mismatched quote found in line " << line << "\n";
+      std::cerr << "ERROR: Error founds in command file " << fileName << "\n";
+      return false;
+    }
+    if (lineArguments.empty()) continue;
+    if (edited.size() < lineArguments.size()) edited.resize(lineArguments.size());
+
+    for (std::size_t i = 0; i < lineArguments.size(); ++i) {
+      std::string_view argument = lineArguments[i];
+      std::size_t firstQuote = 0;
+      std::size_t lastQuote = 0;
+      if (findQuotePair(argument, firstQuote, lastQuote)) {
+        std::string& unquoted = edited[i];
+        unquoted.assign(argument.data(), firstQuote);
+        unquoted.append(argument.data() + firstQuote + 1, lastQuote - firstQuote - 1);
+        unquoted.append(argument.data() + lastQuote + 1, argument.size() - lastQuote - 1);
+        argument = unquoted;
+      }
+      if (argument.find('$') == std::string_view::npos) {
+        // Without a reference the expansion only trims.
+        lineArguments[i] = trimmed(argument);
+        continue;
+      }
+      const std::string unexpanded(argument);
+      if (expandEnvironmentVariables(unexpanded, expansion, message)) {
+        edited[i].swap(expansion);
+        lineArguments[i] = edited[i];
+      } else {
+        std::cout << "WARNING: Could not be expanded an environment variable in " << unexpanded
+                  << " due to following error: " << message << "\n";
+        edited[i] = unexpanded;
+        lineArguments[i] = edited[i];
+      }
+    }
+    if (!expandList(lineArguments.data(), lineArguments.size(), output, chain)) return false;
+  }
+  if (reader.readError() != 0) {
+    std::cerr << "ERROR: Unable to read command file " << fileName << ": "
+              << std::strerror(reader.readError()) << "\n";
+    return false;
+  }
+  return true;
+}
+
+bool readFile(const std::string& fileName, std::vector<std::string>& output, FileChain& chain) {
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "r"));
+  if (!file) {
+    std::cerr << "Unable to open command file " << fileName << "\n";
+    return false;
+  }
+  ChainLink link{fileName, FileIdentity(), false};
+  link.identified = identifyOpenFile(file.get(), link.identity);
+  if (link.identified) {
+    for (const ChainLink& outer : chain) {
+      if (outer.identified && outer.identity == link.identity) {
+        std::cerr << "ERROR: Command file " << fileName
+                  << " is already being read: " << describeChain(chain, fileName) << "\n";
+        return false;
+      }
+    }
+  }
+  if (chain.size() >= kMaxNesting) {
+    std::cerr << "ERROR: Command file " << fileName << " is nested more than " << kMaxNesting
+              << " levels deep: " << describeChain(chain, fileName) << "\n";
+    return false;
+  }
+  chain.push_back(std::move(link));
+  const bool ok = readLines(file.get(), fileName, output, chain);
+  chain.pop_back();
+  return ok;
+}
+
+bool expandList(const std::string_view* arguments, std::size_t count,
+                std::vector<std::string>& output, FileChain& chain) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view element = arguments[i];
+    // A single-dash long switch (or value) gets a second dash.
+    const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
+    if (element == "-f" || element == "--file" || element == "-file") {
+      if (i + 1 == count) {
+        std::cerr << "ERROR: Missing command file name for switch '-f [--file]'" << std::endl;
+        return false;
+      }
+      ++i;
+      if (!readFile(std::string(arguments[i]), output, chain)) return false;
+      continue;
+    }
+    if (addDash) {
+      std::string& working = output.emplace_back(element.size() + 1, '-');
+      element.copy(&working[1], element.size());
+    } else {
+      output.emplace_back(element);
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
 void trimWhitespace(std::string& text) {
-  std::size_t end = text.size();
-  while (end > 0 && isTrimmed(text[end - 1])) --end;
-  std::size_t begin = 0;
-  while (begin < end && isTrimmed(text[begin])) ++begin;
-  text.erase(end);
+  const std::string_view kept = trimmed(text);
+  if (kept.size() == text.size()) return;
+  const std::size_t begin = static_cast<std::size_t>(kept.data() - text.data());
+  text.erase(begin + kept.size());
   text.erase(0, begin);
 }
 
 void stripQuotes(std::string& argument) {
-  const std::size_t first = argument.find('"');
-  if (first == std::string::npos) return;
-  const std::size_t last = argument.rfind('"');
-  if (last == first) return;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  if (!findQuotePair(argument, first, last)) return;
   argument.erase(last, 1);
   argument.erase(first, 1);
 }
 
 bool splitCommandLine(const std::string& line, std::vector<std::string>& arguments) {
-  const boost::char_separator<char> separator(" \t", " \t", boost::keep_empty_tokens);
-  const boost::tokenizer<boost::char_separator<char>> pieces(line, separator);
-  bool inQuote = false;
-  std::string accumulator;
-  for (const std::string& piece : pieces) {
-    if (!inQuote && std::count(piece.begin(), piece.end(), '"') == 1) inQuote = true;
-    if (inQuote) {
-      accumulator += piece;
-      if (!piece.empty() && piece.back() == '"') {
-        arguments.push_back(accumulator);
-        accumulator.clear();
-        inQuote = false;
-      }
-    } else if (!piece.empty()) {
-      const unsigned char first = static_cast<unsigned char>(piece[0]);
-      if (first >= 0x21 && first <= 0x7E) arguments.push_back(piece);
-    }
-  }
-  if (inQuote) {
+  std::vector<std::string_view> views;
+  if (!splitIntoViews(line, views)) {
     std::cerr << "Mismatched quote found in line " << line << "\n";
     return false;
   }
+  arguments.reserve(arguments.size() + views.size());
+  for (const std::string_view view : views) arguments.emplace_back(view);
   return true;
 }
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& output) {
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& element = arguments[i];
-    std::string working;
-    if (element.size() > 2 && element[0] == '-' && element[1] != '-') {
-      working.reserve(element.size() + 1);
-      working += '-';
-    }
-    working += element;
-    if (working == "-f" || working == "--file") {
-      if (i + 1 == arguments.size()) {
-        std::cerr << "ERROR: Missing command file name for switch '-f [--file]'" << std::endl;
-        return false;
-      }
-      ++i;
-      if (!readCommandFile(arguments[i], output)) return false;
-      continue;
-    }
-    output.push_back(std::move(working));
-  }
-  return true;
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  FileChain chain;
+  return expandList(views.data(), views.size(), output, chain);
 }
 
 bool CommandLineOptions::readCommandFile(const std::string& fileName,
                                          std::vector<std::string>& output) {
-  std::ifstream file(fileName.c_str());
-  if (!file.is_open()) {
-    std::cerr << "Unable to open command file " << fileName << "\n";
-    return false;
-  }
-  std::string line;
-  while (!file.eof()) {
-    if (!std::getline(file, line) && !file.eof()) {
-      std::cerr << "ERROR: Unable to read command file " << fileName << "\n";
-      return false;
-    }
-    trimWhitespace(line);
-    if (line.empty() || line[0] == '#' || line.compare(0, 2, "//") == 0) continue;
-    std::vector<std::string> lineArguments;
-    if (!splitCommandLine(line, lineArguments)) {
-      std::cerr << "ERROR: Error founds in command file " << fileName << "\n";
-      return false;
-    }
-    if (lineArguments.empty()) continue;
-    for (std::string& argument : lineArguments) {
-      stripQuotes(argument);
-      std::string expansion;
-      std::string message;
-      if (expandEnvironmentVariables(argument, expansion, message)) {
-        argument = expansion;
-      } else {
-        std::cout << "WARNING: Could not be expanded an environment variable in " << argument
-                  << " due to following error: " << message << "\n";
-      }
-    }
-    if (!expandCommandFiles(lineArguments, output)) return false;
-  }
-  return true;
+  FileChain chain;
+  return readFile(fileName, output, chain);
 }
 
 }  // namespace KVEL
