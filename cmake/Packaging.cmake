@@ -1,0 +1,39 @@
+# Debian package of the installed tree (cpack -G DEB, or the `package` target).
+#
+# Runtime dependencies come from dpkg-shlibdeps when it is available (it reads
+# the libraries the programs actually link); without it, the fixed list below,
+# which is what dpkg-shlibdeps finds on Debian 12.
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kvel-frontends)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "kvel front-end developers")
+set(CPACK_PACKAGE_CONTACT "kvel front-end developers <kvel-frontends@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "Command-line front ends of an HDL design and simulation suite")
+set(CPACK_PACKAGE_DESCRIPTION
+  "kvel starts a simulation of an elaborated snapshot, dravik and quindle start \
+the design suite and its usage-statistics tool, and tarnlet prints the network \
+proxy settings. A stand-in for the suite's framework libraries, a Tcl 8.6 \
+shell, is included.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES OFF)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+
+find_program(KVEL_DPKG_SHLIBDEPS dpkg-shlibdeps)
+mark_as_advanced(KVEL_DPKG_SHLIBDEPS)
+if(KVEL_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The framework libraries are part of this package: dpkg-shlibdeps must not
+  # look for another package that provides them.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+    "${PROJECT_BINARY_DIR}/framework")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libboost-filesystem1.74.0, libtcl8.6 (>= 8.6.0), libc6 (>= 2.34), libgcc-s1 (>= 3.3.1), libstdc++6 (>= 12)")
+endif()
+
+include(CPack)
