@@ -1,0 +1,78 @@
+// Pieces of the main flow that need no process: kernel path, database test,
+// shell argument list, file status.
+#include "kvel/launcher.h"
+
+#include <gtest/gtest.h>
+
+#include "kvel/file_status.h"
+#include "tests/support/test_process.h"
+
+namespace {
+
+TEST(KernelPath, IsTheSnapshotDirectoryPlusKernelName) {
+  EXPECT_EQ("kvel.dir/top/kvelk.exe", KVEL::kernelPath("top"));
+  EXPECT_EQ("kvel.dir/work.top/kvelk.exe", KVEL::kernelPath("work.top"));
+  EXPECT_EQ("kvel.dir/lib/top/kvelk.exe", KVEL::kernelPath("lib/top"));
+}
+
+TEST(WaveformDatabase, SuffixTestIsExactAndCaseSensitive) {
+  const struct {
+    const char* target;
+    bool database;
+  } cases[] = {
+      {"design.wdb", true}, {".wdb", true},       {"waves/run.wdb", true},
+      {"design.WDB", false}, {"design.wdbx", false}, {"wdb", false},
+      {"design.wdb/", false}, {"", false},          {"design_wdb", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.database, KVEL::isWaveformDatabase(c.target)) << c.target;
+}
+
+TEST(ShellArguments, OrderAndCombinations) {
+  const struct {
+    const char* log;
+    bool nolog;
+    bool gui;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"", false, false, {"./kvel", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"}},
+      {"", false, true, {"./kvel", "-source", "{kvel.dir/top/kvel_script.tcl}"}},
+      {"run.log", false, false,
+       {"./kvel", "-log", "run.log", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"}},
+      {"", true, false,
+       {"./kvel", "-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"}},
+      {"run.log", true, false,
+       {"./kvel", "-log", "run.log", "-nolog", "-mode", "tcl", "-source",
+        "{kvel.dir/top/kvel_script.tcl}"}},
+      {"my run.log", true, true,
+       {"./kvel", "-log", "my run.log", "-nolog", "-source", "{kvel.dir/top/kvel_script.tcl}"}},
+  };
+  for (const auto& c : cases) {
+    KVEL::CommandLineOptions options;
+    options.log = c.log;
+    options.nolog = c.nolog;
+    options.gui = c.gui;
+    EXPECT_EQ(c.expected, KVEL::shellArguments(options, "./kvel", "kvel.dir/top/kvel_script.tcl"))
+        << "log=" << c.log << " nolog=" << c.nolog << " gui=" << c.gui;
+  }
+}
+
+TEST(ShellArguments, ScriptPathIsWrappedOnceEvenWithFormatCharacters) {
+  KVEL::CommandLineOptions options;
+  options.nolog = false;
+  options.gui = true;
+  EXPECT_EQ("{kvel.dir/a%sb/kvel_script.tcl}",
+            KVEL::shellArguments(options, "k", "kvel.dir/a%sb/kvel_script.tcl").back());
+}
+
+TEST(FileStatus, ExistingFilesAndDirectoriesAreAccessible) {
+  testsupport::TempDir dir;
+  testsupport::writeFile(dir.file("a/kvelk.exe"), "");
+  EXPECT_TRUE(KVEL::isAccessible(dir.file("a/kvelk.exe")));
+  EXPECT_TRUE(KVEL::isAccessible(dir.file("a")));
+  EXPECT_FALSE(KVEL::isAccessible(dir.file("a/missing")));
+  EXPECT_FALSE(KVEL::isAccessible(dir.file("a/kvelk.exe/below")));
+  EXPECT_FALSE(KVEL::isAccessible(""));
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+// The run script: directory rule, exact content, replacement and failures.
+#include "kvel/run_script.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem.hpp>
+#include <gtest/gtest.h>
+
+#include "tests/support/test_process.h"
+
+namespace {
+
+namespace fs = boost::filesystem;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+const char kDirectoryError[] = "ERROR: Unable to create kvel working directory kvel\\.dir/top\\.\n";
+const char kScriptError[] = "ERROR: Unable to create script file kvel\\.dir/top/kvel_script\\.tcl\\.\n";
+
+// Runs each test inside a fresh working directory.
+class RunScript : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char buffer[4096];
+    ASSERT_NE(nullptr, ::getcwd(buffer, sizeof buffer));
+    previous_ = buffer;
+    ASSERT_EQ(0, ::chdir(dir_.path().c_str()));
+    options_.gui = false;
+  }
+  void TearDown() override { ASSERT_EQ(0, ::chdir(previous_.c_str())); }
+
+  // Names of the entries of a directory, sorted.
+  static std::vector<std::string> entries(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(directory))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  testsupport::TempDir dir_;
+  std::string previous_;
+  KVEL::CommandLineOptions options_;
+};
+
+// stdout goes to stderr in the dying child, so the message can be matched.
+#define EXPECT_EXIT_1_WITH(statement, message)                                     \
+  EXPECT_EXIT(                                                                     \
+      {                                                                            \
+        ::dup2(2, 1);                                                              \
+        statement;                                                                 \
+      },                                                                           \
+      ::testing::ExitedWithCode(1), message)
+
+TEST(SnapshotDirectory, IsKvelDirPlusSnapshotUnchanged) {
+  EXPECT_EQ("kvel.dir/top", KVEL::snapshotDirectory("top"));
+  EXPECT_EQ("kvel.dir/work.top", KVEL::snapshotDirectory("work.top"));
+  EXPECT_EQ("kvel.dir/waves/run.wdb", KVEL::snapshotDirectory("waves/run.wdb"));
+  EXPECT_EQ("kvel.dir/./a/../b", KVEL::snapshotDirectory("./a/../b"));
+}
+
+TEST_F(RunScript, WithoutGuiHoldsOnlyTheCommandLine) {
+  EXPECT_EQ("kvel.dir/top/kvel_script.tcl",
+            KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg"));
+  EXPECT_EQ("kvel {top} -autoloadwcfg\n", readFile("kvel.dir/top/kvel_script.tcl"));
+}
+
+TEST_F(RunScript, WithGuiStartsWithTheTwoFixedLines) {
+  options_.gui = true;
+  KVEL::writeRunScript(options_, "top", "{top} -view {{a.wcfg}}");
+  EXPECT_EQ("load_feature core\ncurrent_fileset\nkvel {top} -view {{a.wcfg}}\n",
+            readFile("kvel.dir/top/kvel_script.tcl"));
+}
+
+TEST_F(RunScript, CommandTextIsWrittenByteForByte) {
+  const std::string text = "{top} -testplusarg %s%n -onfinish \\q -key \"k\"";
+  KVEL::writeRunScript(options_, "top", text);
+  EXPECT_EQ("kvel " + text + "\n", readFile("kvel.dir/top/kvel_script.tcl"));
+}
+
+TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
+  writeFile("kvel.dir/top/kvelk.exe", "kernel");
+  options_.gui = true;
+  KVEL::writeRunScript(options_, "top", "{top} -maxdeltaid 5 -testplusarg LONG=1 -autoloadwcfg");
+  options_.gui = false;
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  EXPECT_EQ("kvel {top} -autoloadwcfg\n", readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ("kernel", readFile("kvel.dir/top/kvelk.exe"));
+  // No temporary file left behind.
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), entries("kvel.dir/top"));
+}
+
+TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
+  EXPECT_EQ("kvel.dir/waves/run.wdb/kvel_script.tcl",
+            KVEL::writeRunScript(options_, "waves/run.wdb", "{waves/run.wdb} -autoloadwcfg"));
+  EXPECT_TRUE(fs::is_directory("kvel.dir/waves/run.wdb"));
+  EXPECT_EQ("kvel {waves/run.wdb} -autoloadwcfg\n",
+            readFile("kvel.dir/waves/run.wdb/kvel_script.tcl"));
+}
+
+TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
+  mode_t previous = ::umask(027);
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  ::umask(previous);
+  struct stat status;
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(0640u, status.st_mode & 0777u);
+}
+
+TEST_F(RunScript, PlainFileNamedKvelDirGivesTheDirectoryMessage) {
+  writeFile("kvel.dir", "in the way");
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kDirectoryError);
+  EXPECT_EQ("in the way", readFile("kvel.dir"));
+}
+
+TEST_F(RunScript, DirectoryInPlaceOfTheScriptGivesTheScriptMessage) {
+  fs::create_directories("kvel.dir/top/kvel_script.tcl");
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+TEST_F(RunScript, UnwritableDirectoryGivesTheScriptMessage) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions do not bind root";
+  fs::create_directories("kvel.dir/top");
+  ::chmod("kvel.dir/top", 0555);
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  ::chmod("kvel.dir/top", 0755);
+  EXPECT_TRUE(entries("kvel.dir/top").empty());
+}
+
+// Writes beyond `bytes` fail with EFBIG instead of raising SIGXFSZ.
+void limitFileSize(rlim_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit;
+  limit.rlim_cur = limit.rlim_max = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// A write that fails part way (file size limit) is reported, the previous
+// script stays whole and the temporary file is removed.
+TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  const std::string longText = "{top} -testplusarg " + std::string(5000, 'x');
+  EXPECT_EXIT_1_WITH(limitFileSize(1024); KVEL::writeRunScript(options_, "top", longText),
+                     kScriptError);
+  EXPECT_EQ("kvel {top} -autoloadwcfg\n", readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// The kvel command text built from a settings record filled directly.
+#include "kvel/simulation_command.h"
+
+#include <climits>
+#include <functional>
+#include <locale>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A record holding every option's default, as after registration.
+KVEL::CommandLineOptions defaultRecord() {
+  KVEL::CommandLineOptions o;
+  o.gui = o.help = o.nolog = o.version = o.runall = o.tp = o.tl = false;
+  o.nosignalhandlers = o.ieeewarnings = o.stats = o.quindle = false;
+  o.noieeewarnings = true;
+  o.maxdeltaid = 10000;
+  o.simrunnum = 0;
+  o.socket = 0;
+  o.maxlogsize = -1;
+  o.internaldebuglevel = 0;
+  o.intstyle = "default";
+  o.simmode.clear();
+  o.log.clear();
+  o.vcdfile.clear();
+  o.vcdunit.clear();
+  o.wdb.clear();
+  o.onfinish.clear();
+  o.onerror.clear();
+  o.snapshot.clear();
+  o.key.clear();
+  o.tclbatch.clear();
+  o.testplusarg.clear();
+  o.view.clear();
+  return o;
+}
+
+struct CommandCase {
+  const char* name;
+  std::function<void(KVEL::CommandLineOptions&)> set;
+  const char* expected;
+};
+
+class SimulationCommandTable : public ::testing::TestWithParam<CommandCase> {};
+
+TEST_P(SimulationCommandTable, BuildsText) {
+  KVEL::CommandLineOptions options = defaultRecord();
+  GetParam().set(options);
+  EXPECT_EQ(GetParam().expected, KVEL::buildSimulationCommand(options, "top"));
+}
+
+using O = KVEL::CommandLineOptions;
+
+const CommandCase kCases[] = {
+    {"NoOptions", [](O&) {}, "{top} -autoloadwcfg"},
+    {"TypicalRun",
+     [](O& o) {
+       o.tclbatch = {"run.tcl"};
+       o.testplusarg = {"A=1"};
+       o.maxdeltaid = 500;
+     },
+     "{top} -maxdeltaid 500 -testplusarg A=1 -autoloadwcfg -tclbatch {run.tcl}"},
+    // Row 2: neither the default nor a negative value is written; 0 is.
+    {"MaxDeltaDefault", [](O& o) { o.maxdeltaid = 10000; }, "{top} -autoloadwcfg"},
+    {"MaxDeltaZero", [](O& o) { o.maxdeltaid = 0; }, "{top} -maxdeltaid 0 -autoloadwcfg"},
+    {"MaxDeltaNegative", [](O& o) { o.maxdeltaid = -5; }, "{top} -autoloadwcfg"},
+    {"MaxDeltaMinimum", [](O& o) { o.maxdeltaid = INT_MIN; }, "{top} -autoloadwcfg"},
+    {"MaxDeltaNextToDefault", [](O& o) { o.maxdeltaid = 10001; },
+     "{top} -maxdeltaid 10001 -autoloadwcfg"},
+    {"MaxDeltaMaximum", [](O& o) { o.maxdeltaid = INT_MAX; },
+     "{top} -maxdeltaid 2147483647 -autoloadwcfg"},
+    // Row 3: -1 and other negatives mean unlimited; 0 is written.
+    {"MaxLogSizeZero", [](O& o) { o.maxlogsize = 0; }, "{top} -maxlogsize 0 -autoloadwcfg"},
+    {"MaxLogSizeNegative", [](O& o) { o.maxlogsize = -7; }, "{top} -autoloadwcfg"},
+    {"MaxLogSizeSet", [](O& o) { o.maxlogsize = 12; }, "{top} -maxlogsize 12 -autoloadwcfg"},
+    // Row 4: bare, once per element, in order.
+    {"PlusargsInOrder", [](O& o) { o.testplusarg = {"B=2", "A=1", "B=2"}; },
+     "{top} -testplusarg B=2 -testplusarg A=1 -testplusarg B=2 -autoloadwcfg"},
+    {"PlusargWithBlankStaysBare", [](O& o) { o.testplusarg = {"A=1 B=2"}; },
+     "{top} -testplusarg A=1 B=2 -autoloadwcfg"},
+    // Rows 5 to 7: braced, so a value with blanks stays one word.
+    {"VcdFile", [](O& o) { o.vcdfile = "out.vcd"; }, "{top} -vcdfile {out.vcd} -autoloadwcfg"},
+    {"VcdUnit", [](O& o) { o.vcdunit = "1 ns"; }, "{top} -vcdunit {1 ns} -autoloadwcfg"},
+    {"WdbWithBlanks", [](O& o) { o.wdb = "my waves.wdb"; },
+     "{top} -wdb {my waves.wdb} -autoloadwcfg"},
+    {"TpTl", [](O& o) { o.tl = o.tp = true; }, "{top} -tp -tl -autoloadwcfg"},
+    // Rows 10 and 11: one -view item per element, never merged, and then no -autoloadwcfg.
+    {"TwoViews", [](O& o) { o.view = {"a.wcfg", "dir/b.wcfg"}; },
+     "{top} -view {{a.wcfg}} -view {{dir/b.wcfg}}"},
+    {"ViewWithoutGuiStillWritten",
+     [](O& o) {
+       o.gui = false;
+       o.view = {"a.wcfg"};
+     },
+     "{top} -view {{a.wcfg}}"},
+#ifdef _WIN32
+    {"ViewBackslashBecomesSlash", [](O& o) { o.view = {"dir\\b.wcfg"}; },
+     "{top} -view {{dir/b.wcfg}}"},
+#else
+    {"ViewBackslashKeptOffWindows", [](O& o) { o.view = {"dir\\b.wcfg"}; },
+     "{top} -view {{dir\\b.wcfg}}"},
+#endif
+    {"ViewKeepsDotSegments", [](O& o) { o.view = {"./x/../a.wcfg"}; },
+     "{top} -view {{./x/../a.wcfg}}"},
+    {"TwoBatchFiles", [](O& o) { o.tclbatch = {"a.tcl", "b c.tcl"}; },
+     "{top} -autoloadwcfg -tclbatch {a.tcl} -tclbatch {b c.tcl}"},
+    {"RunAll", [](O& o) { o.runall = true; }, "{top} -autoloadwcfg -runall"},
+    {"OnFinishBare", [](O& o) { o.onfinish = "quit"; }, "{top} -autoloadwcfg -onfinish quit"},
+    {"OnErrorBareUnchecked", [](O& o) { o.onerror = "stop now"; },
+     "{top} -autoloadwcfg -onerror stop now"},
+    {"Flags16To19",
+     [](O& o) { o.nosignalhandlers = o.ieeewarnings = o.quindle = o.stats = true; },
+     "{top} -autoloadwcfg -nosignalhandlers -ieeewarnings -quindle -stats"},
+    {"DebugLevelUnsigned", [](O& o) { o.internaldebuglevel = 4294967295u; },
+     "{top} -autoloadwcfg -internaldebuglevel 4294967295"},
+    {"SimModeAndKeyBare",
+     [](O& o) {
+       o.simmode = "gui";
+       o.key = "k 1";
+     },
+     "{top} -autoloadwcfg -simmode gui -key k 1"},
+    // Table order, not command-line order.
+    {"StatsAfterTp",
+     [](O& o) {
+       o.stats = true;
+       o.tp = true;
+     },
+     "{top} -tp -autoloadwcfg -stats"},
+    // Launcher and shell options never reach the command.
+    {"LauncherOptionsLeftOut",
+     [](O& o) {
+       o.gui = o.help = o.version = o.nolog = true;
+       o.log = "run.log";
+       o.noieeewarnings = true;
+       o.intstyle = "silent";
+       o.simrunnum = 3;
+       o.socket = 4000;
+       o.snapshot = "other";
+     },
+     "{top} -autoloadwcfg"},
+    // Values are inserted byte for byte, braces included.
+    {"NoEscaping", [](O& o) { o.wdb = "a}b{c$d[e]"; }, "{top} -wdb {a}b{c$d[e]} -autoloadwcfg"},
+    {"EveryRow",
+     [](O& o) {
+       o.key = "K";
+       o.simmode = "standalone";
+       o.internaldebuglevel = 2;
+       o.stats = o.quindle = o.ieeewarnings = o.nosignalhandlers = true;
+       o.onerror = "stop";
+       o.onfinish = "quit";
+       o.runall = true;
+       o.tclbatch = {"r.tcl"};
+       o.view = {"w.wcfg"};
+       o.tl = o.tp = true;
+       o.wdb = "d.wdb";
+       o.vcdunit = "ps";
+       o.vcdfile = "d.vcd";
+       o.testplusarg = {"S=1"};
+       o.maxlogsize = 9;
+       o.maxdeltaid = 8;
+     },
+     "{top} -maxdeltaid 8 -maxlogsize 9 -testplusarg S=1 -vcdfile {d.vcd} -vcdunit {ps}"
+     " -wdb {d.wdb} -tp -tl -view {{w.wcfg}} -tclbatch {r.tcl} -runall -onfinish quit"
+     " -onerror stop -nosignalhandlers -ieeewarnings -quindle -stats -internaldebuglevel 2"
+     " -simmode standalone -key K"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, SimulationCommandTable, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<CommandCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(SimulationCommand, SnapshotComesFromTheArgumentNotTheRecord) {
+  KVEL::CommandLineOptions options = defaultRecord();
+  options.snapshot = "top";
+  EXPECT_EQ("{work.top} -autoloadwcfg", KVEL::buildSimulationCommand(options, "work.top"));
+  EXPECT_EQ("{} -autoloadwcfg", KVEL::buildSimulationCommand(options, ""));
+}
+
+// A numpunct that groups every three digits with a comma.
+struct Grouping : std::numpunct<char> {
+  char do_thousands_sep() const override { return ','; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+TEST(SimulationCommand, IntegersStayPlainUnderAGroupingGlobalLocale) {
+  std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Grouping));
+  KVEL::CommandLineOptions options = defaultRecord();
+  options.maxdeltaid = 1234567;
+  options.maxlogsize = 20000;
+  options.internaldebuglevel = 4000000000u;
+  std::string text = KVEL::buildSimulationCommand(options, "top");
+  std::locale::global(previous);
+  EXPECT_EQ("{top} -maxdeltaid 1234567 -maxlogsize 20000 -autoloadwcfg -internaldebuglevel "
+            "4000000000",
+            text);
+}
+
+}  // namespace
