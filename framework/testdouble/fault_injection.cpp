@@ -1,4 +1,6 @@
-// Real hardware faults on request, so that crash reports can be tested.
+// Real hardware faults (and a hang) on request, so that crash reports can be
+// tested. Each fault is raised by the instruction that really faults, so the
+// signal carries the kernel's si_code and fault address.
 #include "framework/testdouble/recorder.h"
 
 #include <fcntl.h>
@@ -8,22 +10,55 @@
 #include <cfenv>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace zekdouble {
 namespace {
 
 volatile int gZero = 0;
+volatile int gOne = 1;
 int* volatile gNull = nullptr;
 volatile double gZeroDouble = 0.0;
+volatile long gNeverDepth = -1;
 
-__attribute__((noinline)) int recurse(int depth) {
-  volatile char pad[256];
-  pad[0] = static_cast<char>(depth);
-  if (depth == INT_MAX)
-    return pad[0];
-  return recurse(depth + 1) + pad[0];
+// The sanitizers would report these faults themselves instead of letting them
+// happen; the point is to let them happen.
+#define ZEKDOUBLE_REAL_FAULT __attribute__((noinline, no_sanitize("undefined")))
+
+ZEKDOUBLE_REAL_FAULT void writeThroughNull() {
+  *gNull = 1;
+}
+
+ZEKDOUBLE_REAL_FAULT void divideIntByZero() {
+  int divisor = gZero;
+#if defined(__x86_64__) || defined(__i386__)
+  // The compiler may fold a division whose divisor it can prove is zero or
+  // one (division by zero being undefined); the instruction itself may not.
+  int quotient = gOne;
+  int high = 0;
+  __asm__ volatile("idivl %2" : "+a"(quotient), "+d"(high) : "r"(divisor) : "cc");
+  gOne = quotient;
+#else
+  // Traps only where the hardware traps on integer division by zero.
+  gOne = gOne / divisor;
+#endif
+}
+
+ZEKDOUBLE_REAL_FAULT void divideDoubleByZero() {
+  feenableexcept(FE_DIVBYZERO);
+  volatile double x = 1.0 / gZeroDouble;
+  (void)x;
+}
+
+// Every frame passes its own address down, so each stays live until the
+// stack runs out: the recursion cannot be turned into a loop.
+ZEKDOUBLE_REAL_FAULT int exhaustStack(long depth, volatile char* previous) {
+  volatile char frame[1024];
+  frame[0] = previous ? previous[0] : 0;
+  frame[1] = static_cast<char>(depth);
+  if (depth == gNeverDepth)
+    return frame[0];
+  return exhaustStack(depth + 1, frame) + frame[1];
 }
 
 void busError() {
@@ -44,36 +79,47 @@ void busError() {
   (void)c;
 }
 
+void raiseFault(const std::string& kind) {
+  if (kind == "segv") {
+    writeThroughNull();
+  } else if (kind == "intdiv") {
+    divideIntByZero();
+  } else if (kind == "fltdiv") {
+    divideDoubleByZero();
+  } else if (kind == "ill") {
+    __builtin_trap();
+  } else if (kind == "bus") {
+    busError();
+  } else if (kind == "stack") {
+    exhaustStack(0, nullptr);
+  } else if (kind == "hang") {
+    for (;;)
+      ::pause();
+  }
+}
+
 }  // namespace
 
 void faultIfAsked(const char* operation) {
   const char* spec = std::getenv("ZEKDOUBLE_FAULT");
   if (!spec || !*spec)
     return;
-  std::string kind(spec);
-  std::string where = "GetProxySettings";
-  std::string::size_type at = kind.find('@');
-  if (at != std::string::npos) {
-    where = kind.substr(at + 1);
-    kind.erase(at);
-  }
-  if (where != operation)
-    return;
-  if (kind == "segv") {
-    *gNull = 1;
-  } else if (kind == "intdiv") {
-    volatile int x = 1 / gZero;
-    (void)x;
-  } else if (kind == "fltdiv") {
-    feenableexcept(FE_DIVBYZERO);
-    volatile double x = 1.0 / gZeroDouble;
-    (void)x;
-  } else if (kind == "ill") {
-    __builtin_trap();
-  } else if (kind == "bus") {
-    busError();
-  } else if (kind == "stack") {
-    recurse(0);
+  std::string list(spec);
+  std::string::size_type begin = 0;
+  while (begin <= list.size()) {
+    std::string::size_type end = list.find(',', begin);
+    if (end == std::string::npos)
+      end = list.size();
+    std::string kind = list.substr(begin, end - begin);
+    std::string where = "GetProxySettings";
+    std::string::size_type at = kind.find('@');
+    if (at != std::string::npos) {
+      where = kind.substr(at + 1);
+      kind.erase(at);
+    }
+    if (where == operation)
+      raiseFault(kind);
+    begin = end + 1;
   }
 }
 

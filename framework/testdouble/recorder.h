@@ -20,9 +20,11 @@
 //                     after recording: init, uninit, openHandle, setVisibility,
 //                     addScope, GetProxySettings, setUserEnabled, sendMsg,
 //                     sendScopedMsg
-//   ZEKDOUBLE_FAULT   KIND or KIND@OPERATION: the operation (default
-//                     GetProxySettings) raises a real fault after recording.
-//                     Kinds: segv, intdiv, fltdiv, ill, bus, stack.
+//   ZEKDOUBLE_FAULT   KIND or KIND@OPERATION, or a comma-separated list of
+//                     them: the operation (default GetProxySettings) raises a
+//                     real fault after recording. Kinds: segv, intdiv, fltdiv,
+//                     ill, bus, stack, and hang (blocks for ever, e.g. to stand
+//                     for a deadlock inside a crash report).
 //
 // Record lines:
 //   main <app> <argc> <argv[0]> ... <argv[argc-1]> <argvEnd> <initProc> <listeners61>

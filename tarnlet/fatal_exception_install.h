@@ -1,0 +1,15 @@
+// Installs the fatal-exception report as the process's last-resort handler.
+#ifndef TARNLET_FATAL_EXCEPTION_INSTALL_H
+#define TARNLET_FATAL_EXCEPTION_INSTALL_H
+
+namespace tarnlet {
+
+// On Windows: the top-level unhandled-exception filter. Elsewhere: handlers
+// for SIGSEGV, SIGBUS, SIGFPE and SIGILL on an alternate signal stack; after
+// the report the process dies by the signal it received. Call once, on the
+// main thread, before anything else.
+void installFatalExceptionReport();
+
+}  // namespace tarnlet
+
+#endif
