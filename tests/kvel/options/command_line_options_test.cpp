@@ -273,24 +273,4 @@ TEST(OptionTable, EveryOptionHasItsKindDescriptionAndVariable) {
   expectAllBound(o);
 }
 
-TEST(OptionTable, AliasesSetTheSameVariable) {
-  CommandLineOptions o;
-  OptionSet visible;
-  o.registerOptions(visible);
-  auto find = [&visible](const std::string& name) {
-    const auto found = visible.find(std::make_shared<KVEL::OptionValue>(name, ""));
-    EXPECT_NE(visible.end(), found) << name;
-    return *found;
-  };
-  find("g")->setValue("true");
-  EXPECT_TRUE(o.gui);
-  find("R")->setValue("true");
-  EXPECT_TRUE(o.runall);
-  find("h")->setValue("true");
-  EXPECT_TRUE(o.help);
-  find("t")->setValue("a.tcl");
-  find("tclbatch")->setValue("b.tcl");
-  EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl"}), o.tclbatch);
-}
-
 }  // namespace

@@ -234,23 +234,4 @@ TEST(OptionSet, OrderedByteWiseAndFirstInsertedStays) {
   EXPECT_EQ("first", (*found)->description());
 }
 
-TEST(OptionAlias, SharesTheVariableSoTheLastOneGivenWins) {
-  std::string log;
-  RefOptionValue<std::string> longForm("log", "d", &log);
-  RefOptionValue<std::string> alias("l", "d", &log);
-  longForm.setValue("a");
-  alias.setValue("b");
-  EXPECT_EQ("b", log);
-  longForm.setValue("c");
-  EXPECT_EQ("c", log);
-
-  std::vector<std::string> scripts;
-  RefOptionValueList<std::vector<std::string>> t("t", "d", &scripts);
-  RefOptionValueList<std::vector<std::string>> tclbatch("tclbatch", "d", &scripts);
-  t.setValue("a.tcl");
-  tclbatch.setValue("b.tcl");
-  t.setValue("c.tcl");
-  EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl", "c.tcl"}), scripts);
-}
-
 }  // namespace
