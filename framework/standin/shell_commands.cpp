@@ -1,0 +1,155 @@
+#include "framework/standin/shell_commands.h"
+
+#include <cstring>
+
+namespace zekshell {
+namespace {
+
+bool isText(Tcl_Obj* obj, const char* text) {
+  return std::strcmp(Tcl_GetString(obj), text) == 0;
+}
+
+// The process's standard output, under whatever name the script used.
+bool isStandardOutput(Tcl_Channel channel) {
+  Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT);
+  return out && Tcl_GetTopChannel(out) == Tcl_GetTopChannel(channel);
+}
+
+int callOriginalPuts(ShellCommandState& state, Tcl_Interp* interp, int objc,
+                     Tcl_Obj* const objv[]) {
+  const Tcl_CmdInfo& puts = state.originalPuts;
+  return puts.objProc(puts.objClientData, interp, objc, objv);
+}
+
+// puts ?-nonewline? ?channelId? string, and the old form
+// puts channelId string nonewline.
+int putsCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  ShellCommandState& state = *static_cast<ShellCommandState*>(data);
+  Tcl_Obj* channelName = nullptr;
+  Tcl_Obj* text = nullptr;
+  bool newline = true;
+  if (objc == 2) {
+    text = objv[1];
+  } else if (objc == 3 && isText(objv[1], "-nonewline")) {
+    text = objv[2];
+    newline = false;
+  } else if (objc == 3) {
+    channelName = objv[1];
+    text = objv[2];
+  } else if (objc == 4 && isText(objv[1], "-nonewline")) {
+    channelName = objv[2];
+    text = objv[3];
+    newline = false;
+  } else if (objc == 4 && isText(objv[3], "nonewline")) {
+    channelName = objv[1];
+    text = objv[2];
+    newline = false;
+  }
+  if (!text)
+    return callOriginalPuts(state, interp, objc, objv);  // reports the usage error
+
+  const char* name = channelName ? Tcl_GetString(channelName) : "stdout";
+  int mode = 0;
+  Tcl_Channel channel = Tcl_GetChannel(interp, name, &mode);
+  if (!channel || !isStandardOutput(channel) || !(mode & TCL_WRITABLE)) {
+    Tcl_ResetResult(interp);
+    return callOriginalPuts(state, interp, objc, objv);
+  }
+
+  int length = 0;
+  const char* bytes = Tcl_GetStringFromObj(text, &length);
+  bool ok = state.out.writeOut(channel, bytes, length);
+  if (ok && newline)
+    ok = state.out.writeOut(channel, "\n", 1);
+  if (!ok) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("error writing \"%s\": %s", name,
+                                           Tcl_PosixError(interp)));
+    return TCL_ERROR;
+  }
+  return TCL_OK;
+}
+
+// exit ?returnCode?: the shell returns the code; the process goes on.
+int exitCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  ShellCommandState& state = *static_cast<ShellCommandState*>(data);
+  if (objc > 2) {
+    Tcl_WrongNumArgs(interp, 1, objv, "?returnCode?");
+    return TCL_ERROR;
+  }
+  int status = 0;
+  if (objc == 2 && Tcl_GetIntFromObj(interp, objv[1], &status) != TCL_OK)
+    return TCL_ERROR;
+  state.exitRequested = true;
+  state.exitStatus = status;
+  // Unwinds every level of evaluation; `catch` cannot stop it.
+  Tcl_CancelEval(interp, Tcl_NewStringObj("exit", -1), nullptr, TCL_CANCEL_UNWIND);
+  return TCL_ERROR;
+}
+
+// kvel ARGS...: one line "kvel: " and the words re-quoted as a Tcl list.
+int kvelCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  ShellCommandState& state = *static_cast<ShellCommandState*>(data);
+  try {
+    std::vector<std::string> words;
+    for (int i = 1; i < objc; ++i) {
+      int length = 0;
+      const char* bytes = Tcl_GetStringFromObj(objv[i], &length);
+      words.emplace_back(bytes, static_cast<std::size_t>(length));
+    }
+    state.out.writeOutLine("kvel: " + quoteWords(words));
+  } catch (...) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj("kvel: out of memory", -1));
+    return TCL_ERROR;
+  }
+  return TCL_OK;
+}
+
+// load_feature NAME...: accepted; nothing to load in this shell.
+int loadFeatureCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc < 2) {
+    Tcl_WrongNumArgs(interp, 1, objv, "name ?name ...?");
+    return TCL_ERROR;
+  }
+  return TCL_OK;
+}
+
+// current_fileset ?args?: accepted; this shell has no filesets.
+int currentFilesetCommand(ClientData, Tcl_Interp*, int, Tcl_Obj* const[]) {
+  return TCL_OK;
+}
+
+}  // namespace
+
+void installShellCommands(Tcl_Interp* interp, ShellCommandState& state, bool kvelCommands) {
+  // The built-in puts stays callable through its saved entry point.
+  Tcl_GetCommandInfo(interp, "::puts", &state.originalPuts);
+  Tcl_CreateObjCommand(interp, "::puts", putsCommand, &state, nullptr);
+  Tcl_CreateObjCommand(interp, "::exit", exitCommand, &state, nullptr);
+  if (kvelCommands) {
+    Tcl_CreateObjCommand(interp, "::kvel", kvelCommand, &state, nullptr);
+    Tcl_CreateObjCommand(interp, "::load_feature", loadFeatureCommand, nullptr, nullptr);
+    Tcl_CreateObjCommand(interp, "::current_fileset", currentFilesetCommand, nullptr, nullptr);
+  }
+}
+
+std::string quoteWords(const std::vector<std::string>& words) {
+  std::string out;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    int length = static_cast<int>(word.size());
+    int flags = 0;
+    int needed = Tcl_ScanCountedElement(word.data(), length, &flags);
+    if (word.find_first_of("\n\r") != std::string::npos)
+      flags |= TCL_DONT_USE_BRACES;
+    // Escaping at most doubles each byte; an empty word needs "{}".
+    std::string element(static_cast<std::size_t>(needed) + 2 * word.size() + 3, '\0');
+    int written = Tcl_ConvertCountedElement(word.data(), length, &element[0], flags);
+    element.resize(static_cast<std::size_t>(written));
+    if (i)
+      out += ' ';
+    out += element;
+  }
+  return out;
+}
+
+}  // namespace zekshell

@@ -1,0 +1,78 @@
+#include "framework/standin/shell_output.h"
+
+#include <cstdio>
+
+namespace zekshell {
+
+ShellOutput::~ShellOutput() {
+  if (log_)
+    Tcl_Close(nullptr, log_);
+}
+
+bool ShellOutput::openLog(const std::string& path, std::string& error) {
+  Tcl_DString utf8;
+  Tcl_ExternalToUtfDString(nullptr, path.data(), static_cast<int>(path.size()), &utf8);
+  log_ = Tcl_OpenFileChannel(nullptr, Tcl_DStringValue(&utf8), "w", 0666);
+  Tcl_DStringFree(&utf8);
+  if (!log_) {
+    error = "ERROR: [shell] cannot create log file \"" + path + "\": " +
+            Tcl_ErrnoMsg(Tcl_GetErrno());
+    return false;
+  }
+  // Line buffered, so that the log can be followed while a long run goes on.
+  Tcl_SetChannelOption(nullptr, log_, "-buffering", "line");
+  return true;
+}
+
+void ShellOutput::writeLogHeader(const std::string& appName, int argc, char** argv,
+                                 bool frontEndAttached) {
+  if (!log_)
+    return;
+  // The arguments are written as raw bytes, exactly as the shell got them.
+  std::string header = "# " + appName;
+  for (int i = 1; i < argc; ++i) {
+    header += ' ';
+    if (argv[i])
+      header += argv[i];
+  }
+  header += '\n';
+  Tcl_Write(log_, header.data(), static_cast<int>(header.size()));
+  const char* second = frontEndAttached ? "# front end: attached\n" : "# front end: none\n";
+  Tcl_WriteChars(log_, second, -1);
+}
+
+void ShellOutput::log(const char* text, int length) {
+  if (log_)
+    Tcl_WriteChars(log_, text, length);
+}
+
+bool ShellOutput::writeOut(Tcl_Channel channel, const char* text, int length) {
+  log(text, length);
+  if (!channel)
+    return true;
+  return Tcl_WriteChars(channel, text, length) >= 0;
+}
+
+void ShellOutput::writeOutLine(const std::string& text) {
+  std::string line = text + "\n";
+  writeOut(Tcl_GetStdChannel(TCL_STDOUT), line.data(), static_cast<int>(line.size()));
+}
+
+void ShellOutput::writeErrorLine(const std::string& text) {
+  std::string line = text + "\n";
+  log(line.data(), static_cast<int>(line.size()));
+  if (Tcl_Channel err = Tcl_GetStdChannel(TCL_STDERR)) {
+    Tcl_WriteChars(err, line.data(), static_cast<int>(line.size()));
+    Tcl_Flush(err);
+  }
+}
+
+void ShellOutput::flush() {
+  if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT))
+    Tcl_Flush(out);
+  std::fflush(stdout);
+  if (log_)
+    Tcl_Flush(log_);
+}
+
+}  // namespace zekshell

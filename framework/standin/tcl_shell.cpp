@@ -1,0 +1,152 @@
+#include "framework/standin/tcl_shell.h"
+
+#include <tcl.h>
+
+#include "framework/standin/shell_commands.h"
+#include "framework/standin/terminal.h"
+
+namespace zekshell {
+namespace {
+
+const char kErrorPrefix[] = "ERROR: [shell] ";
+
+Tcl_Obj* externalToObj(const std::string& external) {
+  Tcl_DString ds;
+  Tcl_ExternalToUtfDString(nullptr, external.data(), static_cast<int>(external.size()), &ds);
+  Tcl_Obj* obj = Tcl_NewStringObj(Tcl_DStringValue(&ds), Tcl_DStringLength(&ds));
+  Tcl_DStringFree(&ds);
+  return obj;
+}
+
+// Deletes the interpreter on every way out.
+class Interpreter {
+public:
+  Interpreter() : interp_(Tcl_CreateInterp()) {}
+  ~Interpreter() { Tcl_DeleteInterp(interp_); }
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
+  Tcl_Interp* get() const { return interp_; }
+
+private:
+  Tcl_Interp* interp_;
+};
+
+void setScriptVariables(Tcl_Interp* interp, const ShellArguments& args, const char* programPath,
+                        bool interactive) {
+  Tcl_Obj* argvList = Tcl_NewListObj(0, nullptr);
+  for (const std::string& arg : args.tclArgs)
+    Tcl_ListObjAppendElement(nullptr, argvList, externalToObj(arg));
+  Tcl_SetVar2Ex(interp, "argv0", nullptr, externalToObj(programPath), TCL_GLOBAL_ONLY);
+  Tcl_SetVar2Ex(interp, "argv", nullptr, argvList, TCL_GLOBAL_ONLY);
+  Tcl_SetVar2Ex(interp, "argc", nullptr, Tcl_NewIntObj(static_cast<int>(args.tclArgs.size())),
+                TCL_GLOBAL_ONLY);
+  Tcl_SetVar2Ex(interp, "tcl_interactive", nullptr, Tcl_NewIntObj(interactive ? 1 : 0),
+                TCL_GLOBAL_ONLY);
+}
+
+void reportError(Tcl_Interp* interp, ShellOutput& out) {
+  out.writeErrorLine(std::string(kErrorPrefix) + Tcl_GetStringResult(interp));
+}
+
+int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state) {
+  int code = Tcl_EvalFile(interp, args.sourceFile.c_str());
+  if (state.exitRequested)
+    return state.exitStatus;
+  if (code == TCL_OK || code == TCL_RETURN)
+    return 0;
+  reportError(interp, state.out);
+  return 1;
+}
+
+// Reads complete commands from standard input until its end. Interactive use
+// (a terminal) gets a prompt, sees results and goes on after an error; other
+// input stops at the first error, as a sourced script does.
+int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interactive) {
+  Tcl_Channel in = Tcl_GetStdChannel(TCL_STDIN);
+  if (!in)
+    return 0;
+  Tcl_Obj* command = Tcl_NewObj();
+  Tcl_IncrRefCount(command);
+  int status = 0;
+  bool done = false;
+  while (!done) {
+    if (interactive) {
+      if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT)) {
+        if (Tcl_GetCharLength(command) == 0) {
+          Tcl_WriteChars(out, "% ", -1);
+          Tcl_Flush(out);
+        }
+      }
+    }
+    Tcl_Obj* line = Tcl_NewObj();
+    Tcl_IncrRefCount(line);
+    bool atEnd = Tcl_GetsObj(in, line) < 0;
+    if (!atEnd) {
+      if (Tcl_IsShared(command)) {
+        Tcl_DecrRefCount(command);
+        command = Tcl_DuplicateObj(command);
+        Tcl_IncrRefCount(command);
+      }
+      Tcl_AppendObjToObj(command, line);
+      Tcl_AppendToObj(command, "\n", 1);
+    }
+    Tcl_DecrRefCount(line);
+    if (atEnd) {
+      // Text left without its end (say a missing close-brace) is evaluated
+      // so that Tcl reports it, rather than being dropped in silence.
+      int length = 0;
+      const char* rest = Tcl_GetStringFromObj(command, &length);
+      if (length == 0 || Tcl_CommandComplete(rest))
+        break;
+      done = true;
+    } else if (!Tcl_CommandComplete(Tcl_GetString(command))) {
+      continue;
+    }
+    int code = Tcl_EvalObjEx(interp, command, TCL_EVAL_GLOBAL);
+    Tcl_DecrRefCount(command);
+    command = Tcl_NewObj();
+    Tcl_IncrRefCount(command);
+    if (state.exitRequested) {
+      status = state.exitStatus;
+      break;
+    }
+    if (code != TCL_OK && code != TCL_RETURN) {
+      reportError(interp, state.out);
+      if (!interactive) {
+        status = 1;
+        break;
+      }
+    } else if (interactive && *Tcl_GetStringResult(interp)) {
+      state.out.writeOutLine(Tcl_GetStringResult(interp));
+    }
+  }
+  Tcl_DecrRefCount(command);
+  return status;
+}
+
+}  // namespace
+
+int runTclShell(const ShellArguments& args, const char* programPath, const std::string& appName,
+                zekmain::TclInitProc initProc, ShellOutput& out) {
+  // The commands' state outlives the interpreter that refers to it.
+  ShellCommandState state(out);
+  Interpreter interpreter;
+  Tcl_Interp* interp = interpreter.get();
+  // Without init.tcl the script library is missing, but the built-in
+  // commands still work: a failure here is not an error of the shell.
+  if (Tcl_Init(interp) != TCL_OK)
+    Tcl_ResetResult(interp);
+
+  bool interactive = !args.hasSource && standardInputIsTerminal();
+  setScriptVariables(interp, args, programPath, interactive);
+  installShellCommands(interp, state, appName == "kvel");
+
+  if (initProc && initProc(interp) != TCL_OK) {
+    reportError(interp, out);
+    return 1;
+  }
+  return args.hasSource ? runSourceFile(interp, args, state)
+                        : runStandardInput(interp, state, interactive);
+}
+
+}  // namespace zekshell

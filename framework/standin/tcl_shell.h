@@ -1,0 +1,24 @@
+// The Tcl part of the shell: one interpreter that runs the -source script or
+// the commands read from standard input.
+#ifndef FRAMEWORK_STANDIN_TCL_SHELL_H
+#define FRAMEWORK_STANDIN_TCL_SHELL_H
+
+#include <string>
+
+#include "framework/standin/shell_arguments.h"
+#include "framework/standin/shell_output.h"
+#include "framework/zekmain.h"
+
+namespace zekshell {
+
+// Creates the interpreter, sets argv0, argv, argc and tcl_interactive, adds
+// the shell's commands (the kvel commands for appName "kvel"), calls initProc
+// when given, then evaluates. Returns 0 when the input ends, N after `exit N`,
+// and 1 after a Tcl error, which is reported as "ERROR: [shell] <message>".
+// The interpreter is deleted before returning.
+int runTclShell(const ShellArguments& args, const char* programPath, const std::string& appName,
+                zekmain::TclInitProc initProc, ShellOutput& out);
+
+}  // namespace zekshell
+
+#endif
