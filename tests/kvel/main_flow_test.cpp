@@ -105,6 +105,8 @@ const EarlyEnd kEarlyEnds[] = {
      "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.\n", "", 1},
 };
 
+void PrintTo(const EarlyEnd& c, std::ostream* os) { *os << c.name; }
+
 class EarlyEndTable
     : public ::testing::TestWithParam<std::tuple<EarlyEnd, std::string>> {};
 
@@ -199,6 +201,8 @@ const HandOver kHandOvers[] = {
      "kvel.dir/top/kvel_script.tcl",
      "kvel {top} -maxdeltaid 0 -autoloadwcfg -runall -onfinish quit -stats -key K\n"},
 };
+
+void PrintTo(const HandOver& c, std::ostream* os) { *os << c.name; }
 
 class HandOverTable : public ::testing::TestWithParam<HandOver> {};
 

@@ -42,6 +42,8 @@ struct CommandCase {
   const char* expected;
 };
 
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
 class SimulationCommandTable : public ::testing::TestWithParam<CommandCase> {};
 
 TEST_P(SimulationCommandTable, BuildsText) {

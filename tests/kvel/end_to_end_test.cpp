@@ -1,0 +1,174 @@
+// The shipped kvel with the stand-in shell: the run script, the words that
+// reach the simulator's `kvel` command, and the log the shell keeps.
+#include <tcl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_process.h"
+
+namespace {
+
+using testsupport::RunOptions;
+using testsupport::RunResult;
+using testsupport::TempDir;
+using testsupport::fileExists;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+const std::string kKvel = KVEL_BIN;
+typedef std::vector<std::string> Words;
+
+// The elements of a Tcl list, or a failure when the text is not one.
+::testing::AssertionResult splitTclList(const std::string& text, Words& words) {
+  int count = 0;
+  const char** elements = nullptr;
+  if (Tcl_SplitList(nullptr, text.c_str(), &count, &elements) != TCL_OK)
+    return ::testing::AssertionFailure() << "not a Tcl list: " << text;
+  words.assign(elements, elements + count);
+  Tcl_Free(reinterpret_cast<char*>(elements));
+  return ::testing::AssertionSuccess();
+}
+
+// The lines of the shell's output that report a `kvel` command, as words.
+std::vector<Words> simulatorCalls(const std::string& out) {
+  std::vector<Words> calls;
+  std::string::size_type start = 0;
+  while (start < out.size()) {
+    std::string::size_type end = out.find('\n', start);
+    if (end == std::string::npos)
+      end = out.size();
+    std::string line = out.substr(start, end - start);
+    if (line.compare(0, 6, "kvel: ") == 0) {
+      Words words;
+      EXPECT_TRUE(splitTclList(line.substr(6), words));
+      calls.push_back(words);
+    }
+    start = end + 1;
+  }
+  return calls;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+  void kernel(const std::string& snapshot) {
+    writeFile(dir_.file("kvel.dir/" + snapshot + "/kvelk.exe"), "");
+  }
+  RunResult run(const std::vector<std::string>& args, RunOptions options = RunOptions()) {
+    options.cwd = dir_.path();
+    return testsupport::run(kKvel, args, options);
+  }
+  std::string path(const std::string& relative) const { return dir_.file(relative); }
+
+  TempDir dir_;
+};
+
+struct Launch {
+  const char* name;
+  std::vector<std::string> args;
+  const char* snapshot;  // the directory under kvel.dir holding the kernel
+  const char* script;    // the run script's content
+  Words words;           // what the simulator's command receives
+};
+
+const Launch kLaunches[] = {
+    {"Plain", {"top"}, "top", "kvel {top} -autoloadwcfg\n", {"top", "-autoloadwcfg"}},
+    {"Retried", {"top", "-R"}, "work.top", "kvel {work.top} -autoloadwcfg -runall\n",
+     {"work.top", "-autoloadwcfg", "-runall"}},
+    {"SnapshotWithBlank", {"my top"}, "my top", "kvel {my top} -autoloadwcfg\n",
+     {"my top", "-autoloadwcfg"}},
+    {"BracedValuesStayOneWord",
+     {"top", "-wdb", "my waves.wdb", "-tclbatch", "run [1].tcl", "-vcdfile", "a$b.vcd"}, "top",
+     "kvel {top} -vcdfile {a$b.vcd} -wdb {my waves.wdb} -autoloadwcfg -tclbatch {run [1].tcl}\n",
+     {"top", "-vcdfile", "a$b.vcd", "-wdb", "my waves.wdb", "-autoloadwcfg", "-tclbatch",
+      "run [1].tcl"}},
+    {"BareValuesSplitAtBlanks", {"top", "-testplusarg", "A=1 B=2", "-onfinish", "quit"}, "top",
+     "kvel {top} -testplusarg A=1 B=2 -autoloadwcfg -onfinish quit\n",
+     {"top", "-testplusarg", "A=1", "B=2", "-autoloadwcfg", "-onfinish", "quit"}},
+    {"ViewIsAOneElementList", {"top", "-gui", "-view", "a b.wcfg", "-view", "c.wcfg"}, "top",
+     "load_feature core\ncurrent_fileset\nkvel {top} -view {{a b.wcfg}} -view {{c.wcfg}}\n",
+     {"top", "-view", "{a b.wcfg}", "-view", "{c.wcfg}"}},
+    {"Numbers", {"top", "-maxdeltaid", "0", "-maxlogsize", "3", "-internaldebuglevel", "-1"}, "top",
+     "kvel {top} -maxdeltaid 0 -maxlogsize 3 -autoloadwcfg -internaldebuglevel 4294967295\n",
+     {"top", "-maxdeltaid", "0", "-maxlogsize", "3", "-autoloadwcfg", "-internaldebuglevel",
+      "4294967295"}},
+    {"HiddenOptions", {"top", "-simmode", "test", "-key", "K1", "-quindle", "-socket", "9"}, "top",
+     "kvel {top} -autoloadwcfg -quindle -simmode test -key K1\n",
+     {"top", "-autoloadwcfg", "-quindle", "-simmode", "test", "-key", "K1"}},
+};
+
+void PrintTo(const Launch& c, std::ostream* os) { *os << c.name; }
+
+class LaunchTable : public EndToEnd, public ::testing::WithParamInterface<Launch> {};
+
+TEST_P(LaunchTable, ScriptAndSimulatorWords) {
+  const Launch& c = GetParam();
+  kernel(c.snapshot);
+  RunResult r = run(c.args);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
+  EXPECT_EQ(c.script, readFile(path(std::string("kvel.dir/") + c.snapshot + "/kvel_script.tcl")));
+  EXPECT_EQ(std::vector<Words>{c.words}, simulatorCalls(r.out)) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LaunchTable, ::testing::ValuesIn(kLaunches),
+                         [](const ::testing::TestParamInfo<Launch>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// The run of the introduction, word for word.
+TEST_F(EndToEnd, TypicalRun) {
+  kernel("work.top");
+  writeFile(path("opts.txt"), "-testplusarg SEED=$SEED\n");
+  RunOptions options;
+  options.setEnv["SEED"] = "7";
+  RunResult r = run({"top", "-tclbatch", "run.tcl", "-f", "opts.txt"}, options);
+  EXPECT_EQ(0, r.exitStatus) << r.err;
+  EXPECT_EQ("kvel {work.top} -testplusarg SEED=7 -autoloadwcfg -tclbatch {run.tcl}\n",
+            readFile(path("kvel.dir/work.top/kvel_script.tcl")));
+  EXPECT_EQ((std::vector<Words>{{"work.top", "-testplusarg", "SEED=7", "-autoloadwcfg",
+                                 "-tclbatch", "run.tcl"}}),
+            simulatorCalls(r.out));
+  EXPECT_EQ(0u, readFile(path("kvel.log"))
+                    .find("# kvel -mode tcl -source {kvel.dir/work.top/kvel_script.tcl}\n"
+                          "# front end: attached\n"));
+}
+
+// The shell's log header repeats the arguments kvel handed over.
+TEST_F(EndToEnd, LogHeaderShowsTheShellArguments) {
+  const struct {
+    std::vector<std::string> args;
+    const char* logFile;  // null: no log expected
+    const char* header;
+  } cases[] = {
+      {{"top"}, "kvel.log", "# kvel -mode tcl -source {kvel.dir/top/kvel_script.tcl}\n"},
+      {{"top", "-log", "run.log"}, "run.log",
+       "# kvel -log run.log -mode tcl -source {kvel.dir/top/kvel_script.tcl}\n"},
+      {{"-gui", "top", "-log", "g.log"}, "g.log",
+       "# kvel -log g.log -source {kvel.dir/top/kvel_script.tcl}\n"},
+      {{"top", "-nolog"}, nullptr, ""},
+      {{"top", "-log", "run.log", "-nolog"}, nullptr, ""},
+  };
+  kernel("top");
+  for (const auto& c : cases) {
+    std::remove(path("kvel.log").c_str());
+    std::remove(path("run.log").c_str());
+    std::remove(path("g.log").c_str());
+    RunResult r = run(c.args);
+    EXPECT_EQ(0, r.exitStatus) << r.err;
+    ASSERT_EQ(1u, simulatorCalls(r.out).size()) << r.out;
+    if (!c.logFile) {
+      EXPECT_FALSE(fileExists(path("kvel.log")));
+      EXPECT_FALSE(fileExists(path("run.log")));
+      continue;
+    }
+    std::string log = readFile(path(c.logFile));
+    EXPECT_EQ(0u, log.find(std::string(c.header) + "# front end: attached\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("\nkvel: top -autoloadwcfg\n")) << log;
+  }
+}
+
+}  // namespace
