@@ -237,12 +237,14 @@ void stripQuotes(std::string& argument) {
 
 bool splitCommandLine(const std::string& line, std::vector<std::string>& arguments) {
   std::vector<std::string_view> views;
-  if (!splitIntoViews(line, views)) {
+  const bool closed = splitIntoViews(line, views);
+  // Arguments before an open quote are appended too, as the caller may see them.
+  arguments.reserve(arguments.size() + views.size());
+  for (const std::string_view view : views) arguments.emplace_back(view);
+  if (!closed) {
     std::cerr << "Mismatched quote found in line " << line << "\n";
     return false;
   }
-  arguments.reserve(arguments.size() + views.size());
-  for (const std::string_view view : views) arguments.emplace_back(view);
   return true;
 }
 

@@ -1,0 +1,389 @@
+// Command-line expansion and command files: rewriting, nesting, line format,
+// messages, and the guards against self-inclusion and unreadable files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kvel/cmdfile/command_file_reader.h"
+#include "kvel/cmdfile/environment_expansion.h"
+#include "kvel/options/command_line_options.h"
+#include "tests/kvel/cmdfile/scoped_environment.h"
+#include "tests/support/test_process.h"
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+using cmdfiletest::ScopedEnvironment;
+using cmdfiletest::ScopedWorkingDirectory;
+using testsupport::writeFile;
+
+struct Outcome {
+  bool ok = false;
+  Arguments arguments;
+  std::string out;
+  std::string err;
+};
+
+Outcome expand(const Arguments& arguments) {
+  Outcome outcome;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  outcome.ok = KVEL::CommandLineOptions::expandCommandFiles(arguments, outcome.arguments);
+  outcome.err = testing::internal::GetCapturedStderr();
+  outcome.out = testing::internal::GetCapturedStdout();
+  return outcome;
+}
+
+// The arguments one command file of the given content expands to.
+class CommandFile : public testing::Test {
+protected:
+  Outcome expandFile(const std::string& content) {
+    writeFile(temp.file("opts.txt"), content);
+    return expand({"-f", temp.file("opts.txt")});
+  }
+  testsupport::TempDir temp;
+};
+
+struct RewriteCase {
+  Arguments arguments;
+  Arguments expected;
+};
+
+class CommandLineRewrite : public testing::TestWithParam<RewriteCase> {};
+
+TEST_P(CommandLineRewrite, GivesSingleDashLongArgumentsASecondDash) {
+  const Outcome outcome = expand(GetParam().arguments);
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments, GetParam().expected);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineRewrite,
+    testing::Values(
+        RewriteCase{{"-snapshot", "top"}, {"--snapshot", "top"}},
+        RewriteCase{{"-abc"}, {"--abc"}},
+        RewriteCase{{"-", "--", "-5", "--x", "---x"}, {"-", "--", "-5", "--x", "---x"}},
+        RewriteCase{{"-maxdeltaid", "-50"}, {"--maxdeltaid", "--50"}},
+        RewriteCase{{"-log", "-gui"}, {"--log", "--gui"}},
+        RewriteCase{{"--file=opts.txt", "-F", "x", "--FILE", "y", "-File"},
+                    {"--file=opts.txt", "-F", "x", "--FILE", "y", "--File"}},
+        RewriteCase{{"", "top", "a-b"}, {"", "top", "a-b"}},
+        // Command-line arguments are neither split, unquoted nor expanded.
+        RewriteCase{{"\"a b\"", "$HOME", "${HOME}/x", " -x"}, {"\"a b\"", "$HOME", "${HOME}/x", " -x"}},
+        RewriteCase{{}, {}}));
+
+class MissingFileName : public testing::TestWithParam<Arguments> {};
+
+TEST_P(MissingFileName, IsReportedAndFails) {
+  const Outcome outcome = expand(GetParam());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err, "ERROR: Missing command file name for switch '-f [--file]'\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MissingFileName,
+                         testing::Values(Arguments{"-f"}, Arguments{"top", "--file"},
+                                         Arguments{"-gui", "-file"}));
+
+TEST(CommandFileName, UnopenableFileIsReported) {
+  const Outcome outcome = expand({"top", "-f", "/nonexistent/kvel/opts.txt", "-gui"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err, "Unable to open command file /nonexistent/kvel/opts.txt\n");
+}
+
+TEST_F(CommandFile, NameIsTakenVerbatimAndRelativeToWorkingDirectory) {
+  writeFile(temp.file("-x"), "from-dash-file\n");
+  writeFile(temp.file("opts.txt"), "from-opts\n");
+  ScopedWorkingDirectory inTemp(temp.path());
+  const Outcome outcome = expand({"-f", "-x", "-file", "opts.txt", "--file", "opts.txt"});
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments, (Arguments{"from-dash-file", "from-opts", "from-opts"}));
+}
+
+TEST_F(CommandFile, NestedFilesSpliceInPlace) {
+  writeFile(temp.file("a.txt"), "a1 a2\na3\n");
+  writeFile(temp.file("b.txt"), "b1\nb2 -f " + temp.file("a.txt") + " b3\nb4\n");
+  const Outcome outcome = expand({"p", "-f", temp.file("b.txt"), "q", "-f", temp.file("a.txt")});
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments,
+            (Arguments{"p", "b1", "b2", "a1", "a2", "a3", "b3", "b4", "q", "a1", "a2", "a3"}));
+}
+
+TEST_F(CommandFile, SwitchAndValueMayStandOnDifferentLines) {
+  const Outcome outcome = expandFile("-snapshot\ntop\n-5\n-\n--\n-foo\n\"-abc\"\n");
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments, (Arguments{"--snapshot", "top", "-5", "-", "--", "--foo", "--abc"}));
+}
+
+TEST_F(CommandFile, FileSwitchAtEndOfLineWithNameOnNextLineFails) {
+  const Outcome outcome = expandFile("-gui -f\nmore.txt\n");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err, "ERROR: Missing command file name for switch '-f [--file]'\n");
+}
+
+struct ContentCase {
+  const char* title;
+  std::string content;
+  Arguments expected;
+};
+
+void PrintTo(const ContentCase& c, std::ostream* os) { *os << c.title; }
+
+class FileContent : public CommandFile, public testing::WithParamInterface<ContentCase> {};
+
+TEST_P(FileContent, GivesTheArguments) {
+  const Outcome outcome = expandFile(GetParam().content);
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments, GetParam().expected);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, FileContent,
+    testing::Values(
+        ContentCase{"empty file", "", {}},
+        ContentCase{"comments and blank lines only", "# one\n\n   \t\n// two\n  # three\r\n", {}},
+        ContentCase{"comment marks inside a line", "a # b\nc // d\n/x\n", {"a", "#", "b", "c", "//", "d", "/x"}},
+        ContentCase{"last line without line feed", "-gui\n-log x.log", {"--gui", "--log", "x.log"}},
+        ContentCase{"CRLF lines", "-gui\r\n-log x.log\r\n\r\n# c\r\nlast\r", {"--gui", "--log", "x.log", "last"}},
+        ContentCase{"quoting", "-testplusarg \"a b\"  x\nx=\"a  b\"\n\"\"\n\"a b \"\n",
+                    {"--testplusarg", "a b", "x", "x=a  b", "", "a b"}},
+        ContentCase{"vertical tab and form feed", "a\vb \vc \fd e", {"a\vb", "e"}},
+        ContentCase{"byte above 0x7E", "x \xC3\xA9t\xC3\xA9 y \"\xC3\xA9t\xC3\xA9\"", {"x", "y", "\xC3\xA9t\xC3\xA9"}},
+        ContentCase{"NUL bytes inside lines", std::string("a\0b \0c\nd\0", 9), {std::string("a\0b", 3), std::string("d\0", 2)}},
+        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}));
+
+TEST_F(CommandFile, MismatchedQuoteFailsTheFile) {
+  const Outcome outcome = expandFile("ok\n  a\"b c\"d  \r\nnever\n");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err, "Mismatched quote found in line a\"b c\"d\nERROR: Error founds in command file " +
+                             temp.file("opts.txt") + "\n");
+}
+
+TEST_F(CommandFile, ReferencesAreExpandedAndFailuresWarnOnStdout) {
+  ScopedEnvironment environment;
+  environment.set("KVT_SEED", "7");
+  environment.unset("KVT_NOPE");
+  const Outcome outcome =
+      expandFile("-testplusarg SEED=$KVT_SEED\n\"a ${KVT_NOPE} \" \"${KVT_SEED} \"\n");
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  // A failed argument stays as it was after quote removal, blanks included.
+  EXPECT_EQ(outcome.arguments, (Arguments{"--testplusarg", "SEED=7", "a ${KVT_NOPE} ", "7"}));
+  EXPECT_EQ(outcome.out,
+            "WARNING: Could not be expanded an environment variable in a ${KVT_NOPE}  due to "
+            "following error: Env Variable KVT_NOPE is not defined.\n");
+  EXPECT_EQ(outcome.err, "");
+}
+
+TEST_F(CommandFile, NestedFileNameIsUnquotedAndExpanded) {
+  ScopedEnvironment environment;
+  environment.set("KVT_OPTS_DIR", temp.file("sub dir"));
+  writeFile(temp.file("sub dir/more.txt"), "-gui\n");
+  const Outcome outcome = expandFile("-f \"${KVT_OPTS_DIR}/more.txt\" after\n");
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments, (Arguments{"--gui", "after"}));
+}
+
+TEST_F(CommandFile, UnexpandedNestedFileNameWarnsThenFails) {
+  ScopedEnvironment environment;
+  environment.unset("UNSET");
+  const Outcome outcome = expandFile("-f ${UNSET}/x.txt\n");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.out,
+            "WARNING: Could not be expanded an environment variable in ${UNSET}/x.txt due to "
+            "following error: Env Variable UNSET is not defined.\n");
+  EXPECT_EQ(outcome.err, "Unable to open command file ${UNSET}/x.txt\n");
+}
+
+TEST_F(CommandFile, DirectoryIsReportedAsUnreadable) {
+  const std::string directory = temp.file("dir.txt");
+  ASSERT_EQ(::mkdir(directory.c_str(), 0755), 0);
+  const Outcome outcome = expand({"-f", directory});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err, "ERROR: Unable to read command file " + directory + ": Is a directory\n");
+}
+
+TEST_F(CommandFile, DirectoryNamedInsideAFileFailsEveryLevel) {
+  ASSERT_EQ(::mkdir(temp.file("d").c_str(), 0755), 0);
+  const Outcome outcome = expandFile("a\n-f " + temp.file("d") + "\nnever\n");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err, "ERROR: Unable to read command file " + temp.file("d") + ": Is a directory\n");
+}
+
+TEST_F(CommandFile, FileNamingItselfFails) {
+  ScopedWorkingDirectory inTemp(temp.path());
+  writeFile(temp.file("self.txt"), "a\n-f self.txt\n");
+  const Outcome outcome = expand({"-f", "self.txt"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err,
+            "ERROR: Command file self.txt is already being read: self.txt -> self.txt\n");
+}
+
+TEST_F(CommandFile, CycleThroughTwoFilesUnderOtherNamesFails) {
+  ScopedWorkingDirectory inTemp(temp.path());
+  ASSERT_EQ(::mkdir("sub", 0755), 0);
+  writeFile(temp.file("a.txt"), "-f sub/b.txt\n");
+  writeFile(temp.file("sub/b.txt"), "-f ./sub/../a.txt\n");
+  const Outcome outcome = expand({"-f", "a.txt"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err,
+            "ERROR: Command file ./sub/../a.txt is already being read: a.txt -> sub/b.txt -> "
+            "./sub/../a.txt\n");
+}
+
+TEST_F(CommandFile, CycleThroughSymbolicLinkFails) {
+  ScopedWorkingDirectory inTemp(temp.path());
+  writeFile(temp.file("a.txt"), "-f link.txt\n");
+  ASSERT_EQ(::symlink("a.txt", "link.txt"), 0);
+  const Outcome outcome = expand({"-f", "a.txt"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.err,
+            "ERROR: Command file link.txt is already being read: a.txt -> link.txt\n");
+}
+
+TEST_F(CommandFile, SameFileReadTwiceWithoutCycleWorks) {
+  ScopedWorkingDirectory inTemp(temp.path());
+  writeFile(temp.file("c.txt"), "c\n");
+  writeFile(temp.file("a.txt"), "-f c.txt -f c.txt\n-f c.txt\n");
+  const Outcome outcome = expand({"-f", "a.txt", "-f", "c.txt"});
+  ASSERT_TRUE(outcome.ok) << outcome.err;
+  EXPECT_EQ(outcome.arguments, (Arguments{"c", "c", "c", "c"}));
+}
+
+// Files n0.txt .. n<count-1>.txt, each naming the next; the last holds "end".
+void writeChain(const testsupport::TempDir& temp, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::string name = temp.file("n" + std::to_string(i) + ".txt");
+    if (i + 1 < count) {
+      writeFile(name, "L" + std::to_string(i) + " -f n" + std::to_string(i + 1) + ".txt\n");
+    } else {
+      writeFile(name, "end\n");
+    }
+  }
+}
+
+TEST_F(CommandFile, ChainsUpToSixtyFourFilesWork) {
+  ScopedWorkingDirectory inTemp(temp.path());
+  for (const int count : {63, 64}) {
+    writeChain(temp, count);
+    const Outcome outcome = expand({"-f", "n0.txt"});
+    ASSERT_TRUE(outcome.ok) << count << ": " << outcome.err;
+    ASSERT_EQ(outcome.arguments.size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(outcome.arguments.front(), "L0");
+    EXPECT_EQ(outcome.arguments[count - 2], "L" + std::to_string(count - 2));
+    EXPECT_EQ(outcome.arguments.back(), "end");
+  }
+}
+
+TEST_F(CommandFile, SixtyFifthNestedFileFails) {
+  ScopedWorkingDirectory inTemp(temp.path());
+  writeChain(temp, 65);
+  const Outcome outcome = expand({"-f", "n0.txt"});
+  EXPECT_FALSE(outcome.ok);
+  std::string chain;
+  for (int i = 0; i < 65; ++i) chain += (i ? " -> n" : "n") + std::to_string(i) + ".txt";
+  EXPECT_EQ(outcome.err,
+            "ERROR: Command file n64.txt is nested more than 64 levels deep: " + chain + "\n");
+}
+
+TEST(ReadCommandFile, AppendsToOutputAndFailsOnMissingFile) {
+  testsupport::TempDir temp;
+  writeFile(temp.file("x.txt"), "-ab b\n");
+  Arguments output{"kept"};
+  ASSERT_TRUE(KVEL::CommandLineOptions::readCommandFile(temp.file("x.txt"), output));
+  EXPECT_EQ(output, (Arguments{"kept", "--ab", "b"}));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(KVEL::CommandLineOptions::readCommandFile(temp.file("none.txt"), output));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Unable to open command file " + temp.file("none.txt") + "\n");
+}
+
+// A command file read the straightforward way (std::getline, one line at a
+// time, through the public helpers), to prove the block reading and in-place
+// handling equal on generated files.
+bool referenceRead(const std::string& fileName, Arguments& output) {
+  std::ifstream file(fileName);
+  std::string line;
+  while (!file.eof()) {
+    std::getline(file, line);
+    KVEL::trimWhitespace(line);
+    if (line.empty() || line[0] == '#' || line.compare(0, 2, "//") == 0) continue;
+    Arguments lineArguments;
+    if (!KVEL::splitCommandLine(line, lineArguments)) {
+      std::cerr << "ERROR: Error founds in command file " << fileName << "\n";
+      return false;
+    }
+    for (std::string& argument : lineArguments) {
+      KVEL::stripQuotes(argument);
+      std::string expansion;
+      std::string message;
+      if (KVEL::expandEnvironmentVariables(argument, expansion, message)) {
+        argument = expansion;
+      } else {
+        std::cout << "WARNING: Could not be expanded an environment variable in " << argument
+                  << " due to following error: " << message << "\n";
+      }
+    }
+    for (const std::string& argument : lineArguments) {
+      const bool addDash = argument.size() > 2 && argument[0] == '-' && argument[1] != '-';
+      output.push_back(addDash ? "-" + argument : argument);
+    }
+  }
+  return true;
+}
+
+std::string randomContent(std::mt19937& random) {
+  static const std::vector<std::string> fragments = {
+      "-abc", "x", "-", "--", "-5", " ", " ", "\t", "\"", "\"", "$KVT_A", "${KVT_A}",
+      "${KVT_B}", "${KVT_NOPE}", "$KVT_NOPE/", "$", "{", "}", "#", "//", "\r", "\v", "\f",
+      "\xC3\xA9", std::string(1, '\0'), "\n", "\n", "\n", "\r\n", "a b", "=", "\"q r\""};
+  std::uniform_int_distribution<int> length(0, 60);
+  std::uniform_int_distribution<std::size_t> pick(0, fragments.size() - 1);
+  std::string content;
+  for (int n = length(random); n > 0; --n) content += fragments[pick(random)];
+  return content;
+}
+
+TEST(ReadCommandFile, EqualsLineByLineReadingOnGeneratedFiles) {
+  testsupport::TempDir temp;
+  ScopedEnvironment environment;
+  environment.set("KVT_A", "va$KVT_B");
+  environment.set("KVT_B", " b b ");
+  environment.unset("KVT_NOPE");
+  std::mt19937 random(7);
+  const std::string name = temp.file("gen.txt");
+  int failures = 0;
+  int warnings = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string content = randomContent(random);
+    writeFile(name, content);
+    Outcome expected;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    expected.ok = referenceRead(name, expected.arguments);
+    expected.err = testing::internal::GetCapturedStderr();
+    expected.out = testing::internal::GetCapturedStdout();
+    const Outcome actual = expand({"-f", name});
+    ASSERT_EQ(actual.ok, expected.ok) << "file #" << i;
+    ASSERT_EQ(actual.err, expected.err) << "file #" << i;
+    ASSERT_EQ(actual.out, expected.out) << "file #" << i;
+    if (expected.ok) {
+      ASSERT_EQ(actual.arguments, expected.arguments) << "file #" << i;
+    }
+    failures += expected.ok ? 0 : 1;
+    warnings += expected.out.empty() ? 0 : 1;
+  }
+  EXPECT_GT(failures, 300);
+  EXPECT_GT(warnings, 300);
+  EXPECT_GT(3000 - failures, 300);
+}
+
+}  // namespace

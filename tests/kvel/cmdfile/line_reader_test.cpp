@@ -1,0 +1,80 @@
+// Block-wise line reading against std::getline, over block boundaries.
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kvel/cmdfile/line_reader.h"
+#include "tests/support/test_process.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines readWithGetline(const std::string& fileName) {
+  Lines lines;
+  std::ifstream file(fileName, std::ios::binary);
+  std::string line;
+  while (std::getline(file, line)) lines.push_back(line);
+  return lines;
+}
+
+Lines readInBlocks(const std::string& fileName, std::size_t blockSize, int& readError) {
+  Lines lines;
+  std::FILE* file = std::fopen(fileName.c_str(), "r");
+  if (file == nullptr) return lines;
+  KVEL::LineReader reader(file, blockSize);
+  std::string_view line;
+  while (reader.next(line)) lines.emplace_back(line);
+  readError = reader.readError();
+  std::fclose(file);
+  return lines;
+}
+
+TEST(LineReader, GivesTheLinesOfGetlineForAnyBlockSize) {
+  testsupport::TempDir temp;
+  const std::string name = temp.file("lines.txt");
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> lineCount(0, 12);
+  std::uniform_int_distribution<int> lineLength(0, 40);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int round = 0; round < 300; ++round) {
+    std::string content;
+    for (int n = lineCount(random); n > 0; --n) {
+      for (int k = lineLength(random); k > 0; --k) {
+        const char c = static_cast<char>(byte(random));
+        if (c != '\n') content += c;
+      }
+      content += (round % 3 == 0 && n == 1) ? "" : "\n";
+    }
+    testsupport::writeFile(name, content);
+    const Lines expected = readWithGetline(name);
+    for (const std::size_t blockSize : {1u, 2u, 3u, 7u, 64u, 4096u}) {
+      int readError = -1;
+      ASSERT_EQ(readInBlocks(name, blockSize, readError), expected)
+          << "round " << round << ", block size " << blockSize;
+      ASSERT_EQ(readError, 0);
+    }
+  }
+}
+
+TEST(LineReader, EmptyFileHasNoLines) {
+  testsupport::TempDir temp;
+  testsupport::writeFile(temp.file("empty"), "");
+  int readError = -1;
+  EXPECT_TRUE(readInBlocks(temp.file("empty"), 16, readError).empty());
+  EXPECT_EQ(readError, 0);
+}
+
+TEST(LineReader, ReadErrorEndsTheLines) {
+  testsupport::TempDir temp;
+  int readError = 0;
+  EXPECT_TRUE(readInBlocks(temp.path(), 16, readError).empty());
+  EXPECT_EQ(readError, EISDIR);
+}
+
+}  // namespace
