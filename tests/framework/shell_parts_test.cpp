@@ -1,0 +1,224 @@
+// The stand-in shell in-process: its argument reading, the kvel command's
+// re-quoting and the commands only the "kvel" application has.
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <tcl.h>
+
+#include "framework/gui_event_broker.h"
+#include "framework/standin/shell_arguments.h"
+#include "framework/standin/shell_commands.h"
+#include "framework/zekmain.h"
+#include "tests/support/test_process.h"
+
+namespace {
+
+using zekshell::ShellMode;
+using testsupport::TempDir;
+
+std::vector<std::string> splitTclList(const std::string& text) {
+  int count = 0;
+  const char** elements = nullptr;
+  if (Tcl_SplitList(nullptr, text.c_str(), &count, &elements) != TCL_OK)
+    throw std::runtime_error("not a Tcl list: " + text);
+  std::vector<std::string> words(elements, elements + count);
+  Tcl_Free(reinterpret_cast<char*>(elements));
+  return words;
+}
+
+std::string mergeTclList(const std::vector<std::string>& words) {
+  std::vector<const char*> pointers;
+  for (const std::string& word : words)
+    pointers.push_back(word.c_str());
+  char* merged = Tcl_Merge(static_cast<int>(pointers.size()), pointers.data());
+  std::string text(merged);
+  Tcl_Free(merged);
+  return text;
+}
+
+// Runs the shell entry in this process: args after the program path.
+int runShell(const char* app, std::vector<std::string> args) {
+  args.insert(args.begin(), "shell-test");
+  std::vector<char*> argv;
+  for (std::string& arg : args)
+    argv.push_back(&arg[0]);  // deliberately no null entry after the last
+  return zekmain::main(static_cast<int>(argv.size()), argv.data(), app, nullptr);
+}
+
+class ShellTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() { Tcl_FindExecutable(nullptr); }
+  // Runs `script` under app with a log; returns the status, fills output.
+  int runScript(const char* app, const std::string& script) {
+    testsupport::writeFile(dir.file("s.tcl"), script);
+    testing::internal::CaptureStdout();
+    int status = runShell(app, {"-mode", "tcl", "-log", dir.file("s.log"), "-source",
+                                "{" + dir.file("s.tcl") + "}"});
+    stdoutText = testing::internal::GetCapturedStdout();
+    return status;
+  }
+  // The log after its two header lines.
+  std::string loggedOutput() const {
+    std::string log = testsupport::readFile(dir.file("s.log"));
+    std::size_t second = log.find('\n', log.find('\n') + 1);
+    return second == std::string::npos ? "" : log.substr(second + 1);
+  }
+  TempDir dir;
+  std::string stdoutText;
+};
+
+struct ArgumentsCase {
+  std::vector<std::string> args;
+  ShellMode mode;
+  std::string source;  // "-" when none
+  std::string log;     // "-" when none
+  bool noLog;
+  std::vector<std::string> tclArgs;
+};
+
+TEST_F(ShellTest, ArgumentsAreRead) {
+  const ArgumentsCase cases[] = {
+      {{}, ShellMode::Gui, "-", "-", false, {}},
+      {{"-mode", "tcl", "-source", "a.tcl"}, ShellMode::Tcl, "a.tcl", "-", false, {}},
+      {{"-mode", "batch", "-source", "{dir with blank/a.tcl}"}, ShellMode::Batch,
+       "dir with blank/a.tcl", "-", false, {}},
+      {{"-mode", "gui", "-log", "x.log", "-nolog"}, ShellMode::Gui, "-", "x.log", true, {}},
+      {{"-mode", "tcl", "-mode", "gui"}, ShellMode::Gui, "-", "-", false, {}},
+      {{"-log", "-nolog"}, ShellMode::Gui, "-", "-nolog", false, {}},
+      {{"-tclargs", "-mode", "", "b c"}, ShellMode::Gui, "-", "-", false, {"-mode", "", "b c"}},
+      {{"-nolog", "-tclargs"}, ShellMode::Gui, "-", "-", true, {}},
+  };
+  for (const ArgumentsCase& c : cases) {
+    std::vector<std::string> args{"prog"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+      argv.push_back(&arg[0]);
+    zekshell::ShellArguments out;
+    std::string error;
+    ASSERT_TRUE(zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out,
+                                              error))
+        << error;
+    EXPECT_EQ(c.mode, out.mode);
+    EXPECT_EQ(c.source, out.hasSource ? out.sourceFile : "-");
+    EXPECT_EQ(c.log, out.hasLog ? out.logFile : "-");
+    EXPECT_EQ(c.noLog, out.noLog);
+    EXPECT_EQ(c.tclArgs, out.tclArgs);
+  }
+}
+
+TEST_F(ShellTest, BadArgumentsAreNamed) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-bogus"}, "ERROR: [shell] unknown argument \"-bogus\""},
+      {{"-mode", "tcl", "script.tcl"}, "ERROR: [shell] unknown argument \"script.tcl\""},
+      {{"-MODE", "tcl"}, "ERROR: [shell] unknown argument \"-MODE\""},
+      {{"-mode"}, "ERROR: [shell] argument \"-mode\" needs a value"},
+      {{"-source"}, "ERROR: [shell] argument \"-source\" needs a value"},
+      {{"-nolog", "-log"}, "ERROR: [shell] argument \"-log\" needs a value"},
+      {{"-mode", "Tcl"},
+       "ERROR: [shell] argument \"-mode\" has the unknown value \"Tcl\" (expected tcl, gui or "
+       "batch)"},
+      {{"-source", "a b.tcl"},
+       "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"a b.tcl\""},
+      {{"-source", ""},
+       "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"\""},
+      {{"-source", "{a.tcl"},
+       "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"{a.tcl\""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"prog"};
+    args.insert(args.end(), c.first.begin(), c.first.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+      argv.push_back(&arg[0]);
+    zekshell::ShellArguments out;
+    std::string error;
+    EXPECT_FALSE(zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out,
+                                               error));
+    EXPECT_EQ(c.second, error);
+  }
+}
+
+const std::vector<std::vector<std::string>> kWordLists = {
+    {},
+    {"top"},
+    {"a b", "", "{", "}", "a{b", "}a{", "{a b}", "\"", "say \"hi\""},
+    {"\\", "back\\slash", "end\\", "$HOME", "${x}", "[exit 3]", ";", "#hash", "a#"},
+    {"line\nbreak", "tab\there", "\xc3\xa9t\xc3\xa9", "-testplusarg", "SEED=7"},
+};
+
+TEST_F(ShellTest, QuotedWordsReadBackAsTheSameWordsOnOneLine) {
+  // A carriage return cannot pass through a script file (Tcl reads it as a
+  // line end), so it is checked here only.
+  auto lists = kWordLists;
+  lists.push_back({"cr\rlf", "\r"});
+  for (const auto& words : lists) {
+    std::string quoted = zekshell::quoteWords(words);
+    EXPECT_EQ(std::string::npos, quoted.find_first_of("\n\r")) << quoted;
+    EXPECT_EQ(words, splitTclList(quoted)) << quoted;
+  }
+  EXPECT_EQ("top {a b} {}", zekshell::quoteWords({"top", "a b", ""}));
+}
+
+TEST_F(ShellTest, KvelCommandEchoesItsWordsRequoted) {
+  std::string script;
+  for (const auto& words : kWordLists)
+    script += "kvel " + mergeTclList(words) + "\n";
+  ASSERT_EQ(0, runScript("kvel", script));
+  EXPECT_EQ(stdoutText, loggedOutput());
+  std::vector<std::string> lines;
+  std::string::size_type start = 0, end;
+  while ((end = stdoutText.find('\n', start)) != std::string::npos) {
+    lines.push_back(stdoutText.substr(start, end - start));
+    start = end + 1;
+  }
+  ASSERT_EQ(kWordLists.size(), lines.size()) << stdoutText;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ASSERT_EQ(0u, lines[i].find("kvel: ")) << lines[i];
+    EXPECT_EQ(kWordLists[i], splitTclList(lines[i].substr(6))) << lines[i];
+  }
+}
+
+TEST_F(ShellTest, KvelOnlyCommands) {
+  EXPECT_EQ(0, runScript("kvel", "load_feature simulator\ncurrent_fileset\nputs done\n"));
+  EXPECT_EQ("done\n", stdoutText);
+  EXPECT_EQ(1, runScript("kvel", "load_feature\n"));
+  EXPECT_EQ(1, runScript("Dravik", "kvel top\n"));
+  EXPECT_EQ(1, runScript("Dravik", "load_feature simulator\n"));
+  EXPECT_EQ("", stdoutText);
+}
+
+TEST_F(ShellTest, ExitReturnsFromTheEntryWithoutEndingTheProcess) {
+  EXPECT_EQ(7, runScript("kvel", "puts before\nexit 7\nputs after\n"));
+  EXPECT_EQ("before\n", stdoutText);
+  EXPECT_EQ(4, runScript("kvel", "catch {exit 4}\nputs after\n"));
+  EXPECT_EQ(9, runScript("kvel", "proc p {} {catch {uplevel 1 {exit 9}}}\np\nexit 2\n"));
+  EXPECT_EQ(0, runScript("kvel", "exit\n"));
+  EXPECT_EQ(-1, runScript("kvel", "exit -1\n"));
+  EXPECT_EQ(1, runScript("kvel", "exit 1 2\n"));
+  EXPECT_EQ(0, runScript("kvel", "puts still-alive\n"));
+  EXPECT_EQ("still-alive\n", stdoutText);
+}
+
+TEST_F(ShellTest, Event61IsRaisedBeforeTheLogIsOpened) {
+  boost::signals2::connection thrower = GuiEventBroker::addListener(
+      61, [](const GuiEvent*) { throw std::runtime_error("listener fails"); });
+  EXPECT_THROW(runShell("kvel", {"-mode", "tcl", "-log", dir.file("never.log")}),
+               std::runtime_error);
+  thrower.disconnect();
+  EXPECT_FALSE(testsupport::fileExists(dir.file("never.log")));
+
+  runScript("kvel", "");
+  EXPECT_NE(std::string::npos, testsupport::readFile(dir.file("s.log")).find("# front end: none\n"));
+  boost::signals2::connection setter = GuiEventBroker::addListener(
+      61, [](const GuiEvent* e) { *boost::any_cast<bool*>(e->data(0)) = true; });
+  runScript("kvel", "");
+  setter.disconnect();
+  EXPECT_NE(std::string::npos,
+            testsupport::readFile(dir.file("s.log")).find("# front end: attached\n"));
+}
+
+}  // namespace
