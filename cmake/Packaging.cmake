@@ -1,8 +1,9 @@
 # Debian package of the installed tree (cpack -G DEB, or the `package` target).
 #
 # Runtime dependencies come from dpkg-shlibdeps when it is available (it reads
-# the libraries the programs actually link); without it, the fixed list below,
-# which is what dpkg-shlibdeps finds on Debian 12.
+# the libraries the programs actually link); without it, or with
+# KVEL_PACKAGE_SHLIBDEPS=OFF, the fixed list below, which is what
+# dpkg-shlibdeps finds on Debian 12.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kvel-frontends)
@@ -23,9 +24,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
+option(KVEL_PACKAGE_SHLIBDEPS "Compute the package's dependencies with dpkg-shlibdeps" ON)
 find_program(KVEL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 mark_as_advanced(KVEL_DPKG_SHLIBDEPS)
-if(KVEL_DPKG_SHLIBDEPS)
+if(KVEL_PACKAGE_SHLIBDEPS AND KVEL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The framework libraries are part of this package: dpkg-shlibdeps must not
   # look for another package that provides them.
@@ -33,7 +35,7 @@ if(KVEL_DPKG_SHLIBDEPS)
     "${PROJECT_BINARY_DIR}/framework")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libboost-filesystem1.74.0, libtcl8.6 (>= 8.6.0), libc6 (>= 2.34), libgcc-s1 (>= 3.3.1), libstdc++6 (>= 12)")
+    "libboost-filesystem1.74.0 (>= 1.74.0+ds1), libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11), libtcl8.6 (>= 8.6.0)")
 endif()
 
 include(CPack)

@@ -1,0 +1,159 @@
+#!/bin/sh
+# Installs the built tree into a throw-away directory and checks the layout and
+# that the installed programs run from there with their own libraries.
+#
+#   installed_tree_test.sh install CMAKE BUILD_DIR CONFIG SOURCE_DIR
+#       cmake --install to a temporary prefix
+#   installed_tree_test.sh deb CPACK BUILD_DIR CONFIG SOURCE_DIR
+#       builds the Debian package with cpack, checks its dependencies and
+#       unpacks it with dpkg-deb -x; exits 77 (skipped) without dpkg-deb
+#
+# Packaging reuses the built tree: cpack's install step only checks that the
+# build is up to date.
+set -u
+
+if [ $# -ne 5 ]; then
+  echo "usage: $0 install|deb CMAKE|CPACK BUILD_DIR CONFIG SOURCE_DIR" >&2
+  exit 2
+fi
+mode=$1 tool=$2 build=$3 config=$4 source=$5
+skipped=77
+
+if [ "$mode" = deb ] && ! command -v dpkg-deb >/dev/null 2>&1; then
+  echo "dpkg-deb is not installed: Debian package test skipped"
+  exit $skipped
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kvel-packaging.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Runs a program without LD_LIBRARY_PATH or proxy settings from the caller.
+run_clean() {
+  env -i PATH=/usr/bin:/bin HOME="$work" ${ASAN_OPTIONS+"ASAN_OPTIONS=$ASAN_OPTIONS"} \
+    ${UBSAN_OPTIONS+"UBSAN_OPTIONS=$UBSAN_OPTIONS"} "$@"
+}
+
+# Words of a directory listing, sorted, on one line.
+listing() {
+  ls -1 "$1" 2>/dev/null | sort | tr '\n' ' '
+}
+
+expect_listing() {  # directory, expected listing, what
+  actual=$(listing "$1")
+  [ "$actual" = "$2" ] || fail "$3: found '$actual', expected '$2'"
+}
+
+config_args=
+[ -n "$config" ] && config_args="--config $config"
+
+case $mode in
+install)
+  prefix=$work/prefix
+  # shellcheck disable=SC2086
+  if ! "$tool" --install "$build" --prefix "$prefix" $config_args >"$work/install.log" 2>&1; then
+    cat "$work/install.log" >&2
+    echo "FAIL: cmake --install failed" >&2
+    exit 1
+  fi
+  ;;
+deb)
+  # shellcheck disable=SC2086
+  if ! "$tool" --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" \
+      ${config:+-C "$config"} >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log" >&2
+    echo "FAIL: cpack failed" >&2
+    exit 1
+  fi
+  set -- "$work"/package/*.deb
+  if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    echo "FAIL: expected one .deb in $work/package, found: $*" >&2
+    exit 1
+  fi
+  deb=$1
+  [ "$(dpkg-deb -f "$deb" Package)" = kvel-frontends ] || fail "package name"
+  # The runtime packages the programs and libraries need, and nothing that
+  # this package ships itself.
+  depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | sort | tr '\n' ' ')
+  echo "Depends: $depends"
+  for package in libboost-filesystem1.74.0 libc6 libgcc-s1 libstdc++6 libtcl8.6; do
+    case " $depends" in
+    *" $package "*) ;;
+    *) fail "Depends lacks $package" ;;
+    esac
+  done
+  case $depends in
+  *zek*) fail "Depends names a framework library of this package" ;;
+  esac
+  dpkg-deb -x "$deb" "$work/root" || exit 1
+  prefix=$work/root/usr
+  ;;
+*)
+  echo "unknown mode $mode" >&2
+  exit 2
+  ;;
+esac
+
+# Layout.
+expect_listing "$prefix/bin" "dravik kvel quindle tarnlet " "bin/"
+expect_listing "$prefix/lib" "libzek_common.so libzek_commonmain.so " "lib/"
+expect_listing "$prefix/share/man/man1" "dravik.1 kvel.1 quindle.1 tarnlet.1 " "share/man/man1/"
+expect_listing "$prefix/share/bash-completion/completions" "kvel " "share/bash-completion/completions/"
+if [ -d "$source/examples" ]; then
+  diff -r "$source/examples" "$prefix/share/doc/kvel-frontends" >/dev/null ||
+    fail "share/doc/kvel-frontends/ differs from examples/"
+fi
+
+# The installed programs load the installed framework libraries.
+for program in kvel dravik quindle tarnlet; do
+  resolved=$(ldd "$prefix/bin/$program" 2>&1 | grep 'libzek_common\.so')
+  case $resolved in
+  *"=> $prefix/bin/../lib/libzek_common.so"*) ;;
+  *) fail "$program loads libzek_common.so from elsewhere: $resolved" ;;
+  esac
+done
+
+# kvel -help: the usage text on standard error, status 0.
+run_clean "$prefix/bin/kvel" -help >"$work/help.out" 2>"$work/help.err"
+status=$?
+[ $status -eq 0 ] || fail "kvel -help: status $status"
+grep -q '^Usage: .*kvel \[options\]$' "$work/help.err" || fail "kvel -help: no usage line"
+grep -q '^    --tclbatch ' "$work/help.err" || fail "kvel -help: no --tclbatch"
+
+# A kvel launch: the run script is written and the shell runs it.
+run=$work/run
+mkdir -p "$run/kvel.dir/top" && : >"$run/kvel.dir/top/kvelk.exe"
+(cd "$run" && run_clean "$prefix/bin/kvel" top -testplusarg SEED=7) >"$work/kvel.out" 2>"$work/kvel.err"
+status=$?
+[ $status -eq 0 ] || fail "kvel top: status $status: $(cat "$work/kvel.err")"
+[ "$(cat "$run/kvel.dir/top/kvel_script.tcl" 2>/dev/null)" = \
+  "kvel {top} -testplusarg SEED=7 -autoloadwcfg" ] || fail "kvel top: run script"
+grep -q '^kvel: top -testplusarg SEED=7 -autoloadwcfg$' "$work/kvel.out" ||
+  fail "kvel top: the shell did not run the script: $(cat "$work/kvel.out")"
+
+# dravik and quindle hand over to the shell, whose status they return.
+printf 'exit 3\n' >"$run/three.tcl"
+for program in dravik quindle; do
+  (cd "$run" && run_clean "$prefix/bin/$program" -nolog -mode tcl -source three.tcl) \
+    >"$work/$program.out" 2>&1
+  status=$?
+  [ $status -eq 3 ] || fail "$program: status $status: $(cat "$work/$program.out")"
+done
+
+# tarnlet prints the proxy settings.
+output=$(run_clean https_proxy=http://proxy.test:3128 "$prefix/bin/tarnlet")
+status=$?
+[ $status -eq 0 ] || fail "tarnlet: status $status"
+[ "$output" = "Proxy=http://proxy.test:3128" ] || fail "tarnlet: printed '$output'"
+
+if [ $failures -ne 0 ]; then
+  echo "$failures check(s) failed ($mode)" >&2
+  exit 1
+fi
+echo "installed tree ($mode) OK"
+exit 0
