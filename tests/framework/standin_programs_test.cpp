@@ -1,4 +1,5 @@
 // The stand-in shell as users see it, through the real dravik and quindle.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ const Program kPrograms[] = {
     {DRAVIK_BIN, "Dravik", "dravik.log", "# front end: attached\n"},
     {QUINDLE_BIN, "Quindle", "quindle.log", "# front end: none\n"},
 };
+
+void PrintTo(const Program& program, std::ostream* os) {
+  *os << program.app;
+}
 
 class StandinProgramTest : public testing::TestWithParam<Program> {
 protected:

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ const Launcher kLaunchers[] = {
     {DRAVIK_DOUBLE_BIN, "Dravik", "1"},
     {QUINDLE_DOUBLE_BIN, "Quindle", "0"},
 };
+
+void PrintTo(const Launcher& launcher, std::ostream* os) {
+  *os << launcher.app;
+}
 
 class LauncherDoubleTest : public testing::TestWithParam<Launcher> {
 protected:
