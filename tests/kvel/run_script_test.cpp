@@ -3,8 +3,10 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -105,12 +107,54 @@ TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
 }
 
 TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
+  struct stat status;
   mode_t previous = ::umask(027);
   KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  ::umask(previous);
-  struct stat status;
   ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
   EXPECT_EQ(0640u, status.st_mode & 0777u);
+  // Replacing an existing script gives the new file the current mask's mode.
+  ::umask(002);
+  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+  ::umask(previous);
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(0664u, status.st_mode & 0777u);
+}
+
+// A reader never sees a partly written script while another process keeps
+// replacing it with contents of different lengths.
+TEST_F(RunScript, ReaderSeesOnlyWholeScripts) {
+  const std::string shortText = "{top} -autoloadwcfg";
+  const std::string longText = "{top} -testplusarg " + std::string(20000, 'x') + " -autoloadwcfg";
+  KVEL::writeRunScript(options_, "top", shortText);
+  pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    for (int i = 0; i < 300; ++i)
+      KVEL::writeRunScript(options_, "top", i % 2 ? shortText : longText);
+    ::_exit(0);
+  }
+  int reads = 0, torn = 0, status = 0;
+  while (::waitpid(writer, &status, WNOHANG) == 0) {
+    std::string content = readFile("kvel.dir/top/kvel_script.tcl");
+    ++reads;
+    if (content != "kvel " + shortText + "\n" && content != "kvel " + longText + "\n")
+      ++torn;
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(0, torn) << "of " << reads << " reads";
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// The script replaces a symbolic link in its place instead of writing
+// through it.
+TEST_F(RunScript, SymbolicLinkIsReplacedNotFollowed) {
+  writeFile("elsewhere.tcl", "keep me\n");
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("../../elsewhere.tcl", "kvel.dir/top/kvel_script.tcl"));
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  EXPECT_FALSE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ("kvel {top} -autoloadwcfg\n", readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ("keep me\n", readFile("elsewhere.tcl"));
 }
 
 TEST_F(RunScript, PlainFileNamedKvelDirGivesTheDirectoryMessage) {
