@@ -75,8 +75,6 @@ struct EarlyEnd {
   int status;
 };
 
-const std::string kUsageHead = "Kvel simulation executable\n";
-
 const EarlyEnd kEarlyEnds[] = {
     {"ParseFailure", {"top", "other"}, {"top"}, {}, "", "Expected a switch but found o\n", 1},
     {"UnknownSwitch", {"-bogus", "top"}, {"top"}, {}, "", "Unexpected option encountered : bogus\n",
@@ -134,72 +132,63 @@ INSTANTIATE_TEST_SUITE_P(
              (std::get<1>(info.param) == kDouble ? "_double" : "_shipped");
     });
 
-TEST(MainFlow, VersionAfterParseErrorIsNotPrinted) {
-  Workspace ws;
-  RunResult r = ws.run(kDouble, {"-version", "-log"});
-  EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ("", r.out);
-  EXPECT_EQ(0u, r.err.find("No value specified for option : log\n" + kUsageHead)) << r.err;
-}
-
-TEST(MainFlow, HelpPrintsOnlyTheUsage) {
-  Workspace ws;
-  RunResult r = ws.run(kDouble, {"-help", "-version"});
-  EXPECT_EQ(0, r.exitStatus);
-  EXPECT_EQ(std::string::npos, r.err.find("Dravik Simulator"));
-  EXPECT_NE(std::string::npos, r.err.find("    --wdb                : "));
-}
-
 // ---- Hand-over to the shell, as recorded by the test double. ------------------
 
 struct HandOver {
   const char* name;
   std::vector<std::string> args;
   std::vector<std::string> kernels;
+  std::vector<std::string> files;       // other plain files
   std::vector<std::string> shellArgs;   // after argv[0]
   const char* script;                   // path relative to the working directory
   const char* scriptContent;
 };
 
 const HandOver kHandOvers[] = {
-    {"Plain", {"top"}, {"top"}, {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+    {"Plain", {"top"}, {"top"}, {}, {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
-    {"Gui", {"-gui", "top"}, {"top"}, {"-source", "{kvel.dir/top/kvel_script.tcl}"},
+    {"Gui", {"-gui", "top"}, {"top"}, {}, {"-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {top} -autoloadwcfg\n"},
-    {"GuiAlias", {"top", "-g", "-view", "a.wcfg"}, {"top"},
+    {"GuiAlias", {"top", "-g", "-view", "a.wcfg"}, {"top"}, {},
      {"-source", "{kvel.dir/top/kvel_script.tcl}"}, "kvel.dir/top/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {top} -view {{a.wcfg}}\n"},
-    {"Log", {"-log", "run.log", "top"}, {"top"},
+    {"Log", {"-log", "run.log", "top"}, {"top"}, {},
      {"-log", "run.log", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
-    {"NoLog", {"top", "-nolog"}, {"top"},
+    {"NoLog", {"top", "-nolog"}, {"top"}, {},
      {"-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
-    {"LogAndNoLog", {"-log", "run.log", "-nolog", "top"}, {"top"},
+    {"LogAndNoLog", {"-log", "run.log", "-nolog", "top"}, {"top"}, {},
      {"-log", "run.log", "-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
-    {"LogNoLogGui", {"-gui", "-nolog", "-log", "a b.log", "top"}, {"top"},
+    {"LogNoLogGui", {"-gui", "-nolog", "-log", "a b.log", "top"}, {"top"}, {},
      {"-log", "a b.log", "-nolog", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {top} -autoloadwcfg\n"},
-    {"WorkRetry", {"top", "-tp"}, {"work.top"},
+    {"WorkRetry", {"top", "-tp"}, {"work.top"}, {},
      {"-mode", "tcl", "-source", "{kvel.dir/work.top/kvel_script.tcl}"},
      "kvel.dir/work.top/kvel_script.tcl", "kvel {work.top} -tp -autoloadwcfg\n"},
-    {"OwnKernelWinsOverRetry", {"top"}, {"top", "work.top"},
+    {"OwnKernelWinsOverRetry", {"top"}, {"top", "work.top"}, {},
      {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
-    {"ShortNameRetried", {"work"}, {"work.work"},
+    {"ShortNameRetried", {"work"}, {"work.work"}, {},
      {"-mode", "tcl", "-source", "{kvel.dir/work.work/kvel_script.tcl}"},
      "kvel.dir/work.work/kvel_script.tcl", "kvel {work.work} -autoloadwcfg\n"},
-    {"PrefixedName", {"work.top"}, {"work.top"},
+    {"PrefixedName", {"work.top"}, {"work.top"}, {},
      {"-mode", "tcl", "-source", "{kvel.dir/work.top/kvel_script.tcl}"},
      "kvel.dir/work.top/kvel_script.tcl", "kvel {work.top} -autoloadwcfg\n"},
     {"SimulationOptionsStayInTheScript",
-     {"top", "-maxdeltaid", "0", "-R", "-onfinish", "quit", "-stats", "-key", "K"}, {"top"},
+     {"top", "-maxdeltaid", "0", "-R", "-onfinish", "quit", "-stats", "-key", "K"}, {"top"}, {},
      {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
      "kvel.dir/top/kvel_script.tcl",
      "kvel {top} -maxdeltaid 0 -autoloadwcfg -runall -onfinish quit -stats -key K\n"},
+    {"DatabaseSkipsTheKernelCheck", {"design.wdb", "-gui"}, {}, {"design.wdb"},
+     {"-source", "{kvel.dir/design.wdb/kvel_script.tcl}"}, "kvel.dir/design.wdb/kvel_script.tcl",
+     "load_feature core\ncurrent_fileset\nkvel {design.wdb} -autoloadwcfg\n"},
+    {"NestedDatabasePath", {"waves/run.wdb"}, {}, {"waves/run.wdb"},
+     {"-mode", "tcl", "-source", "{kvel.dir/waves/run.wdb/kvel_script.tcl}"},
+     "kvel.dir/waves/run.wdb/kvel_script.tcl", "kvel {waves/run.wdb} -autoloadwcfg\n"},
 };
 
 void PrintTo(const HandOver& c, std::ostream* os) { *os << c.name; }
@@ -211,6 +200,8 @@ TEST_P(HandOverTable, ShellReceivesTheArgumentVector) {
   Workspace ws;
   for (const std::string& k : c.kernels)
     ws.kernel(k);
+  for (const std::string& f : c.files)
+    ws.file(f);
   RunResult r = ws.run(kDouble, c.args);
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
@@ -285,35 +276,6 @@ TEST(HandOver, ExceptionsFromTheShellAreNotCaught) {
   EXPECT_EQ((std::vector<zekdouble::Fields>{
                 {"event61", "threw", "failed type conversion of event data"}}),
             ws.calls("event61"));
-}
-
-TEST(HandOver, DatabaseTargetSkipsTheKernelCheck) {
-  Workspace ws;
-  ws.file("design.wdb", "waves");
-  RunResult r = ws.run(kDouble, {"design.wdb", "-gui"});
-  EXPECT_EQ(0, r.exitStatus) << r.out;
-  ASSERT_EQ(1u, ws.calls("main").size());
-  EXPECT_EQ("{kvel.dir/design.wdb/kvel_script.tcl}", ws.calls("main")[0][5]);
-  EXPECT_EQ("load_feature core\ncurrent_fileset\nkvel {design.wdb} -autoloadwcfg\n",
-            ws.read("kvel.dir/design.wdb/kvel_script.tcl"));
-}
-
-TEST(HandOver, NestedDatabasePath) {
-  Workspace ws;
-  ws.file("waves/run.wdb", "waves");
-  RunResult r = ws.run(kDouble, {"waves/run.wdb"});
-  EXPECT_EQ(0, r.exitStatus) << r.out;
-  EXPECT_EQ("kvel {waves/run.wdb} -autoloadwcfg\n",
-            ws.read("kvel.dir/waves/run.wdb/kvel_script.tcl"));
-}
-
-TEST(HandOver, SecondLaunchReplacesTheScript) {
-  Workspace ws;
-  ws.kernel("top");
-  ws.run(kDouble, {"top", "-gui", "-tclbatch", "long name.tcl"});
-  RunResult r = ws.run(kDouble, {"top"});
-  EXPECT_EQ(0, r.exitStatus);
-  EXPECT_EQ("kvel {top} -autoloadwcfg\n", ws.read("kvel.dir/top/kvel_script.tcl"));
 }
 
 // The run of the introduction, word for word, through the test double.
