@@ -1,5 +1,6 @@
 #include "kvel/cmdfile/command_file_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,9 +43,29 @@ bool hasExactlyOneQuote(std::string_view piece) {
   return first != std::string_view::npos && piece.find('"', first + 1) == std::string_view::npos;
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Without quotes the pieces that survive are the words with a graphic first
+// byte, so the line is cut at blanks directly.
+void splitUnquoted(std::string_view line, std::vector<std::string_view>& arguments) {
+  const char* const begin = line.data();
+  const char* const end = begin + line.size();
+  const char* cursor = begin;
+  while (cursor != end) {
+    while (cursor != end && isBlank(*cursor)) ++cursor;
+    const char* const word = cursor;
+    while (cursor != end && !isBlank(*cursor)) ++cursor;
+    if (cursor != word && isGraphic(*word)) arguments.emplace_back(word, cursor - word);
+  }
+}
+
 // The splitting rules of splitCommandLine, giving views into line. False
 // when a quoted run is left open.
 bool splitIntoViews(std::string_view line, std::vector<std::string_view>& arguments) {
+  if (line.find('"') == std::string_view::npos) {
+    splitUnquoted(line, arguments);
+    return true;
+  }
   BlankPieces pieces(line);
   std::string_view piece;
   bool inQuote = false;
@@ -95,6 +116,19 @@ std::string describeChain(const FileChain& chain, const std::string& fileName) {
   return text;
 }
 
+// Command files hold an argument per 16 bytes or fewer, as a rule. Room for
+// that many more arguments is made once, instead of growing the list step by
+// step (each step copies it and touches new pages); capacity at least doubles
+// so growth stays linear. Room never used is never touched.
+void reserveForFile(std::vector<std::string>& output, unsigned long long fileSize) {
+  const unsigned long long expected = fileSize / 16;
+  const std::size_t limit = output.max_size() / 4;
+  if (expected == 0 || expected > limit || output.size() > limit) return;
+  const std::size_t wanted = output.size() + static_cast<std::size_t>(expected);
+  if (wanted <= output.capacity()) return;
+  output.reserve(std::max(wanted, std::min(limit, 2 * output.capacity())));
+}
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -127,18 +161,21 @@ bool readLines(std::FILE* file, const std::string& fileName, std::vector<std::st
     if (lineArguments.empty()) continue;
     if (edited.size() < lineArguments.size()) edited.resize(lineArguments.size());
 
+    // Most lines hold neither quotes nor references: one look per line.
+    const bool lineHasQuote = line.find('"') != std::string_view::npos;
+    const bool lineHasDollar = line.find('$') != std::string_view::npos;
     for (std::size_t i = 0; i < lineArguments.size(); ++i) {
       std::string_view argument = lineArguments[i];
       std::size_t firstQuote = 0;
       std::size_t lastQuote = 0;
-      if (findQuotePair(argument, firstQuote, lastQuote)) {
+      if (lineHasQuote && findQuotePair(argument, firstQuote, lastQuote)) {
         std::string& unquoted = edited[i];
         unquoted.assign(argument.data(), firstQuote);
         unquoted.append(argument.data() + firstQuote + 1, lastQuote - firstQuote - 1);
         unquoted.append(argument.data() + lastQuote + 1, argument.size() - lastQuote - 1);
         argument = unquoted;
       }
-      if (argument.find('$') == std::string_view::npos) {
+      if (!lineHasDollar || argument.find('$') == std::string_view::npos) {
         // Without a reference the expansion only trims.
         lineArguments[i] = trimmed(argument);
         continue;
@@ -171,7 +208,8 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
     return false;
   }
   ChainLink link{fileName, FileIdentity(), false};
-  link.identified = identifyOpenFile(file.get(), link.identity);
+  unsigned long long size = 0;
+  link.identified = identifyOpenFile(file.get(), link.identity, size);
   if (link.identified) {
     for (const ChainLink& outer : chain) {
       if (outer.identified && outer.identity == link.identity) {
@@ -186,6 +224,7 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
               << " levels deep: " << describeChain(chain, fileName) << "\n";
     return false;
   }
+  reserveForFile(output, size);
   chain.push_back(std::move(link));
   const bool ok = readLines(file.get(), fileName, output, chain);
   chain.pop_back();

@@ -1,5 +1,5 @@
 // Identity of an open file (device and file number), so that the same file
-// reached under different names is recognised.
+// reached under different names is recognised, and its size.
 #ifndef KVEL_CMDFILE_FILE_IDENTITY_H
 #define KVEL_CMDFILE_FILE_IDENTITY_H
 
@@ -16,8 +16,9 @@ struct FileIdentity {
   }
 };
 
-// False when the platform cannot tell the identity of the file.
-bool identifyOpenFile(std::FILE* file, FileIdentity& identity);
+// False when the platform cannot tell the identity of the file; size is
+// then 0.
+bool identifyOpenFile(std::FILE* file, FileIdentity& identity, unsigned long long& size);
 
 }  // namespace KVEL
 
