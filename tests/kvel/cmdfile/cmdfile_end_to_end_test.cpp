@@ -1,0 +1,161 @@
+// Command files through the real kvel program: its exit status, messages,
+// run script and whether the shell is reached (kvel_double records the
+// hand-over; kvel runs the stand-in shell).
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "framework/testdouble/recorder.h"
+#include "tests/support/test_process.h"
+
+namespace {
+
+using testsupport::RunOptions;
+using testsupport::RunResult;
+
+struct Launch {
+  const char* name;
+  std::map<std::string, std::string> files;  // relative path -> content
+  std::vector<std::string> args;
+  int exitStatus;
+  std::string out;     // expected standard output ("*" when not checked)
+  std::string err;     // expected standard error
+  std::string script;  // kvel.dir/top/kvel_script.tcl; empty when the shell is not reached
+};
+
+void PrintTo(const Launch& c, std::ostream* os) { *os << c.name; }
+
+class CommandFileLaunch : public testing::TestWithParam<Launch> {
+protected:
+  RunResult launch(const Launch& c) {
+    testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
+    for (const auto& [name, content] : c.files) testsupport::writeFile(temp.file(name), content);
+    RunOptions options;
+    options.cwd = temp.path();
+    options.setEnv["ZEKDOUBLE_RECORD"] = temp.file("record");
+    options.setEnv["ZEKDOUBLE_STATUS"] = "3";
+    options.setEnv["KVT_SEED"] = "7";
+    options.unsetEnv.push_back("KVT_UNSET");
+    return testsupport::run(KVEL_DOUBLE_BIN, c.args, options);
+  }
+  int shellCalls() {
+    int calls = 0;
+    for (const zekdouble::Fields& line : zekdouble::readRecordFile(temp.file("record"))) {
+      calls += (!line.empty() && line[0] == "main") ? 1 : 0;
+    }
+    return calls;
+  }
+  testsupport::TempDir temp;
+};
+
+TEST_P(CommandFileLaunch, StatusMessagesAndScript) {
+  const Launch& c = GetParam();
+  const RunResult r = launch(c);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(r.exitStatus, c.exitStatus) << r.out << r.err;
+  EXPECT_EQ(r.err, c.err);
+  if (c.out != "*") {
+    EXPECT_EQ(r.out, c.out);
+  }
+  if (c.script.empty()) {
+    EXPECT_EQ(shellCalls(), 0);
+    EXPECT_FALSE(testsupport::fileExists(temp.file("kvel.dir/top/kvel_script.tcl")));
+  } else {
+    EXPECT_EQ(shellCalls(), 1);
+    EXPECT_EQ(testsupport::readFile(temp.file("kvel.dir/top/kvel_script.tcl")), c.script);
+  }
+}
+
+const char kWarning[] =
+    "WARNING: Could not be expanded an environment variable in X=${KVT_UNSET} due to following "
+    "error: Env Variable KVT_UNSET is not defined.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandFileLaunch,
+    testing::Values(
+        Launch{"NestedFilesCrlfAndCommentsInOrder",
+               {{"a.txt", "# options\r\ntop\r\n-testplusarg SEED=$KVT_SEED\r\n-f b.txt\r\n-tclbatch run.tcl"},
+                {"b.txt", "  // more\n-testplusarg \"B=2 3\"\n"}},
+               {"-f", "a.txt", "-testplusarg", "LAST=1"}, 3, "*", "",
+               "kvel {top} -testplusarg SEED=7 -testplusarg B=2 3 -testplusarg LAST=1 "
+               "-autoloadwcfg -tclbatch {run.tcl}\n"},
+        Launch{"SingleDashFileSwitch", {{"opts.txt", "-tclbatch run.tcl\n"}},
+               {"top", "-file", "opts.txt"}, 3, "*", "",
+               "kvel {top} -autoloadwcfg -tclbatch {run.tcl}\n"},
+        Launch{"ExpansionWarningLetsTheRunGoOn", {{"opts.txt", "-testplusarg X=${KVT_UNSET}\n"}},
+               {"top", "-f", "opts.txt"}, 3, "*", "",
+               "kvel {top} -testplusarg X=${KVT_UNSET} -autoloadwcfg\n"},
+        Launch{"MissingFileName", {}, {"top", "-f"}, 1, "",
+               "ERROR: Missing command file name for switch '-f [--file]'\n", ""},
+        Launch{"UnopenableFile", {}, {"top", "-f", "nope.txt"}, 1, "",
+               "Unable to open command file nope.txt\n", ""},
+        Launch{"MismatchedQuote", {{"opts.txt", "-testplusarg \"a\n"}}, {"top", "-f", "opts.txt"},
+               1, "",
+               "Mismatched quote found in line -testplusarg \"a\n"
+               "ERROR: Error founds in command file opts.txt\n",
+               ""},
+        Launch{"NameOnTheNextLine", {{"opts.txt", "-f\nmore.txt\n"}}, {"top", "-f", "opts.txt"}, 1,
+               "", "ERROR: Missing command file name for switch '-f [--file]'\n", ""},
+        Launch{"UnexpandedNestedName", {{"opts.txt", "-f ${KVT_UNSET}/x.txt\n"}},
+               {"top", "-f", "opts.txt"}, 1,
+               "WARNING: Could not be expanded an environment variable in ${KVT_UNSET}/x.txt due "
+               "to following error: Env Variable KVT_UNSET is not defined.\n",
+               "Unable to open command file ${KVT_UNSET}/x.txt\n", ""},
+        Launch{"DirectoryAsCommandFile", {}, {"top", "-f", "kvel.dir"}, 1, "",
+               "ERROR: Unable to read command file kvel.dir: Is a directory\n", ""},
+        Launch{"FileNamingItself", {{"a.txt", "-gui\n-f a.txt\n"}}, {"top", "-f", "a.txt"}, 1, "",
+               "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""},
+        Launch{"CycleThroughTwoFiles", {{"a.txt", "-f b.txt\n"}, {"b.txt", "-f ./a.txt\n"}},
+               {"top", "-f", "a.txt"}, 1, "",
+               "ERROR: Command file ./a.txt is already being read: a.txt -> b.txt -> ./a.txt\n",
+               ""}));
+
+TEST(CommandFileLaunchWarning, WarningGoesToStandardOutput) {
+  testsupport::TempDir temp;
+  testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
+  testsupport::writeFile(temp.file("opts.txt"), "-testplusarg X=${KVT_UNSET}\n");
+  RunOptions options;
+  options.cwd = temp.path();
+  options.unsetEnv.push_back("KVT_UNSET");
+  const RunResult r = testsupport::run(KVEL_DOUBLE_BIN, {"top", "-f", "opts.txt"}, options);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.out.compare(0, sizeof kWarning - 1, kWarning), 0) << r.out;
+}
+
+// The shipped program with the stand-in shell, through a chain of 63 files.
+TEST(CommandFileLaunchShipped, ChainOfSixtyThreeFilesReachesTheSimulator) {
+  testsupport::TempDir temp;
+  testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
+  for (int i = 0; i < 63; ++i) {
+    const std::string next = i + 1 < 63 ? "-f n" + std::to_string(i + 1) + ".txt" : "top";
+    testsupport::writeFile(temp.file("n" + std::to_string(i) + ".txt"),
+                           "-testplusarg L" + std::to_string(i) + "=1 " + next + "\n");
+  }
+  RunOptions options;
+  options.cwd = temp.path();
+  const RunResult r = testsupport::run(KVEL_BIN, {"-f", "n0.txt"}, options);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+  std::string expected = "kvel {top}";
+  for (int i = 0; i < 63; ++i) expected += " -testplusarg L" + std::to_string(i) + "=1";
+  expected += " -autoloadwcfg\n";
+  EXPECT_EQ(testsupport::readFile(temp.file("kvel.dir/top/kvel_script.tcl")), expected);
+  EXPECT_NE(r.out.find("kvel: top -testplusarg L0=1"), std::string::npos) << r.out;
+}
+
+TEST(CommandFileLaunchShipped, SelfIncludingFileEndsWithStatusOne) {
+  testsupport::TempDir temp;
+  testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
+  testsupport::writeFile(temp.file("a.txt"), "-f a.txt\n");
+  RunOptions options;
+  options.cwd = temp.path();
+  const RunResult r = testsupport::run(KVEL_BIN, {"top", "-f", "a.txt"}, options);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n");
+  EXPECT_FALSE(testsupport::fileExists(temp.file("kvel.dir/top/kvel_script.tcl")));
+}
+
+}  // namespace
