@@ -29,10 +29,6 @@ find_program(KVEL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 mark_as_advanced(KVEL_DPKG_SHLIBDEPS)
 if(KVEL_PACKAGE_SHLIBDEPS AND KVEL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # The framework libraries are part of this package: dpkg-shlibdeps must not
-  # look for another package that provides them.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-    "${PROJECT_BINARY_DIR}/framework")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libboost-filesystem1.74.0 (>= 1.74.0+ds1), libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11), libtcl8.6 (>= 8.6.0)")
