@@ -17,7 +17,6 @@ set(CPACK_PACKAGE_DESCRIPTION
 the design suite and its usage-statistics tool, and tarnlet prints the network \
 proxy settings. A stand-in for the suite's framework libraries, a Tcl 8.6 \
 shell, is included.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES OFF)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -33,5 +32,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libboost-filesystem1.74.0 (>= 1.74.0+ds1), libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11), libtcl8.6 (>= 8.6.0)")
 endif()
+
+# Source archive (package_source): the tracked tree, without build trees.
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/[.]git/" "/build/" "/build-[^/]*/" "/_CPack_Packages/")
 
 include(CPack)

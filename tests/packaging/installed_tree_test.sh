@@ -60,6 +60,10 @@ install)
     echo "FAIL: cmake --install failed" >&2
     exit 1
   fi
+  if grep -qi warning "$work/install.log"; then
+    cat "$work/install.log" >&2
+    fail "cmake --install warned"
+  fi
   ;;
 deb)
   # The package is made of the tree as built. Naming a generator without a
@@ -71,6 +75,10 @@ deb)
     cat "$work/cpack.log" >&2
     echo "FAIL: cpack failed" >&2
     exit 1
+  fi
+  if grep -qi warning "$work/cpack.log"; then
+    cat "$work/cpack.log" >&2
+    fail "cpack warned"
   fi
   set -- "$work"/package/*.deb
   if [ $# -ne 1 ] || [ ! -f "$1" ]; then
