@@ -19,8 +19,6 @@ set(KVEL_INSTALL_DOCDIR share/doc/kvel-frontends)
 # Installed programs find the framework libraries next to themselves, wherever
 # the tree is installed or unpacked, without LD_LIBRARY_PATH.
 set(CMAKE_INSTALL_RPATH "$ORIGIN/../${KVEL_INSTALL_LIBDIR}")
-set(CMAKE_INSTALL_RPATH_USE_LINK_PATH OFF)
-set(CMAKE_BUILD_WITH_INSTALL_RPATH OFF)
 
 function(kvel_install_shipped_files)
   # The shipped programs only; the *_double test builds stay in the build tree.
