@@ -1,7 +1,6 @@
 #include "kvel/cmdfile/command_file_reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -137,9 +136,9 @@ bool expandList(const std::string_view* arguments, std::size_t count,
                 std::vector<std::string>& output, FileChain& chain);
 
 // Reads the lines of an open command file; the caller has checked nesting.
-bool readLines(std::FILE* file, const std::string& fileName, std::vector<std::string>& output,
-               FileChain& chain) {
-  LineReader reader(file);
+bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& fileName,
+               std::vector<std::string>& output, FileChain& chain) {
+  LineReader reader(file, fileSize);
   std::string_view rawLine;
   std::vector<std::string_view> lineArguments;
   // Arguments changed by quote removal or expansion live here for one line;
@@ -226,7 +225,7 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
   }
   reserveForFile(output, size);
   chain.push_back(std::move(link));
-  const bool ok = readLines(file.get(), fileName, output, chain);
+  const bool ok = readLines(file.get(), size, fileName, output, chain);
   chain.pop_back();
   return ok;
 }

@@ -1,20 +1,36 @@
 #include "kvel/cmdfile/line_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace KVEL {
 
-LineReader::LineReader(std::FILE* file, std::size_t blockSize)
-    : file_(file), buffer_(blockSize > 0 ? blockSize : 1), begin_(0), end_(0),
-      endOfFile_(false), readError_(0) {}
+namespace {
+
+const std::size_t kSmallestBuffer = 4096;
+
+std::size_t bufferSize(unsigned long long sizeHint, std::size_t blockSize) {
+  if (sizeHint == 0) return std::max<std::size_t>(blockSize, 1);
+  // One byte more than the file, so that the first read also sees its end.
+  const unsigned long long wanted = std::max<unsigned long long>(sizeHint + 1, kSmallestBuffer);
+  return static_cast<std::size_t>(std::min<unsigned long long>(wanted, std::max<std::size_t>(blockSize, 1)));
+}
+
+}  // namespace
+
+LineReader::LineReader(std::FILE* file, unsigned long long sizeHint, std::size_t blockSize)
+    : file_(file), capacity_(bufferSize(sizeHint, blockSize)), begin_(0), end_(0),
+      endOfFile_(false), readError_(0) {
+  buffer_.reset(new char[capacity_]);
+}
 
 bool LineReader::next(std::string_view& line) {
   for (;;) {
-    const char* data = buffer_.data();
+    const char* data = buffer_.get();
     const void* lineFeed = std::memchr(data + begin_, '\n', end_ - begin_);
     if (lineFeed != nullptr) {
-      const std::size_t end = static_cast<const char*>(lineFeed) - data;
+      const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data);
       line = std::string_view(data + begin_, end - begin_);
       begin_ = end + 1;
       return true;
@@ -30,18 +46,23 @@ bool LineReader::next(std::string_view& line) {
   }
 }
 
-// Keeps the unfinished line at the front of the buffer (growing it when the
-// line fills it) and reads the next block behind it.
+// Keeps the unfinished line at the front of the buffer (doubling the buffer
+// when the line fills it) and reads the next block behind it.
 void LineReader::fill() {
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::size_t wanted = buffer_.size() - end_;
+  if (end_ == capacity_) {
+    std::unique_ptr<char[]> larger(new char[2 * capacity_]);
+    std::memcpy(larger.get(), buffer_.get(), end_);
+    buffer_ = std::move(larger);
+    capacity_ *= 2;
+  }
+  const std::size_t wanted = capacity_ - end_;
   errno = 0;
-  const std::size_t got = std::fread(buffer_.data() + end_, 1, wanted, file_);
+  const std::size_t got = std::fread(buffer_.get() + end_, 1, wanted, file_);
   end_ += got;
   if (got < wanted) {
     if (std::ferror(file_)) {

@@ -7,14 +7,18 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace KVEL {
 
 class LineReader {
 public:
-  explicit LineReader(std::FILE* file, std::size_t blockSize = 256 * 1024);
+  // sizeHint: the file's size when known (0 otherwise); a small file gets a
+  // small buffer and is read at once. blockSize: the most read at a time,
+  // unless a line is longer.
+  explicit LineReader(std::FILE* file, unsigned long long sizeHint = 0,
+                      std::size_t blockSize = 256 * 1024);
 
   // The next line, valid until the next call. False at end of file or after
   // a read error (see readError).
@@ -27,7 +31,8 @@ private:
   void fill();
 
   std::FILE* file_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // not zero-filled: only read bytes are looked at
+  std::size_t capacity_;
   std::size_t begin_;
   std::size_t end_;
   bool endOfFile_;

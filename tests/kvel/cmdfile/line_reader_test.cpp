@@ -23,11 +23,12 @@ Lines readWithGetline(const std::string& fileName) {
   return lines;
 }
 
-Lines readInBlocks(const std::string& fileName, std::size_t blockSize, int& readError) {
+Lines readInBlocks(const std::string& fileName, std::size_t blockSize, int& readError,
+                   unsigned long long sizeHint = 0) {
   Lines lines;
   std::FILE* file = std::fopen(fileName.c_str(), "r");
   if (file == nullptr) return lines;
-  KVEL::LineReader reader(file, blockSize);
+  KVEL::LineReader reader(file, sizeHint, blockSize);
   std::string_view line;
   while (reader.next(line)) lines.emplace_back(line);
   readError = reader.readError();
@@ -59,6 +60,14 @@ TEST(LineReader, GivesTheLinesOfGetlineForAnyBlockSize) {
           << "round " << round << ", block size " << blockSize;
       ASSERT_EQ(readError, 0);
     }
+    // A size hint that is right, too small (the file grew) or too large.
+    for (const unsigned long long sizeHint : {content.size(), content.size() / 2, content.size() + 9}) {
+      int readError = -1;
+      ASSERT_EQ(readInBlocks(name, 256 * 1024, readError, sizeHint), expected)
+          << "round " << round << ", size hint " << sizeHint;
+    }
+    int readError = -1;
+    ASSERT_EQ(readInBlocks(name, 5, readError, content.size()), expected) << "round " << round;
   }
 }
 
