@@ -2,6 +2,11 @@
 #
 # Builds NAME against the stand-in framework libraries and NAME_double against
 # the test double. The program's own code is the same in both.
+#
+# The framework libraries are shared and the logic libraries static; CMake puts
+# the static libraries' own dependencies after the framework on the link line,
+# where an as-needed linker would already have dropped the framework. Linking
+# with --no-as-needed keeps it, so no library has to be named twice.
 function(add_front_end_program name)
   cmake_parse_arguments(P "" "FRAMEWORK" "SOURCES;LIBS" ${ARGN})
   set(standin)
@@ -16,6 +21,8 @@ function(add_front_end_program name)
   endif()
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE ${P_LIBS} ${standin})
+  target_link_options(${name} PRIVATE "LINKER:--no-as-needed")
   add_executable(${name}_double ${P_SOURCES})
   target_link_libraries(${name}_double PRIVATE ${P_LIBS} ${double})
+  target_link_options(${name}_double PRIVATE "LINKER:--no-as-needed")
 endfunction()

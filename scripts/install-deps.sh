@@ -3,7 +3,7 @@
 # apt-get itself; otherwise it prints the one command to run and exits 1.
 set -eu
 
-PACKAGES="cmake g++ make libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev"
+PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3"
 
 missing=""
 for pkg in $PACKAGES; do
