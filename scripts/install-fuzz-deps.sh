@@ -1,0 +1,30 @@
+#!/bin/sh
+# Installs the Debian packages the fuzzing build needs (clang with libFuzzer),
+# on top of scripts/install-deps.sh. As root it runs apt-get itself;
+# otherwise it prints the one command to run and exits 1.
+set -eu
+
+PACKAGES="clang clang-14 libclang-rt-14-dev"
+
+missing=""
+for pkg in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $pkg"
+  fi
+done
+
+if [ -z "$missing" ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "Installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing
+else
+  echo "Missing packages. Run as root:"
+  echo "  apt-get update && apt-get install -y$missing"
+  exit 1
+fi
