@@ -1,0 +1,186 @@
+// Bad and extreme input through the whole launch (kvel_double): odd bytes in
+// command files, huge files and lines, vanished files, deep and cyclic
+// nesting, and huge or odd command lines.
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/hardening/launch_workspace.h"
+
+namespace {
+
+using hardening::LaunchWorkspace;
+using testsupport::RunResult;
+using testsupport::fileExists;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+struct BadInput {
+  const char* name;
+  std::map<std::string, std::string> files;
+  std::vector<std::string> args;
+  int status;
+  std::string err;     // exact standard error, or its start when errIsPrefix
+  bool errIsPrefix;
+  std::string script;  // empty: the launch must end before the script and the shell
+};
+
+void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
+
+std::string chain(int files, const std::string& last) {
+  std::string text;
+  for (int i = 0; i < files; ++i) text += (i ? " -> " : "") + std::string("n") + std::to_string(i) + ".txt";
+  return text + last;
+}
+
+std::map<std::string, std::string> chainFiles(int files) {
+  std::map<std::string, std::string> result;
+  for (int i = 0; i < files; ++i) {
+    const std::string next = i + 1 < files ? "-f n" + std::to_string(i + 1) + ".txt" : "-tp";
+    result["n" + std::to_string(i) + ".txt"] = "-testplusarg L" + std::to_string(i) + " " + next;
+  }
+  return result;
+}
+
+std::string chainScript(int files) {
+  std::string script = "kvel {top}";
+  for (int i = 0; i < files; ++i) script += " -testplusarg L" + std::to_string(i);
+  return script + " -tp -autoloadwcfg\n";
+}
+
+const std::string kUsage = "Kvel simulation executable\n";
+
+std::vector<BadInput> cases() {
+  const std::string longValue(10 * 1024 * 1024, 'x');
+  return {
+      // A NUL ends the word at the hand-over to the parser (arguments are C
+      // strings there); a word that starts with one is dropped like any word
+      // without a graphic first byte.
+      {"NulBytes", {{"nul.f", std::string("-testplusarg A\0B\n\0-gui\n-tclbatch r\0un.tcl", 39)}},
+       {"top", "-f", "nul.f"}, 0, "", false,
+       "kvel {top} -testplusarg A -autoloadwcfg -tclbatch {r}\n"},
+      // Bytes above 0x7E pass byte for byte inside words and quotes; a bare
+      // word that starts with one is dropped.
+      {"BytesAbove7E",
+       {{"hi.f", "-wdb \"\xC3\xA9t\xC3\xA9 1.wdb\" -testplusarg A\xC3\xA9\xFF=1 \xC3\xA9 -tp\n"
+                 "\xFF\xFE-gui\n"}},
+       {"top", "-f", "hi.f"}, 0, "", false,
+       "kvel {top} -testplusarg A\xC3\xA9\xFF=1 -wdb {\xC3\xA9t\xC3\xA9 1.wdb} -tp -autoloadwcfg\n"},
+      {"TenMegabyteLineWithoutLineFeed", {{"long.f", "-testplusarg " + longValue}},
+       {"top", "-f", "long.f"}, 0, "", false,
+       "kvel {top} -testplusarg " + longValue + " -autoloadwcfg\n"},
+      {"MillionEmptyLines", {{"empty.f", std::string(1000000, '\n') + "-tp"}},
+       {"top", "-f", "empty.f"}, 0, "", false, "kvel {top} -tp -autoloadwcfg\n"},
+      {"EmptyFile", {{"empty.f", ""}}, {"top", "-f", "empty.f"}, 0, "", false,
+       "kvel {top} -autoloadwcfg\n"},
+      {"ChainOf64Files", chainFiles(64), {"top", "-f", "n0.txt"}, 0, "", false, chainScript(64)},
+      {"ChainOf65FilesIsTooDeep", chainFiles(65), {"top", "-f", "n0.txt"}, 1,
+       "ERROR: Command file n64.txt is nested more than 64 levels deep: " + chain(65, "\n"), false,
+       ""},
+      {"CycleThroughThreeFiles",
+       {{"a.txt", "-tp\n-f b.txt\n"}, {"b.txt", "-f c.txt\n"}, {"c.txt", "-tl -f a.txt\n"}},
+       {"top", "-f", "a.txt"}, 1,
+       "ERROR: Command file a.txt is already being read: a.txt -> b.txt -> c.txt -> a.txt\n", false,
+       ""},
+      {"CycleThroughAnotherName",
+       {{"a.txt", "-f ./b.txt\n"}, {"b.txt", "-f ./a.txt\n"}},
+       {"top", "-f", "a.txt"}, 1,
+       "ERROR: Command file ./a.txt is already being read: a.txt -> ./b.txt -> ./a.txt\n", false,
+       ""},
+      // The same file twice in a row is no cycle.
+      {"SameFileTwiceInSequence", {{"a.txt", "-tp\n"}}, {"top", "-f", "a.txt", "-f", "a.txt"}, 0,
+       "", false, "kvel {top} -tp -autoloadwcfg\n"},
+      // An empty argument is no snapshot name and no switch.
+      {"EmptyArgumentAfterSnapshot", {}, {"top", ""}, 1, "Expected a switch but found \n" + kUsage,
+       true, ""},
+      {"EmptyValue", {}, {"top", "-tclbatch", "", "-log", ""}, 0, "", false,
+       "kvel {top} -autoloadwcfg -tclbatch {}\n"},
+  };
+}
+
+class BadInputTable : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputTable, StatusMessageAndScript) {
+  const BadInput& c = GetParam();
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  for (const auto& [name, content] : c.files) writeFile(ws.path(name), content);
+  const RunResult r = ws.run(c.args);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(c.status, r.exitStatus) << r.err.substr(0, 400);
+  if (c.errIsPrefix) {
+    EXPECT_EQ(0u, r.err.find(c.err)) << r.err.substr(0, 400);
+  } else {
+    EXPECT_EQ(c.err, r.err.substr(0, 4000));
+  }
+  EXPECT_EQ("", r.out.substr(0, 400));
+  if (c.script.empty()) {
+    EXPECT_FALSE(fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
+    EXPECT_TRUE(ws.shellCalls().empty());
+  } else {
+    const std::string script = readFile(ws.path("kvel.dir/top/kvel_script.tcl"));
+    EXPECT_EQ(c.script.size(), script.size());
+    EXPECT_TRUE(c.script == script) << script.substr(0, 400);
+    EXPECT_EQ(1u, ws.shellCalls().size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadInputTable, ::testing::ValuesIn(cases()),
+                         [](const ::testing::TestParamInfo<BadInput>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A command file that is gone by the time it is opened: here a symbolic
+// link whose target does not exist.
+TEST(BadInput, VanishedCommandFile) {
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  ASSERT_EQ(0, ::symlink("gone.txt", ws.path("opts.f").c_str()));
+  const RunResult r = ws.run({"top", "-f", "opts.f"});
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ("Unable to open command file opts.f\n", r.err);
+  EXPECT_EQ("", r.out);
+  EXPECT_TRUE(ws.shellCalls().empty());
+}
+
+// 100,000 arguments on the command line itself reach the script in order.
+TEST(BadInput, HundredThousandArguments) {
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  std::vector<std::string> args{"top"};
+  std::string expected = "kvel {top} -autoloadwcfg";
+  for (int i = 0; args.size() + 2 <= 100001; ++i) {
+    args.push_back("-t");
+    args.push_back(std::to_string(i));
+    expected += " -tclbatch {" + std::to_string(i) + "}";
+  }
+  ASSERT_EQ(100001u, args.size());
+  const RunResult r = ws.run(args);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(0, r.exitStatus) << r.err.substr(0, 400);
+  EXPECT_TRUE(expected + "\n" == readFile(ws.path("kvel.dir/top/kvel_script.tcl")));
+  EXPECT_EQ(1u, ws.shellCalls().size());
+}
+
+// A snapshot name with blanks: one directory, one braced Tcl word for the
+// script path, one braced snapshot in the command.
+TEST(BadInput, SnapshotNameWithBlanks) {
+  LaunchWorkspace ws;
+  ws.kernel("my top  ");
+  const RunResult r = ws.run({"my top  ", "-tp"});
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
+  EXPECT_EQ("kvel {my top  } -tp -autoloadwcfg\n",
+            readFile(ws.path("kvel.dir/my top  /kvel_script.tcl")));
+  const auto calls = ws.shellCalls();
+  ASSERT_EQ(1u, calls.size());
+  ASSERT_LE(7u, calls[0].size());
+  EXPECT_EQ("{kvel.dir/my top  /kvel_script.tcl}", calls[0][7]);
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+// The run script cannot be written: each case ends with its message and
+// status 1, leaves no temporary file behind, and never reaches the shell.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/hardening/launch_workspace.h"
+
+namespace {
+
+using hardening::LaunchWorkspace;
+using testsupport::RunResult;
+using testsupport::fileExists;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+const std::string kScriptError = "ERROR: Unable to create script file ";
+const std::string kDirectoryError = "ERROR: Unable to create kvel working directory ";
+
+struct WriteFault {
+  const char* name;
+  std::vector<std::string> args;
+  std::vector<std::string> kernels;
+  std::vector<std::string> files;        // plain files put in the way
+  std::vector<std::string> directories;  // directories put in the way
+  std::string out;
+  const char* snapshotDirectory;  // checked for leftovers when it exists
+};
+
+void PrintTo(const WriteFault& c, std::ostream* os) { *os << c.name; }
+
+const WriteFault kFaults[] = {
+    {"FileInPlaceOfKvelDir", {"design.wdb"}, {}, {"design.wdb", "kvel.dir"}, {},
+     kDirectoryError + "kvel.dir/design.wdb.\n", nullptr},
+    {"FileInPlaceOfSnapshotDirectory", {"design.wdb"}, {}, {"design.wdb", "kvel.dir/design.wdb"},
+     {}, kDirectoryError + "kvel.dir/design.wdb.\n", "kvel.dir"},
+    {"FileInPlaceOfAParentDirectory", {"waves/run.wdb"}, {}, {"waves/run.wdb", "kvel.dir/waves"},
+     {}, kDirectoryError + "kvel.dir/waves/run.wdb.\n", "kvel.dir"},
+    {"DirectoryInPlaceOfTheScript", {"top", "-gui"}, {"top"}, {},
+     {"kvel.dir/top/kvel_script.tcl"}, kScriptError + "kvel.dir/top/kvel_script.tcl.\n",
+     "kvel.dir/top"},
+};
+
+class WriteFaultTable : public ::testing::TestWithParam<WriteFault> {};
+
+TEST_P(WriteFaultTable, MessageStatusAndNoShell) {
+  const WriteFault& c = GetParam();
+  LaunchWorkspace ws;
+  for (const std::string& k : c.kernels) ws.kernel(k);
+  for (const std::string& f : c.files) writeFile(ws.path(f), "");
+  for (const std::string& d : c.directories) writeFile(ws.path(d + "/keep"), "");
+  const RunResult r = ws.run(c.args);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ(c.out, r.out);
+  EXPECT_EQ("", r.err);
+  EXPECT_TRUE(ws.shellCalls().empty());
+  if (c.snapshotDirectory) {
+    std::vector<std::string> expected;
+    for (const std::string& k : c.kernels)
+      if (std::string("kvel.dir/") + k == c.snapshotDirectory) expected.push_back("kvelk.exe");
+    for (const std::string& d : c.directories)
+      if (std::string(c.snapshotDirectory) + "/kvel_script.tcl" == d)
+        expected.push_back("kvel_script.tcl");
+    for (const std::string& f : c.files)
+      if (f.rfind(std::string(c.snapshotDirectory) + "/", 0) == 0)
+        expected.push_back(f.substr(std::string(c.snapshotDirectory).size() + 1));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, ws.list(c.snapshotDirectory)) << "temporary file left behind";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WriteFaultTable, ::testing::ValuesIn(kFaults),
+                         [](const ::testing::TestParamInfo<WriteFault>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// With the file-size limit at zero (and SIGXFSZ ignored) every write fails
+// with EFBIG: the launch ends with the script message before the shell, and
+// the complete script of an earlier launch stays as it was. The double would
+// return 5 from the shell, so status 1 also proves that no shell ran (its
+// record file cannot grow under the limit either).
+TEST(WriteFault, FileSizeLimitZero) {
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  const RunResult first = ws.run({"top", "-testplusarg", "FIRST=1"});
+  ASSERT_EQ(0, first.exitStatus) << first.out << first.err;
+  const std::string before = readFile(ws.path("kvel.dir/top/kvel_script.tcl"));
+  ASSERT_EQ("kvel {top} -testplusarg FIRST=1 -autoloadwcfg\n", before);
+
+  const RunResult r = ws.runUnder("ulimit -f 0; trap '' XFSZ; ZEKDOUBLE_STATUS=5;"
+                                  " export ZEKDOUBLE_STATUS;",
+                                  {"top", "-testplusarg", "SECOND=2"});
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(before, readFile(ws.path("kvel.dir/top/kvel_script.tcl")));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"));
+  EXPECT_EQ(1u, ws.shellCalls().size());  // the first launch only
+}
+
+// The same limit on the first launch: no script at all, no partial one.
+TEST(WriteFault, FileSizeLimitZeroWithoutEarlierScript) {
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  const RunResult r = ws.runUnder("ulimit -f 0; trap '' XFSZ;", {"top"});
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
+  EXPECT_FALSE(fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
+  EXPECT_EQ(std::vector<std::string>{"kvelk.exe"}, ws.list("kvel.dir/top"));
+  EXPECT_TRUE(ws.shellCalls().empty());
+}
+
+}  // namespace
