@@ -95,6 +95,11 @@ int runSimulatorLauncher(int argc, char** argv) {
   }
   checkTarget(options.snapshot);
 
+  // Nothing reads the argument lists after parsing; with a large command file
+  // they would otherwise sit next to the command text for the whole launch.
+  std::vector<std::string>().swap(options.expandedArguments);
+  std::vector<std::string>().swap(options.rawArguments);
+
   const std::string commandText = buildSimulationCommand(options, options.snapshot);
   const std::string scriptPath = writeRunScript(options, options.snapshot, commandText);
 
