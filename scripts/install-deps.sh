@@ -1,9 +1,15 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need. As root it runs
+# Installs the Debian packages the build and the tests need; with the argument
+# "fuzz", also clang with libFuzzer for the fuzzing build. As root it runs
 # apt-get itself; otherwise it prints the one command to run and exits 1.
+#
+#   scripts/install-deps.sh [fuzz]
 set -eu
 
 PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3"
+if [ "${1:-}" = "fuzz" ]; then
+  PACKAGES="$PACKAGES clang clang-14 libclang-rt-14-dev"
+fi
 
 missing=""
 for pkg in $PACKAGES; do
