@@ -101,10 +101,10 @@ void raiseFault(const std::string& kind) {
 }  // namespace
 
 void faultIfAsked(const char* operation) {
-  const char* spec = std::getenv("ZEKDOUBLE_FAULT");
-  if (!spec || !*spec)
+  const char* request = std::getenv("ZEKDOUBLE_FAULT");
+  if (!request || !*request)
     return;
-  std::string list(spec);
+  std::string list(request);
   std::string::size_type begin = 0;
   while (begin <= list.size()) {
     std::string::size_type end = list.find(',', begin);
