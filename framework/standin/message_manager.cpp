@@ -45,7 +45,10 @@ std::string format(const char* text, va_list args) {
   return std::string(big.data(), static_cast<std::size_t>(needed));
 }
 
-void deliver(MsgMask mask, const std::string& message) {
+// Formats text with its printf tail and writes it to every handle whose mask
+// shares a bit with the message's.
+void deliver(MsgMask mask, const char* text, va_list args) {
+  const std::string message = format(text, args);
   for (const Handle& handle : state().handles) {
     if ((static_cast<unsigned int>(handle.mask) & static_cast<unsigned int>(mask)) == 0)
       continue;
@@ -55,24 +58,24 @@ void deliver(MsgMask mask, const std::string& message) {
   }
 }
 
+void reset(bool live) {
+  State& s = state();
+  s.handles.clear();
+  s.scopes.clear();
+  s.visibility = 0;
+  s.live = live;
+}
+
 }  // namespace
 
 void init(MsgCache /*mode*/, const std::string& /*config*/) {
   if (std::getenv("ZEK_MSG_INIT_FAIL"))
     throw std::runtime_error("message manager: initialisation refused (ZEK_MSG_INIT_FAIL is set)");
-  State& s = state();
-  s.handles.clear();
-  s.scopes.clear();
-  s.visibility = 0;
-  s.live = true;
+  reset(true);
 }
 
 void uninit() {
-  State& s = state();
-  s.handles.clear();
-  s.scopes.clear();
-  s.visibility = 0;
-  s.live = false;
+  reset(false);
 }
 
 unsigned int openHandle(std::ostream& stream, MsgMask mask) {
@@ -99,9 +102,8 @@ void sendMsg::eval(int /*id*/, const char* /*file*/, int /*line*/, const std::st
     return;
   va_list args;
   va_start(args, text);
-  std::string message = format(text, args);
+  deliver(mask, text, args);
   va_end(args);
-  deliver(mask, message);
 }
 
 void sendScopedMsg::eval(int /*id*/, const char* /*file*/, int /*line*/,
@@ -115,9 +117,8 @@ void sendScopedMsg::eval(int /*id*/, const char* /*file*/, int /*line*/,
     return;
   va_list args;
   va_start(args, text);
-  std::string message = format(text, args);
+  deliver(mask, text, args);
   va_end(args);
-  deliver(mask, message);
 }
 
 }  // namespace MessageManager
