@@ -88,6 +88,10 @@ bool splitIntoViews(std::string_view line, std::vector<std::string_view>& argume
   return !inQuote;
 }
 
+void reportMismatchedQuote(std::string_view line) {
+  std::cerr << "Mismatched quote found in line " << line << "\n";
+}
+
 // Positions of the first and last double quote when there are two or more.
 bool findQuotePair(std::string_view argument, std::size_t& first, std::size_t& last) {
   first = argument.find('"');
@@ -153,7 +157,7 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
     }
     lineArguments.clear();
     if (!splitIntoViews(line, lineArguments)) {
-      std::cerr << "Mismatched quote found in line " << line << "\n";
+      reportMismatchedQuote(line);
       std::cerr << "ERROR: Error founds in command file " << fileName << "\n";
       return false;
     }
@@ -279,11 +283,8 @@ bool splitCommandLine(const std::string& line, std::vector<std::string>& argumen
   // Arguments before an open quote are appended too, as the caller may see them.
   arguments.reserve(arguments.size() + views.size());
   for (const std::string_view view : views) arguments.emplace_back(view);
-  if (!closed) {
-    std::cerr << "Mismatched quote found in line " << line << "\n";
-    return false;
-  }
-  return true;
+  if (!closed) reportMismatchedQuote(line);
+  return closed;
 }
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
