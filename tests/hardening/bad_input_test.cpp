@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/hardening/launch_workspace.h"
+#include "tests/support/launch_workspace.h"
 
 namespace {
 
-using hardening::LaunchWorkspace;
+using testsupport::LaunchWorkspace;
 using testsupport::RunResult;
 using testsupport::fileExists;
 using testsupport::readFile;
@@ -109,7 +109,7 @@ TEST_P(BadInputTable, StatusMessageAndScript) {
   LaunchWorkspace ws;
   ws.kernel("top");
   for (const auto& [name, content] : c.files) writeFile(ws.path(name), content);
-  const RunResult r = ws.run(c.args);
+  const RunResult r = ws.run(KVEL_DOUBLE_BIN, c.args);
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(c.status, r.exitStatus) << r.err.substr(0, 400);
   if (c.errIsPrefix) {
@@ -140,7 +140,7 @@ TEST(BadInput, VanishedCommandFile) {
   LaunchWorkspace ws;
   ws.kernel("top");
   ASSERT_EQ(0, ::symlink("gone.txt", ws.path("opts.f").c_str()));
-  const RunResult r = ws.run({"top", "-f", "opts.f"});
+  const RunResult r = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "opts.f"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
   EXPECT_EQ("Unable to open command file opts.f\n", r.err);
@@ -160,7 +160,7 @@ TEST(BadInput, HundredThousandArguments) {
     expected += " -tclbatch {" + std::to_string(i) + "}";
   }
   ASSERT_EQ(100001u, args.size());
-  const RunResult r = ws.run(args);
+  const RunResult r = ws.run(KVEL_DOUBLE_BIN, args);
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(0, r.exitStatus) << r.err.substr(0, 400);
   EXPECT_TRUE(expected + "\n" == readFile(ws.path("kvel.dir/top/kvel_script.tcl")));
@@ -172,7 +172,7 @@ TEST(BadInput, HundredThousandArguments) {
 TEST(BadInput, SnapshotNameWithBlanks) {
   LaunchWorkspace ws;
   ws.kernel("my top  ");
-  const RunResult r = ws.run({"my top  ", "-tp"});
+  const RunResult r = ws.run(KVEL_DOUBLE_BIN, {"my top  ", "-tp"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
   EXPECT_EQ("kvel {my top  } -tp -autoloadwcfg\n",

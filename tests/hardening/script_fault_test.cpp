@@ -6,15 +6,36 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/hardening/launch_workspace.h"
+#include "tests/support/launch_workspace.h"
 
 namespace {
 
-using hardening::LaunchWorkspace;
+using testsupport::LaunchWorkspace;
 using testsupport::RunResult;
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::writeFile;
+
+// Runs kvel_double after shellPrefix in a subshell, e.g. to set a ulimit. Its
+// output goes through a pipe, which no file-size limit applies to, with the
+// status as the last line; stdout and stderr come together in out.
+RunResult runUnder(const LaunchWorkspace& ws, const std::string& shellPrefix,
+                   const std::vector<std::string>& args) {
+  std::vector<std::string> shellArgs{
+      "-c", "{ " + shellPrefix + " \"$0\" \"$@\"; echo \"status=$?\"; } 2>&1 | cat",
+      KVEL_DOUBLE_BIN};
+  shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+  RunResult result = ws.run("/bin/sh", shellArgs);
+  const std::string::size_type last = result.out.rfind("status=");
+  if (result.exitStatus == 0 && last != std::string::npos &&
+      (last == 0 || result.out[last - 1] == '\n')) {
+    result.exitStatus = std::stoi(result.out.substr(last + 7));
+    result.out.erase(last);
+  } else {
+    result.exitStatus = -1;
+  }
+  return result;
+}
 
 const std::string kScriptError = "ERROR: Unable to create script file ";
 const std::string kDirectoryError = "ERROR: Unable to create kvel working directory ";
@@ -51,7 +72,7 @@ TEST_P(WriteFaultTable, MessageStatusAndNoShell) {
   for (const std::string& k : c.kernels) ws.kernel(k);
   for (const std::string& f : c.files) writeFile(ws.path(f), "");
   for (const std::string& d : c.directories) writeFile(ws.path(d + "/keep"), "");
-  const RunResult r = ws.run(c.args);
+  const RunResult r = ws.run(KVEL_DOUBLE_BIN, c.args);
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
   EXPECT_EQ(c.out, r.out);
@@ -85,14 +106,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteFaultTable, ::testing::ValuesIn(kFaults),
 TEST(WriteFault, FileSizeLimitZero) {
   LaunchWorkspace ws;
   ws.kernel("top");
-  const RunResult first = ws.run({"top", "-testplusarg", "FIRST=1"});
+  const RunResult first = ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "FIRST=1"});
   ASSERT_EQ(0, first.exitStatus) << first.out << first.err;
   const std::string before = readFile(ws.path("kvel.dir/top/kvel_script.tcl"));
   ASSERT_EQ("kvel {top} -testplusarg FIRST=1 -autoloadwcfg\n", before);
 
-  const RunResult r = ws.runUnder("ulimit -f 0; trap '' XFSZ; ZEKDOUBLE_STATUS=5;"
-                                  " export ZEKDOUBLE_STATUS;",
-                                  {"top", "-testplusarg", "SECOND=2"});
+  const RunResult r = runUnder(ws,
+                               "ulimit -f 0; trap '' XFSZ; ZEKDOUBLE_STATUS=5;"
+                               " export ZEKDOUBLE_STATUS;",
+                               {"top", "-testplusarg", "SECOND=2"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
   EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
@@ -106,7 +128,7 @@ TEST(WriteFault, FileSizeLimitZero) {
 TEST(WriteFault, FileSizeLimitZeroWithoutEarlierScript) {
   LaunchWorkspace ws;
   ws.kernel("top");
-  const RunResult r = ws.runUnder("ulimit -f 0; trap '' XFSZ;", {"top"});
+  const RunResult r = runUnder(ws, "ulimit -f 0; trap '' XFSZ;", {"top"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
   EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);

@@ -8,13 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_process.h"
+#include "tests/support/launch_workspace.h"
 
 namespace {
 
 using testsupport::RunOptions;
 using testsupport::RunResult;
-using testsupport::TempDir;
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -54,16 +53,13 @@ std::vector<Words> simulatorCalls(const std::string& out) {
 
 class EndToEnd : public ::testing::Test {
 protected:
-  void kernel(const std::string& snapshot) {
-    writeFile(dir_.file("kvel.dir/" + snapshot + "/kvelk.exe"), "");
-  }
+  void kernel(const std::string& snapshot) { ws_.kernel(snapshot); }
   RunResult run(const std::vector<std::string>& args, RunOptions options = RunOptions()) {
-    options.cwd = dir_.path();
-    return testsupport::run(kKvel, args, options);
+    return ws_.run(kKvel, args, options);
   }
-  std::string path(const std::string& relative) const { return dir_.file(relative); }
+  std::string path(const std::string& relative) const { return ws_.path(relative); }
 
-  TempDir dir_;
+  testsupport::LaunchWorkspace ws_;
 };
 
 struct Launch {

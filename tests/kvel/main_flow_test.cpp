@@ -9,15 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "framework/testdouble/recorder.h"
-#include "tests/support/test_process.h"
+#include "tests/support/launch_workspace.h"
 
 namespace {
 
 using testsupport::RunOptions;
 using testsupport::RunResult;
-using testsupport::TempDir;
-using testsupport::readFile;
-using testsupport::writeFile;
 
 const std::string kShipped = KVEL_BIN;
 const std::string kDouble = KVEL_DOUBLE_BIN;
@@ -34,33 +31,13 @@ std::string missingDatabase(const std::string& target) {
          "\". Please check that the file exists and you have read permission.\n";
 }
 
-// A working directory for one run, and the run itself.
-class Workspace {
+// A working directory for one run; these runs launch as plain "kvel".
+class Workspace : public testsupport::LaunchWorkspace {
 public:
-  void kernel(const std::string& snapshot) { file("kvel.dir/" + snapshot + "/kvelk.exe"); }
-  void file(const std::string& relative, const std::string& content = "") {
-    writeFile(dir_.file(relative), content);
-  }
   RunResult run(const std::string& program, const std::vector<std::string>& args,
                 RunOptions options = RunOptions(), const std::string& argv0 = "kvel") const {
-    options.cwd = dir_.path();
-    options.setEnv["ZEKDOUBLE_RECORD"] = record();
-    return testsupport::runWithArgv0(program, argv0, args, options);
+    return LaunchWorkspace::run(program, args, options, argv0);
   }
-  std::string path(const std::string& relative) const { return dir_.file(relative); }
-  std::string record() const { return dir_.file("record"); }
-  // The record's lines whose first field is `operation`.
-  std::vector<zekdouble::Fields> calls(const std::string& operation) const {
-    std::vector<zekdouble::Fields> found;
-    for (const zekdouble::Fields& line : zekdouble::readRecordFile(record()))
-      if (!line.empty() && line[0] == operation)
-        found.push_back(line);
-    return found;
-  }
-  std::string read(const std::string& relative) const { return readFile(dir_.file(relative)); }
-
-private:
-  TempDir dir_;
 };
 
 // ---- Ends before the shell: every program build behaves alike. -------------

@@ -7,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/testdouble/recorder.h"
-#include "tests/support/test_process.h"
+#include "tests/support/launch_workspace.h"
 
 namespace {
 
@@ -30,24 +29,15 @@ void PrintTo(const Launch& c, std::ostream* os) { *os << c.name; }
 class CommandFileLaunch : public testing::TestWithParam<Launch> {
 protected:
   RunResult launch(const Launch& c) {
-    testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
-    for (const auto& [name, content] : c.files) testsupport::writeFile(temp.file(name), content);
+    ws.kernel("top");
+    for (const auto& [name, content] : c.files) ws.file(name, content);
     RunOptions options;
-    options.cwd = temp.path();
-    options.setEnv["ZEKDOUBLE_RECORD"] = temp.file("record");
     options.setEnv["ZEKDOUBLE_STATUS"] = "3";
     options.setEnv["KVT_SEED"] = "7";
     options.unsetEnv.push_back("KVT_UNSET");
-    return testsupport::run(KVEL_DOUBLE_BIN, c.args, options);
+    return ws.run(KVEL_DOUBLE_BIN, c.args, options);
   }
-  int shellCalls() {
-    int calls = 0;
-    for (const zekdouble::Fields& line : zekdouble::readRecordFile(temp.file("record"))) {
-      calls += (!line.empty() && line[0] == "main") ? 1 : 0;
-    }
-    return calls;
-  }
-  testsupport::TempDir temp;
+  testsupport::LaunchWorkspace ws;
 };
 
 TEST_P(CommandFileLaunch, StatusMessagesAndScript) {
@@ -60,11 +50,11 @@ TEST_P(CommandFileLaunch, StatusMessagesAndScript) {
     EXPECT_EQ(r.out, c.out);
   }
   if (c.script.empty()) {
-    EXPECT_EQ(shellCalls(), 0);
-    EXPECT_FALSE(testsupport::fileExists(temp.file("kvel.dir/top/kvel_script.tcl")));
+    EXPECT_EQ(ws.shellCalls().size(), 0u);
+    EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
   } else {
-    EXPECT_EQ(shellCalls(), 1);
-    EXPECT_EQ(testsupport::readFile(temp.file("kvel.dir/top/kvel_script.tcl")), c.script);
+    EXPECT_EQ(ws.shellCalls().size(), 1u);
+    EXPECT_EQ(ws.read("kvel.dir/top/kvel_script.tcl"), c.script);
   }
 }
 
@@ -103,36 +93,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The shipped program with the stand-in shell, through a chain of 63 files.
 TEST(CommandFileLaunchShipped, ChainOfSixtyThreeFilesReachesTheSimulator) {
-  testsupport::TempDir temp;
-  testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
+  testsupport::LaunchWorkspace ws;
+  ws.kernel("top");
   for (int i = 0; i < 63; ++i) {
     const std::string next = i + 1 < 63 ? "-f n" + std::to_string(i + 1) + ".txt" : "top";
-    testsupport::writeFile(temp.file("n" + std::to_string(i) + ".txt"),
-                           "-testplusarg L" + std::to_string(i) + "=1 " + next + "\n");
+    ws.file("n" + std::to_string(i) + ".txt",
+            "-testplusarg L" + std::to_string(i) + "=1 " + next + "\n");
   }
-  RunOptions options;
-  options.cwd = temp.path();
-  const RunResult r = testsupport::run(KVEL_BIN, {"-f", "n0.txt"}, options);
+  const RunResult r = ws.run(KVEL_BIN, {"-f", "n0.txt"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
   std::string expected = "kvel {top}";
   for (int i = 0; i < 63; ++i) expected += " -testplusarg L" + std::to_string(i) + "=1";
   expected += " -autoloadwcfg\n";
-  EXPECT_EQ(testsupport::readFile(temp.file("kvel.dir/top/kvel_script.tcl")), expected);
+  EXPECT_EQ(ws.read("kvel.dir/top/kvel_script.tcl"), expected);
   EXPECT_NE(r.out.find("kvel: top -testplusarg L0=1"), std::string::npos) << r.out;
 }
 
 TEST(CommandFileLaunchShipped, SelfIncludingFileEndsWithStatusOne) {
-  testsupport::TempDir temp;
-  testsupport::writeFile(temp.file("kvel.dir/top/kvelk.exe"), "");
-  testsupport::writeFile(temp.file("a.txt"), "-f a.txt\n");
-  RunOptions options;
-  options.cwd = temp.path();
-  const RunResult r = testsupport::run(KVEL_BIN, {"top", "-f", "a.txt"}, options);
+  testsupport::LaunchWorkspace ws;
+  ws.kernel("top");
+  ws.file("a.txt", "-f a.txt\n");
+  const RunResult r = ws.run(KVEL_BIN, {"top", "-f", "a.txt"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_EQ(r.err, "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n");
-  EXPECT_FALSE(testsupport::fileExists(temp.file("kvel.dir/top/kvel_script.tcl")));
+  EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
 }
 
 }  // namespace

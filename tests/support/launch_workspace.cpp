@@ -1,0 +1,47 @@
+#include "tests/support/launch_workspace.h"
+
+#include <algorithm>
+
+#include <boost/filesystem.hpp>
+
+namespace testsupport {
+
+void LaunchWorkspace::kernel(const std::string& snapshot) {
+  file("kvel.dir/" + snapshot + "/kvelk.exe");
+}
+
+void LaunchWorkspace::file(const std::string& relative, const std::string& content) {
+  writeFile(dir_.file(relative), content);
+}
+
+std::string LaunchWorkspace::read(const std::string& relative) const {
+  return readFile(dir_.file(relative));
+}
+
+RunResult LaunchWorkspace::run(const std::string& program, const std::vector<std::string>& args,
+                               RunOptions options, const std::string& argv0) const {
+  options.cwd = dir_.path();
+  for (const char* control : {"ZEKDOUBLE_STATUS", "ZEKDOUBLE_THROW", "ZEKDOUBLE_EVENT",
+                              "ZEKDOUBLE_PROXY", "ZEKDOUBLE_FAIL", "ZEKDOUBLE_FAULT"})
+    options.unsetEnv.push_back(control);
+  options.setEnv["ZEKDOUBLE_RECORD"] = record();
+  return runWithArgv0(program, argv0.empty() ? program : argv0, args, options);
+}
+
+std::vector<zekdouble::Fields> LaunchWorkspace::calls(const std::string& operation) const {
+  std::vector<zekdouble::Fields> found;
+  for (const zekdouble::Fields& line : zekdouble::readRecordFile(record()))
+    if (!line.empty() && line[0] == operation)
+      found.push_back(line);
+  return found;
+}
+
+std::vector<std::string> LaunchWorkspace::list(const std::string& relative) const {
+  std::vector<std::string> names;
+  for (const auto& entry : boost::filesystem::directory_iterator(dir_.file(relative)))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace testsupport
