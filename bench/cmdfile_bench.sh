@@ -31,14 +31,11 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   fi
 fi
 cmake --build "$build" --target cmdfile_driver kvel_double -j2 >/dev/null
+# Absolute: the runs happen in the workspace.
+build=$(cd "$build" && pwd)
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/kvel-cmdfile-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT INT TERM
-mkdir -p "$work/kvel.dir/top"
-: >"$work/kvel.dir/top/kvelk.exe"
-for n in 10000 100000 1000000; do
-  python3 "$root/bench/gen_cmdfile.py" "$n" "$work/args_$n.txt"
-done
+. "$root/bench/workspace.sh"
+make_workspace kvel-cmdfile-bench
 # Peak memory comes from /usr/bin/time, or else from a tiny wait4 wrapper
 # built here; either way the measuring process itself is small (a child's
 # peak resident set includes its parent's at the fork).

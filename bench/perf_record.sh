@@ -31,13 +31,8 @@ echo "== command files through kvel_double (test double's shell)"
 "$root/bench/cmdfile_bench.sh" "$build" "$runs" || status=1
 echo
 echo "== command files through kvel (stand-in Tcl shell sourcing the run script)"
-work=$(mktemp -d "${TMPDIR:-/tmp}/kvel-perf.XXXXXX")
-trap 'rm -rf "$work"' EXIT INT TERM
-mkdir -p "$work/kvel.dir/top"
-: >"$work/kvel.dir/top/kvelk.exe"
-for n in 10000 100000 1000000; do
-  python3 "$root/bench/gen_cmdfile.py" "$n" "$work/args_$n.txt"
-done
+. "$root/bench/workspace.sh"
+make_workspace kvel-perf
 cd "$work" || exit 2
 python3 - "$build" "$runs" <<'PYTHON' || status=1
 import os, resource, statistics, subprocess, sys, time
