@@ -70,7 +70,7 @@ exec python3 - "$build" "$runs" "$peak" <<'PYTHON'
 import os, statistics, subprocess, sys, time
 
 build, runs, peak = sys.argv[1], int(sys.argv[2]), sys.argv[3].split()
-driver = os.path.join(build, "kvel", "cmdfile", "cmdfile_driver")
+driver = os.path.join(build, "bench", "cmdfile_driver")
 kvel = os.path.join(build, "kvel", "kvel_double")
 wc_env = dict(os.environ, LC_ALL="C.UTF-8")
 
