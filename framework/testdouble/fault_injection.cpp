@@ -3,9 +3,14 @@
 // signal carries the kernel's si_code and fault address.
 #include "framework/testdouble/recorder.h"
 
+#ifdef _WIN32
+#include <float.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cfenv>
 #include <climits>
@@ -45,7 +50,13 @@ ZEKDOUBLE_REAL_FAULT void divideIntByZero() {
 }
 
 ZEKDOUBLE_REAL_FAULT void divideDoubleByZero() {
+#ifdef _WIN32
+  // Unmask the divide-by-zero trap (x87 and SSE).
+  unsigned int control = 0;
+  _controlfp_s(&control, ~static_cast<unsigned int>(_EM_ZERODIVIDE), _EM_ZERODIVIDE);
+#else
   feenableexcept(FE_DIVBYZERO);
+#endif
   volatile double x = 1.0 / gZeroDouble;
   (void)x;
 }
@@ -61,6 +72,10 @@ ZEKDOUBLE_REAL_FAULT int exhaustStack(long depth, volatile char* previous) {
   return exhaustStack(depth + 1, frame) + frame[1];
 }
 
+#ifdef _WIN32
+// Windows has no bus error: "bus" is not a fault there.
+void busError() {}
+#else
 void busError() {
   // A mapping past the end of its file: touching it gives SIGBUS.
   char path[] = "/tmp/zekdouble-busXXXXXX";
@@ -78,6 +93,7 @@ void busError() {
   char c = *p;
   (void)c;
 }
+#endif
 
 void raiseFault(const std::string& kind) {
   if (kind == "segv") {
@@ -93,8 +109,13 @@ void raiseFault(const std::string& kind) {
   } else if (kind == "stack") {
     exhaustStack(0, nullptr);
   } else if (kind == "hang") {
-    for (;;)
+    for (;;) {
+#ifdef _WIN32
+      ::Sleep(INFINITE);
+#else
       ::pause();
+#endif
+    }
   }
 }
 

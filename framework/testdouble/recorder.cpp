@@ -8,6 +8,11 @@
 #include <fstream>
 #include <stdexcept>
 
+// The record's bytes are compared by tests: never let a text-mode open add CRs.
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 namespace zekdouble {
 namespace {
 
@@ -59,7 +64,7 @@ void record(const Fields& fields) {
   if (!path || !*path)
     return;
   std::string line = escapeLine(fields) + "\n";
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+  int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_BINARY, 0644);
   if (fd < 0)
     return;
   ssize_t written = ::write(fd, line.data(), line.size());

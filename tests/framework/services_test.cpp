@@ -8,6 +8,7 @@
 
 #include "framework/message_manager.h"
 #include "framework/quindle_manager.h"
+#include "tests/support/test_process.h"
 
 namespace {
 
@@ -67,9 +68,9 @@ TEST_F(MessageManagerTest, NothingIsWrittenAfterUninitAndInitStartsAfresh) {
 }
 
 TEST(MessageManagerInit, FailsOnRequest) {
-  ::setenv("ZEK_MSG_INIT_FAIL", "1", 1);
+  testsupport::setEnvironment("ZEK_MSG_INIT_FAIL", "1");
   EXPECT_THROW(init(MSG_CACHE_NONE, ""), std::runtime_error);
-  ::unsetenv("ZEK_MSG_INIT_FAIL");
+  testsupport::unsetEnvironment("ZEK_MSG_INIT_FAIL");
 }
 
 const char* const kProxyVariables[] = {"https_proxy", "HTTPS_PROXY", "http_proxy",
@@ -79,14 +80,14 @@ class ProxySettingsTest : public testing::Test {
 protected:
   void SetUp() override {
     for (const char* name : kProxyVariables)
-      ::unsetenv(name);
+      testsupport::unsetEnvironment(name);
   }
   void TearDown() override { SetUp(); }
 };
 
 TEST_F(ProxySettingsTest, EmptyWhenNoneIsSet) {
   EXPECT_EQ("", QuindleManager::GetProxySettings());
-  ::setenv("http_proxy", "", 1);
+  testsupport::setEnvironment("http_proxy", "");
   EXPECT_EQ("", QuindleManager::GetProxySettings());
 }
 
@@ -94,10 +95,10 @@ TEST_F(ProxySettingsTest, FirstNonEmptyVariableWins) {
   // Set from the lowest priority up: each newly set variable must win.
   for (int i = 5; i >= 0; --i) {
     std::string value = std::string("http://") + kProxyVariables[i] + ":3128";
-    ::setenv(kProxyVariables[i], value.c_str(), 1);
+    testsupport::setEnvironment(kProxyVariables[i], value.c_str());
     EXPECT_EQ(value, QuindleManager::GetProxySettings()) << kProxyVariables[i];
   }
-  ::setenv("https_proxy", "", 1);  // empty: the next one counts
+  testsupport::setEnvironment("https_proxy", "");  // empty: the next one counts
   EXPECT_EQ("http://HTTPS_PROXY:3128", QuindleManager::GetProxySettings());
 }
 

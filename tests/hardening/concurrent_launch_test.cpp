@@ -1,13 +1,10 @@
 // Many launches of one snapshot in one working directory at the same time,
 // with the stand-in shell: each must run a complete script, and the script
 // left behind is one complete script.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/filesystem.hpp>
@@ -17,30 +14,12 @@
 
 namespace {
 
+using testsupport::RunResult;
 using testsupport::TempDir;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 const int kLaunches = 64;
-
-// Starts kvel in dir with stdout and stderr to out_<n>/err_<n>; returns its pid.
-pid_t startLaunch(const TempDir& dir, int n) {
-  const std::string seed = "SEED=" + std::to_string(n);
-  const std::string out = dir.file("out_" + std::to_string(n));
-  const std::string err = dir.file("err_" + std::to_string(n));
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  // Child: only async-signal-safe calls until exec.
-  if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-  const int in = ::open("/dev/null", O_RDONLY);
-  const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0)
-    ::_exit(126);
-  ::execl(KVEL_BIN, KVEL_BIN, "top", "-testplusarg", seed.c_str(), "-nolog",
-          static_cast<char*>(nullptr));
-  ::_exit(127);
-}
 
 std::vector<std::string> linesStartingWith(const std::string& text, const std::string& prefix) {
   std::vector<std::string> lines;
@@ -59,18 +38,19 @@ TEST(ConcurrentLaunches, OneSnapshotOneDirectory) {
   TempDir dir;
   writeFile(dir.file("kvel.dir/top/kvelk.exe"), "");
 
-  std::vector<pid_t> pids;
+  // One thread per launch, so that all of them run at once.
+  std::vector<RunResult> results(kLaunches);
+  std::vector<std::thread> threads;
   for (int n = 0; n < kLaunches; ++n) {
-    const pid_t pid = startLaunch(dir, n);
-    ASSERT_GT(pid, 0) << "fork failed";
-    pids.push_back(pid);
+    threads.emplace_back([&dir, &results, n] {
+      testsupport::RunOptions options;
+      options.cwd = dir.path();
+      results[n] = testsupport::run(
+          KVEL_BIN, {"top", "-testplusarg", "SEED=" + std::to_string(n), "-nolog"}, options);
+    });
   }
-  std::vector<int> statuses;
-  for (pid_t pid : pids) {
-    int status = 0;
-    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
-    statuses.push_back(status);
-  }
+  for (std::thread& thread : threads)
+    thread.join();
 
   // The requests the launches wrote: what the shell prints for each script.
   std::set<std::string> requests;
@@ -80,17 +60,20 @@ TEST(ConcurrentLaunches, OneSnapshotOneDirectory) {
     scripts.insert("kvel {top} -testplusarg SEED=" + std::to_string(n) + " -autoloadwcfg\n");
   }
   for (int n = 0; n < kLaunches; ++n) {
-    const std::string out = readFile(dir.file("out_" + std::to_string(n)));
-    const std::string err = readFile(dir.file("err_" + std::to_string(n)));
-    ASSERT_TRUE(WIFEXITED(statuses[n])) << "launch " << n << " signalled";
-    EXPECT_EQ(0, WEXITSTATUS(statuses[n])) << "launch " << n << ": " << out << err;
+    const std::string& out = results[n].out;
+    const std::string& err = results[n].err;
+    ASSERT_FALSE(results[n].signaled) << "launch " << n << " signalled";
+    EXPECT_EQ(0, results[n].exitStatus) << "launch " << n << ": " << out << err;
     // Each shell sourced exactly one complete script, written by some launch
     // (not necessarily its own: the script file is shared).
     const std::vector<std::string> calls = linesStartingWith(out, "kvel: ");
     ASSERT_EQ(1u, calls.size()) << "launch " << n << ": " << out;
     EXPECT_EQ(1u, requests.count(calls[0])) << "launch " << n << ": " << calls[0];
   }
-  EXPECT_EQ(1u, scripts.count(readFile(dir.file("kvel.dir/top/kvel_script.tcl"))));
+  std::set<std::string> onDisk;
+  for (const std::string& script : scripts)
+    onDisk.insert(testsupport::onDisk(script));
+  EXPECT_EQ(1u, onDisk.count(readFile(dir.file("kvel.dir/top/kvel_script.tcl"))));
   // No temporary script is left behind, and no log was written.
   std::vector<std::string> left;
   for (const auto& entry : boost::filesystem::directory_iterator(dir.file("kvel.dir/top")))

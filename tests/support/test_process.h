@@ -9,7 +9,8 @@
 
 namespace testsupport {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with its contents.
+// A fresh directory under $TMPDIR (or /tmp; on Windows the user's temporary
+// folder), removed with its contents.
 class TempDir {
 public:
   TempDir();
@@ -29,13 +30,17 @@ struct RunOptions {
   std::map<std::string, std::string> setEnv; // added or replaced
   std::vector<std::string> unsetEnv;         // removed ("*PROXY*"-style names not supported)
   std::string stdinText;                     // fed to standard input
-  bool clearEnv = false;                     // start from an empty environment (PATH kept)
+  bool clearEnv = false;                     // start from an empty environment (PATH kept;
+                                             // on Windows also SystemRoot)
+  unsigned timeoutSeconds = 0;               // > 0: the child is killed after this long
 };
 
 struct RunResult {
-  int exitStatus = -1;   // valid when !signaled
-  bool signaled = false;
+  int exitStatus = -1;   // valid when !signaled; on Windows all 32 bits of the
+                         // exit code (an exception code when the child crashed)
+  bool signaled = false; // never on Windows
   int signal = 0;        // valid when signaled
+  bool timedOut = false; // killed after RunOptions::timeoutSeconds
   std::string out;
   std::string err;
 };
@@ -49,6 +54,23 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
 RunResult runWithArgv0(const std::string& program, const std::string& argv0,
                        const std::vector<std::string>& args,
                        const RunOptions& options = RunOptions());
+
+// True when this process runs under Wine rather than Windows itself.
+bool runningUnderWine();
+
+// Sets or removes a variable of this process's environment.
+void setEnvironment(const std::string& name, const std::string& value);
+void unsetEnvironment(const std::string& name);
+
+// mkdir with mode 0755 (Windows: no mode); 0 on success, as mkdir.
+int makeDirectory(const std::string& path);
+// A symbolic link `link` naming `target`; false when the platform refuses
+// (Windows without the privilege to create one).
+bool makeSymbolicLink(const std::string& target, const std::string& link);
+
+// `text` as a text-mode write puts it on disk: on Windows each "\n" becomes
+// CR LF; elsewhere it is unchanged.
+std::string onDisk(const std::string& text);
 
 // Whole-file helpers; writeFile creates missing parent directories.
 void writeFile(const std::string& path, const std::string& content);

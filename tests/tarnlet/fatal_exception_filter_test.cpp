@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/testdouble/recorder.h"
+#include "tests/support/test_process.h"
 
 namespace tarnlet {
 namespace {
@@ -65,11 +66,11 @@ void expectReport(const std::vector<Fields>& calls, int line, const std::string&
 class FatalExceptionFilter : public ::testing::Test {
 protected:
   void SetUp() override {
-    ::unsetenv("ZEKDOUBLE_RECORD");
-    ::unsetenv("ZEKDOUBLE_FAULT");
-    ::unsetenv("ZEKDOUBLE_FAIL");
+    testsupport::unsetEnvironment("ZEKDOUBLE_RECORD");
+    testsupport::unsetEnvironment("ZEKDOUBLE_FAULT");
+    testsupport::unsetEnvironment("ZEKDOUBLE_FAIL");
   }
-  void TearDown() override { ::unsetenv("ZEKDOUBLE_FAIL"); }
+  void TearDown() override { testsupport::unsetEnvironment("ZEKDOUBLE_FAIL"); }
 };
 
 TEST_F(FatalExceptionFilter, ReportsEachTableCodeWithItsLineAndText) {
@@ -93,7 +94,7 @@ TEST_F(FatalExceptionFilter, ReportsAnyOtherCodeAsUnknown) {
 }
 
 TEST_F(FatalExceptionFilter, FailingFrameworkCallsDoNotStopTheReport) {
-  ::setenv("ZEKDOUBLE_FAIL", "sendScopedMsg,setUserEnabled,sendMsg", 1);
+  testsupport::setEnvironment("ZEKDOUBLE_FAIL", "sendScopedMsg,setUserEnabled,sendMsg");
   long result = 0;
   std::vector<Fields> calls;
   EXPECT_NO_THROW(calls = reportCalls(0xC0000005u, &result));

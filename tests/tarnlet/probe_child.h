@@ -3,7 +3,9 @@
 #ifndef TESTS_TARNLET_PROBE_CHILD_H
 #define TESTS_TARNLET_PROBE_CHILD_H
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <map>
 #include <string>
@@ -21,26 +23,31 @@ struct ProbeRun {
 
 // Crashing children must not leave core files behind.
 inline void disableCoreFiles() {
+#ifndef _WIN32
   struct rlimit limit;
   if (::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur != 0) {
     limit.rlim_cur = 0;
     ::setrlimit(RLIMIT_CORE, &limit);
   }
+#endif
 }
 
 // Runs `program` (the double-linked probe unless given) with `args` after the
 // program path; `env` adds ZEKDOUBLE_* controls. `wrapper` runs the probe
 // through another program, which gets the probe's path as its last argument.
+// A probe still running after timeoutSeconds (when not 0) is killed.
 inline ProbeRun runProbe(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env = {},
                          const std::string& program = TARNLET_DOUBLE_BIN,
-                         const std::vector<std::string>& wrapper = {}) {
+                         const std::vector<std::string>& wrapper = {},
+                         unsigned timeoutSeconds = 0) {
   disableCoreFiles();
   testsupport::TempDir dir;
   testsupport::RunOptions options;
   options.unsetEnv = {"ZEKDOUBLE_FAIL", "ZEKDOUBLE_FAULT", "ZEKDOUBLE_PROXY"};
   options.setEnv = env;
   options.setEnv["ZEKDOUBLE_RECORD"] = dir.file("record");
+  options.timeoutSeconds = timeoutSeconds;
   ProbeRun run;
   if (wrapper.empty()) {
     run.result = testsupport::run(program, args, options);

@@ -134,13 +134,13 @@ TEST_F(DataDirectory, NoExistingCandidateKeepsReference) {
 }
 
 TEST_F(DataDirectory, OnlyFirstOfTwoReferencesIsResolved) {
-  ::mkdir(temp.file("two/$ZEK_DATADIR").c_str(), 0755);
+  testsupport::makeDirectory(temp.file("two/$ZEK_DATADIR"));
   ASSERT_TRUE(expand("$ZEK_DATADIR/$ZEK_DATADIR"));
   EXPECT_EQ(expansion, temp.file("two") + "/$ZEK_DATADIR");
 }
 
 TEST_F(DataDirectory, UnbracedFormWinsOverBraced) {
-  ::mkdir(temp.file("two/${ZEK_DATADIR}").c_str(), 0755);
+  testsupport::makeDirectory(temp.file("two/${ZEK_DATADIR}"));
   ASSERT_TRUE(expand("$ZEK_DATADIR/${ZEK_DATADIR}"));
   EXPECT_EQ(expansion, temp.file("two") + "/${ZEK_DATADIR}");
 }
@@ -212,7 +212,7 @@ TEST(SplitDirectoryList, SingleRelativeEntryBecomesAbsolute) {
 TEST(SplitDirectoryList, EntryThatCannotBeMadeAbsoluteIsSkipped) {
   testsupport::TempDir temp;
   const std::string gone = temp.file("gone");
-  ASSERT_EQ(::mkdir(gone.c_str(), 0755), 0);
+  ASSERT_EQ(testsupport::makeDirectory(gone), 0);
   ScopedWorkingDirectory inGone(gone);
   ASSERT_EQ(::rmdir(gone.c_str()), 0);
   ScopedEnvironment environment;

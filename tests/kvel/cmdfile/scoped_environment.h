@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include "tests/support/test_process.h"
 
 namespace cmdfiletest {
 
@@ -23,19 +24,19 @@ public:
   ~ScopedEnvironment() {
     for (const auto& [name, value] : saved_) {
       if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
+        testsupport::setEnvironment(name.c_str(), value->c_str());
       } else {
-        ::unsetenv(name.c_str());
+        testsupport::unsetEnvironment(name.c_str());
       }
     }
   }
   void set(const std::string& name, const std::string& value) {
     remember(name);
-    ::setenv(name.c_str(), value.c_str(), 1);
+    testsupport::setEnvironment(name.c_str(), value.c_str());
   }
   void unset(const std::string& name) {
     remember(name);
-    ::unsetenv(name.c_str());
+    testsupport::unsetEnvironment(name.c_str());
   }
 
 private:
