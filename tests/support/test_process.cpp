@@ -134,6 +134,15 @@ std::string nativePath(const std::string& path) {
   return n > 0 ? std::string(buffer) : path;
 }
 
+std::string fromTextMode(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::string::size_type i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+      text += bytes[i];
+  return text;
+}
+
 HANDLE openInheritable(const std::string& path, bool write) {
   SECURITY_ATTRIBUTES sa;
   sa.nLength = sizeof sa;
@@ -269,8 +278,8 @@ RunResult runWithArgv0(const std::string& program, const std::string& argv0,
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   result.exitStatus = static_cast<int>(code);
-  result.out = readFile(outPath);
-  result.err = readFile(errPath);
+  result.out = fromTextMode(readFile(outPath));
+  result.err = fromTextMode(readFile(errPath));
   return result;
 }
 

@@ -41,6 +41,8 @@ struct RunResult {
   bool signaled = false; // never on Windows
   int signal = 0;        // valid when signaled
   bool timedOut = false; // killed after RunOptions::timeoutSeconds
+  // Standard output and error as text: on Windows, where the C runtime writes
+  // them in text mode, each CR LF is read back as "\n".
   std::string out;
   std::string err;
 };
