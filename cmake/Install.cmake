@@ -6,6 +6,14 @@
 #   share/bash-completion/completions/ bash completion for kvel
 #   share/doc/kvel-frontends/          the bundled examples
 #
+# On Windows (the ZIP):
+#
+#   bin/          the four programs, the framework DLLs, the MinGW runtime DLLs
+#                 and Tcl's DLLs, side by side
+#   lib/tcl8.6/   Tcl's script library, where Tcl looks relative to the program
+#   doc/          README.md and the manual pages as plain text
+#   examples/     the bundled examples
+#
 # Included before the programs are defined, so that the RPATH below applies to
 # them; the install rules for the targets are added once the whole tree has
 # been read (they name targets from several directories).
@@ -20,7 +28,37 @@ set(KVEL_INSTALL_DOCDIR share/doc/kvel-frontends)
 # the tree is installed or unpacked, without LD_LIBRARY_PATH.
 set(CMAKE_INSTALL_RPATH "$ORIGIN/../${KVEL_INSTALL_LIBDIR}")
 
+# Manual pages as plain text for Windows, made with the build machine's groff.
+function(kvel_install_windows_files)
+  install(TARGETS kvel dravik quindle tarnlet zek_common zek_commonmain
+    RUNTIME DESTINATION bin)
+  install(FILES ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION bin)
+  install(DIRECTORY ${KVEL_TCL_SCRIPT_LIBRARY} DESTINATION lib)
+
+  find_program(KVEL_GROFF groff REQUIRED)
+  set(pages)
+  foreach(page kvel dravik quindle tarnlet)
+    set(text ${PROJECT_BINARY_DIR}/doc/${page}.txt)
+    add_custom_command(OUTPUT ${text}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
+      COMMAND sh -c "\"$0\" -man -Tascii -P-cbou \"$1\" > \"$2\""
+              ${KVEL_GROFF} ${PROJECT_SOURCE_DIR}/doc/${page}.1 ${text}
+      DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}.1 VERBATIM)
+    list(APPEND pages ${text})
+  endforeach()
+  add_custom_target(manual_text ALL DEPENDS ${pages})
+  install(FILES ${pages} ${PROJECT_SOURCE_DIR}/README.md DESTINATION doc)
+
+  if(EXISTS ${PROJECT_SOURCE_DIR}/examples)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples)
+  endif()
+endfunction()
+
 function(kvel_install_shipped_files)
+  if(WIN32)
+    kvel_install_windows_files()
+    return()
+  endif()
   # The shipped programs only; the *_double test builds stay in the build tree.
   install(TARGETS kvel dravik quindle tarnlet
     RUNTIME DESTINATION ${KVEL_INSTALL_BINDIR})

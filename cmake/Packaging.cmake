@@ -5,7 +5,12 @@
 # KVEL_PACKAGE_SHLIBDEPS=OFF, the fixed list below, which is what
 # dpkg-shlibdeps finds on Debian 12.
 
-set(CPACK_GENERATOR DEB)
+# On Windows: a ZIP of the installed tree (cpack -G ZIP).
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
 set(CPACK_PACKAGE_NAME kvel-frontends)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "kvel front-end developers")

@@ -4,7 +4,9 @@
 #
 #   scripts/run-example.sh [path/to/kvel]
 #
-# The kvel program defaults to $KVEL, then build/release/kvel/kvel.
+# The kvel program defaults to $KVEL, then build/release/kvel/kvel. With
+# KVEL_RUNNER set (e.g. to wine64 for a Windows build) kvel runs through it;
+# the CR LF line ends of a Windows program are then shown as plain lines.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,7 +30,8 @@ export SEED="${SEED:-7}"
 
 echo "\$ COUNTER_WIDTH=$COUNTER_WIDTH SEED=$SEED kvel counter -f counter.f"
 status=0
-"$kvel" counter -f counter.f </dev/null >shell.out 2>&1 || status=$?
+${KVEL_RUNNER:+"$KVEL_RUNNER"} "$kvel" counter -f counter.f </dev/null >shell.raw 2>&1 || status=$?
+tr -d '\r' <shell.raw >shell.out
 sed 's/^/  | /' shell.out
 echo "exit status: $status"
 echo
@@ -36,13 +39,13 @@ echo
 for script in kvel.dir/*/kvel_script.tcl; do
   [ -f "$script" ] || continue
   echo "run script $script:"
-  sed 's/^/  | /' "$script"
+  tr -d '\r' <"$script" | sed 's/^/  | /'
   echo
 done
 
 if [ -f counter_sim.log ]; then
   echo "shell arguments (first line of its log counter_sim.log):"
-  head -n 1 counter_sim.log | sed 's/^# /  | /'
+  head -n 1 counter_sim.log | tr -d '\r' | sed 's/^# /  | /'
   echo
 fi
 

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 #include <tcl.h>
 
@@ -55,14 +59,27 @@ protected:
   int runScript(const char* app, const std::string& script) {
     testsupport::writeFile(dir.file("s.tcl"), script);
     testing::internal::CaptureStdout();
+    rebindTclStdout();
     int status = runShell(app, {"-mode", "tcl", "-log", dir.file("s.log"), "-source",
                                 "{" + dir.file("s.tcl") + "}"});
     stdoutText = testing::internal::GetCapturedStdout();
     return status;
   }
-  // The log after its two header lines.
+  // Tcl on Windows writes its stdout channel to the handle it found when it
+  // made the channel; the capture swaps that handle, so the channel is made
+  // anew on the current one. Elsewhere the descriptor stays 1 throughout.
+  static void rebindTclStdout() {
+#ifdef _WIN32
+    Tcl_Channel channel =
+        Tcl_MakeFileChannel(reinterpret_cast<ClientData>(GetStdHandle(STD_OUTPUT_HANDLE)),
+                            TCL_WRITABLE);
+    Tcl_RegisterChannel(nullptr, channel);
+    Tcl_SetStdChannel(channel, TCL_STDOUT);
+#endif
+  }
+  // The log after its two header lines, as text.
   std::string loggedOutput() const {
-    std::string log = testsupport::readFile(dir.file("s.log"));
+    std::string log = testsupport::readTextFile(dir.file("s.log"));
     std::size_t second = log.find('\n', log.find('\n') + 1);
     return second == std::string::npos ? "" : log.substr(second + 1);
   }
@@ -212,13 +229,13 @@ TEST_F(ShellTest, Event61IsRaisedBeforeTheLogIsOpened) {
   EXPECT_FALSE(testsupport::fileExists(dir.file("never.log")));
 
   runScript("kvel", "");
-  EXPECT_NE(std::string::npos, testsupport::readFile(dir.file("s.log")).find("# front end: none\n"));
+  EXPECT_NE(std::string::npos, testsupport::readTextFile(dir.file("s.log")).find("# front end: none\n"));
   boost::signals2::connection setter = GuiEventBroker::addListener(
       61, [](const GuiEvent* e) { *boost::any_cast<bool*>(e->data(0)) = true; });
   runScript("kvel", "");
   setter.disconnect();
   EXPECT_NE(std::string::npos,
-            testsupport::readFile(dir.file("s.log")).find("# front end: attached\n"));
+            testsupport::readTextFile(dir.file("s.log")).find("# front end: attached\n"));
 }
 
 }  // namespace

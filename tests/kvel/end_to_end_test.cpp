@@ -106,7 +106,8 @@ TEST_P(LaunchTable, ScriptAndSimulatorWords) {
   RunResult r = run(c.args);
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
-  EXPECT_EQ(c.script, readFile(path(std::string("kvel.dir/") + c.snapshot + "/kvel_script.tcl")));
+  EXPECT_EQ(testsupport::onDisk(c.script),
+            readFile(path(std::string("kvel.dir/") + c.snapshot + "/kvel_script.tcl")));
   EXPECT_EQ(std::vector<Words>{c.words}, simulatorCalls(r.out)) << r.out;
 }
 
@@ -123,12 +124,12 @@ TEST_F(EndToEnd, TypicalRun) {
   options.setEnv["SEED"] = "7";
   RunResult r = run({"top", "-tclbatch", "run.tcl", "-f", "opts.txt"}, options);
   EXPECT_EQ(0, r.exitStatus) << r.err;
-  EXPECT_EQ("kvel {work.top} -testplusarg SEED=7 -autoloadwcfg -tclbatch {run.tcl}\n",
+  EXPECT_EQ(testsupport::onDisk("kvel {work.top} -testplusarg SEED=7 -autoloadwcfg -tclbatch {run.tcl}\n"),
             readFile(path("kvel.dir/work.top/kvel_script.tcl")));
   EXPECT_EQ((std::vector<Words>{{"work.top", "-testplusarg", "SEED=7", "-autoloadwcfg",
                                  "-tclbatch", "run.tcl"}}),
             simulatorCalls(r.out));
-  EXPECT_EQ(0u, readFile(path("kvel.log"))
+  EXPECT_EQ(0u, testsupport::readTextFile(path("kvel.log"))
                     .find("# kvel -mode tcl -source {kvel.dir/work.top/kvel_script.tcl}\n"
                           "# front end: attached\n"));
 }
@@ -161,7 +162,7 @@ TEST_F(EndToEnd, LogHeaderShowsTheShellArguments) {
       EXPECT_FALSE(fileExists(path("run.log")));
       continue;
     }
-    std::string log = readFile(path(c.logFile));
+    std::string log = testsupport::readTextFile(path(c.logFile));
     EXPECT_EQ(0u, log.find(std::string(c.header) + "# front end: attached\n")) << log;
     EXPECT_NE(std::string::npos, log.find("\nkvel: top -autoloadwcfg\n")) << log;
   }

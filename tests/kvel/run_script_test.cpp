@@ -161,7 +161,8 @@ TEST_F(RunScript, SymbolicLinkIsReplacedNotFollowed) {
   fs::create_directories("kvel.dir/top");
   if (!testsupport::makeSymbolicLink("../../elsewhere.tcl", "kvel.dir/top/kvel_script.tcl")) {
 #ifdef _WIN32
-    GTEST_SKIP() << "this Windows refuses to create a symbolic link here";
+    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
+                    "privilege)";
 #else
     FAIL() << "symlink failed";
 #endif

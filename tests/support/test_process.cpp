@@ -51,6 +51,28 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
+namespace {
+
+// What a text-mode read makes of bytes written in text mode.
+std::string fromTextMode(const std::string& bytes) {
+#ifdef _WIN32
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::string::size_type i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+      text += bytes[i];
+  return text;
+#else
+  return bytes;
+#endif
+}
+
+}  // namespace
+
+std::string readTextFile(const std::string& path) {
+  return fromTextMode(readFile(path));
+}
+
 bool fileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
@@ -134,15 +156,6 @@ std::string nativePath(const std::string& path) {
   return n > 0 ? std::string(buffer) : path;
 }
 
-std::string fromTextMode(const std::string& bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (std::string::size_type i = 0; i < bytes.size(); ++i)
-    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
-      text += bytes[i];
-  return text;
-}
-
 HANDLE openInheritable(const std::string& path, bool write) {
   SECURITY_ATTRIBUTES sa;
   sa.nLength = sizeof sa;
@@ -188,7 +201,13 @@ bool makeSymbolicLink(const std::string& target, const std::string& link) {
     if (c == '/')
       c = '\\';
   const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-  return ::CreateSymbolicLinkA(link.c_str(), native.c_str(), unprivileged) != 0;
+  // Wine 8 reports success without making a link: check that it is there.
+  return ::CreateSymbolicLinkA(link.c_str(), native.c_str(), unprivileged) != 0 &&
+         ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool makeHardLink(const std::string& target, const std::string& link) {
+  return ::CreateHardLinkA(link.c_str(), target.c_str(), nullptr) != 0;
 }
 
 void setEnvironment(const std::string& name, const std::string& value) {
@@ -305,6 +324,10 @@ int makeDirectory(const std::string& path) {
 
 bool makeSymbolicLink(const std::string& target, const std::string& link) {
   return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool makeHardLink(const std::string& target, const std::string& link) {
+  return ::link(target.c_str(), link.c_str()) == 0;
 }
 
 void setEnvironment(const std::string& name, const std::string& value) {

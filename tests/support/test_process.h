@@ -66,17 +66,22 @@ void unsetEnvironment(const std::string& name);
 
 // mkdir with mode 0755 (Windows: no mode); 0 on success, as mkdir.
 int makeDirectory(const std::string& path);
-// A symbolic link `link` naming `target`; false when the platform refuses
-// (Windows without the privilege to create one).
+// A symbolic link `link` naming `target`; false when none could be made
+// (Windows without the privilege to create one; Wine, which makes none).
 bool makeSymbolicLink(const std::string& target, const std::string& link);
 
 // `text` as a text-mode write puts it on disk: on Windows each "\n" becomes
 // CR LF; elsewhere it is unchanged.
 std::string onDisk(const std::string& text);
 
+// A second name `link` for the existing file `target`.
+bool makeHardLink(const std::string& target, const std::string& link);
+
 // Whole-file helpers; writeFile creates missing parent directories.
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
+// A file written in text mode, read back as text (on Windows CR LF gives "\n").
+std::string readTextFile(const std::string& path);
 bool fileExists(const std::string& path);
 
 }  // namespace testsupport

@@ -32,6 +32,11 @@ class ExpandVariables : public testing::TestWithParam<ExpansionCase> {};
 
 TEST_P(ExpandVariables, GivesExpansionOrMessage) {
   const ExpansionCase& c = GetParam();
+#ifdef _WIN32
+  if (std::string(c.title) == "data dir defined empty keeps reference")
+    GTEST_SKIP() << "the Windows C runtime cannot hold a variable defined empty: "
+                    "setting one to \"\" removes it";
+#endif
   ScopedEnvironment environment;
   for (const auto& [name, value] : c.set) environment.set(name, value);
   for (const std::string& name : c.unset) environment.unset(name);
@@ -97,6 +102,22 @@ INSTANTIATE_TEST_SUITE_P(
         ExpansionCase{"data dir defined empty keeps reference", {{"ZEK_DATADIR", ""}}, {},
                       "${ZEK_DATADIR}/lib", true, "${ZEK_DATADIR}/lib"}));
 
+// A directory as the expansion gives it: absolute and normalised by
+// Boost.Filesystem, whose Windows form writes "\\" between the parts. A
+// temporary directory is absolute and normal already, so elsewhere this is
+// the name unchanged.
+std::string normalised(const std::string& directory) {
+#ifdef _WIN32
+  std::string name = directory;
+  for (char& c : name)
+    if (c == '/')
+      c = '\\';
+  return name;
+#else
+  return directory;
+#endif
+}
+
 // A TempDir with directories <tmp>/one (absent), <tmp>/two/lib (present).
 class DataDirectory : public testing::Test {
 protected:
@@ -115,13 +136,13 @@ protected:
 
 TEST_F(DataDirectory, FirstDirectoryWithExistingPathWins) {
   ASSERT_TRUE(expand("$ZEK_DATADIR/lib"));
-  EXPECT_EQ(expansion, temp.file("two") + "/lib");
+  EXPECT_EQ(expansion, normalised(temp.file("two")) + "/lib");
   EXPECT_EQ(message, "");
   ASSERT_TRUE(expand("${ZEK_DATADIR}/lib"));
-  EXPECT_EQ(expansion, temp.file("two") + "/lib");
+  EXPECT_EQ(expansion, normalised(temp.file("two")) + "/lib");
   testsupport::writeFile(temp.file("one/lib"), "file, not directory");
   ASSERT_TRUE(expand("$ZEK_DATADIR/lib"));
-  EXPECT_EQ(expansion, temp.file("one") + "/lib");
+  EXPECT_EQ(expansion, normalised(temp.file("one")) + "/lib");
 }
 
 TEST_F(DataDirectory, NoExistingCandidateKeepsReference) {
@@ -136,35 +157,39 @@ TEST_F(DataDirectory, NoExistingCandidateKeepsReference) {
 TEST_F(DataDirectory, OnlyFirstOfTwoReferencesIsResolved) {
   testsupport::makeDirectory(temp.file("two/$ZEK_DATADIR"));
   ASSERT_TRUE(expand("$ZEK_DATADIR/$ZEK_DATADIR"));
-  EXPECT_EQ(expansion, temp.file("two") + "/$ZEK_DATADIR");
+  EXPECT_EQ(expansion, normalised(temp.file("two")) + "/$ZEK_DATADIR");
 }
 
 TEST_F(DataDirectory, UnbracedFormWinsOverBraced) {
   testsupport::makeDirectory(temp.file("two/${ZEK_DATADIR}"));
   ASSERT_TRUE(expand("$ZEK_DATADIR/${ZEK_DATADIR}"));
-  EXPECT_EQ(expansion, temp.file("two") + "/${ZEK_DATADIR}");
+  EXPECT_EQ(expansion, normalised(temp.file("two")) + "/${ZEK_DATADIR}");
 }
 
 TEST_F(DataDirectory, OtherReferencesExpandFirst) {
   environment.set("KVT_SUB", "lib");
   ASSERT_TRUE(expand("${ZEK_DATADIR}/${KVT_SUB}"));
-  EXPECT_EQ(expansion, temp.file("two") + "/lib");
+  EXPECT_EQ(expansion, normalised(temp.file("two")) + "/lib");
 }
 
 TEST_F(DataDirectory, CandidateIsTrimmed) {
   environment.set("ZEK_DATADIR", temp.file("two") + "/lib \t");
   ASSERT_TRUE(expand("$ZEK_DATADIR"));
-  EXPECT_EQ(expansion, temp.file("two") + "/lib");
+  EXPECT_EQ(expansion, normalised(temp.file("two") + "/lib"));
 }
 
 TEST_F(DataDirectory, RelativeEntriesAreMadeAbsoluteAndNormalised) {
   ScopedWorkingDirectory inTemp(temp.path());
   environment.set("ZEK_DATADIR", ";;one;x/../two;");
   ASSERT_TRUE(expand("$ZEK_DATADIR/lib"));
-  EXPECT_EQ(expansion, temp.file("two") + "/lib");
+  EXPECT_EQ(expansion, normalised(temp.file("two")) + "/lib");
 }
 
 TEST_F(DataDirectory, FileSystemErrorIsReportedWithCandidate) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Boost.Filesystem on Windows takes a too-long name for a missing file, "
+                  "so no status query fails here";
+#endif
   const std::string longName(300, 'n');
   environment.set("ZEK_DATADIR", temp.file(longName));
   EXPECT_FALSE(expand("$ZEK_DATADIR/lib"));
@@ -187,15 +212,24 @@ TEST(SplitDirectoryList, EmptyEntriesAreSkippedAndOrderKept) {
   ScopedEnvironment environment;
   std::vector<std::string> directories;
   std::string message = "stale";
+#ifdef _WIN32
+  // Boost.Filesystem's Windows form normalises to "\\" separators.
+  environment.set("KVT_DIRS", ";;C:/b//c;C:/a/./d/../e;");
+  ASSERT_TRUE(KVEL::splitDirectoryList("KVT_DIRS", directories, message));
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(directories, (std::vector<std::string>{"C:\\b\\c", "C:\\a\\e"}));
+#else
   environment.set("KVT_DIRS", ";;/b//c;/a/./d/../e;");
   ASSERT_TRUE(KVEL::splitDirectoryList("KVT_DIRS", directories, message));
   EXPECT_EQ(message, "");
   EXPECT_EQ(directories, (std::vector<std::string>{"/b/c", "/a/e"}));
 
+  // (The Windows C runtime cannot hold a variable defined empty.)
   directories.clear();
   environment.set("KVT_DIRS", "");
   ASSERT_TRUE(KVEL::splitDirectoryList("KVT_DIRS", directories, message));
   EXPECT_TRUE(directories.empty());
+#endif
 }
 
 TEST(SplitDirectoryList, SingleRelativeEntryBecomesAbsolute) {
@@ -206,10 +240,13 @@ TEST(SplitDirectoryList, SingleRelativeEntryBecomesAbsolute) {
   std::vector<std::string> directories;
   std::string message;
   ASSERT_TRUE(KVEL::splitDirectoryList("ZEK_DATADIR", directories, message));
-  EXPECT_EQ(directories, (std::vector<std::string>{temp.file("dir")}));
+  EXPECT_EQ(directories, (std::vector<std::string>{normalised(temp.file("dir"))}));
 }
 
 TEST(SplitDirectoryList, EntryThatCannotBeMadeAbsoluteIsSkipped) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows cannot remove the current directory of a process";
+#endif
   testsupport::TempDir temp;
   const std::string gone = temp.file("gone");
   ASSERT_EQ(testsupport::makeDirectory(gone), 0);
