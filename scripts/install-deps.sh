@@ -1,15 +1,28 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need; with the argument
-# "fuzz", also clang with libFuzzer for the fuzzing build. As root it runs
-# apt-get itself; otherwise it prints the one command to run and exits 1.
+# "fuzz", also clang with libFuzzer for the fuzzing build; with "windows", also
+# MinGW-w64 and Wine for the Windows cross-build, and then builds the Windows
+# forms of Boost.Filesystem, Tcl and GoogleTest into a cache folder (see
+# scripts/build-mingw-deps.sh). As root it runs apt-get itself; otherwise it
+# prints the one command to run and exits 1.
 #
-#   scripts/install-deps.sh [fuzz]
+#   scripts/install-deps.sh [fuzz|windows]
 set -eu
 
 PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3"
-if [ "${1:-}" = "fuzz" ]; then
-  PACKAGES="$PACKAGES clang clang-14 libclang-rt-14-dev"
-fi
+case "${1:-}" in
+  fuzz) PACKAGES="$PACKAGES clang clang-14 libclang-rt-14-dev" ;;
+  windows) PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix wine wine64 googletest libboost1.74-dev" ;;
+  "") ;;
+  *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
+esac
+
+# The Windows libraries are built once into their cache, after the packages.
+build_windows_deps() {
+  if [ "${1:-}" = "windows" ]; then
+    "$(dirname "$0")/build-mingw-deps.sh"
+  fi
+}
 
 missing=""
 for pkg in $PACKAGES; do
@@ -19,6 +32,7 @@ for pkg in $PACKAGES; do
 done
 
 if [ -z "$missing" ]; then
+  build_windows_deps "${1:-}"
   exit 0
 fi
 
@@ -28,6 +42,7 @@ if [ "$(id -u)" -eq 0 ]; then
   apt-get update -qq
   # shellcheck disable=SC2086
   apt-get install -y -qq --no-install-recommends $missing
+  build_windows_deps "${1:-}"
 else
   echo "Missing packages. Run as root:"
   echo "  apt-get update && apt-get install -y$missing"
