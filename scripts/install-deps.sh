@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh [fuzz]
 set -eu
 
-PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3"
+PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3 lintian"
 if [ "${1:-}" = "fuzz" ]; then
   PACKAGES="$PACKAGES clang clang-14 libclang-rt-14-dev"
 fi
@@ -27,7 +27,7 @@ if [ "$(id -u)" -eq 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   # shellcheck disable=SC2086
-  apt-get install -y -qq --no-install-recommends $missing
+  apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 $missing
 else
   echo "Missing packages. Run as root:"
   echo "  apt-get update && apt-get install -y$missing"
