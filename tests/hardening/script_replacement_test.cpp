@@ -160,6 +160,45 @@ TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
   }
 }
 
+// No free inodes: on a file system that has no inode left for a temporary
+// file (a tmpfs made for the test in a private mount namespace), an existing
+// script is written in place; without one the launch fails with the script
+// message.
+TEST(ScriptInPlace, NoFreeInodes) {
+  const std::string unshare = findProgram("unshare");
+  if (unshare.empty())
+    GTEST_SKIP() << "unshare (util-linux) is not installed";
+  LaunchWorkspace ws;
+  ws.file("mnt/keep");
+  // Inside the namespace: mount, fill every inode (root, kvel.dir, top,
+  // kernel and, with an old script, the script), launch, then print the
+  // status, the script and the directory, since the mount goes with the
+  // namespace. Status 42: mounting is not allowed here.
+  const std::string script =
+      "mount -t tmpfs -o size=8m,nr_inodes=$2 tmpfs \"$1\" 2>/dev/null || exit 42; cd \"$1\" &&"
+      " mkdir -p kvel.dir/top && : >kvel.dir/top/kvelk.exe &&"
+      " if [ \"$2\" = 5 ]; then echo old >kvel.dir/top/kvel_script.tcl; fi &&"
+      " df -i . | tail -n 1 | awk '{print \"free=\" $4}' &&"
+      " \"$0\" top -testplusarg NEW=2; echo \"status=$?\"; cat kvel.dir/top/kvel_script.tcl 2>/dev/null;"
+      " ls kvel.dir/top";
+  const struct {
+    const char* inodes;
+    std::string out;
+  } cases[] = {
+      {"5", "free=0\nstatus=0\nkvel {top} -testplusarg NEW=2 -autoloadwcfg\n"
+            "kvel_script.tcl\nkvelk.exe\n"},
+      {"4", "free=0\n" + kScriptError + "status=1\nkvelk.exe\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = ws.run(unshare, {"-m", "/bin/sh", "-c", script, KVEL_DOUBLE_BIN,
+                                         ws.path("mnt"), c.inodes});
+    if (r.exitStatus == 42)
+      GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << r.err;
+    EXPECT_EQ(0, r.exitStatus) << r.err;
+    EXPECT_EQ(c.out, r.out) << c.inodes << " inodes";
+  }
+}
+
 // Starts kvel_double in `dir` with its output discarded and without core
 // files (SIGQUIT would leave one); returns its process id.
 pid_t startLaunch(const std::string& dir, const std::vector<std::string>& args) {
