@@ -221,6 +221,15 @@ TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
   EXPECT_EQ("kvel {top} -autoloadwcfg\n", readFile("kvel.dir/new.tcl"));
 }
 
+// A link that leads to itself cannot be written, as with a plain write.
+TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("kvel_script.tcl", "kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
 // A link to something that is not a regular file is written through, as a
 // plain write does: /dev/null stays a device and swallows the script.
 TEST_F(RunScript, SymbolicLinkToADeviceIsWrittenThrough) {
