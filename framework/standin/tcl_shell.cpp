@@ -2,6 +2,7 @@
 
 #include <tcl.h>
 
+#include "framework/standin/script_source.h"
 #include "framework/standin/shell_commands.h"
 #include "framework/standin/terminal.h"
 
@@ -49,7 +50,7 @@ void reportError(Tcl_Interp* interp, ShellOutput& out) {
 }
 
 int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state) {
-  int code = Tcl_EvalFile(interp, args.sourceFile.c_str());
+  int code = sourceScriptFile(interp, args.sourceFile.c_str());
   if (state.exitRequested)
     return state.exitStatus;
   if (code == TCL_OK || code == TCL_RETURN)
