@@ -50,6 +50,13 @@ void checkTarget(std::string& snapshot) {
 
 }  // namespace
 
+void releaseScriptValues(CommandLineOptions& options) {
+  std::vector<std::string>().swap(options.testplusarg);
+  std::vector<std::string>().swap(options.tclbatch);
+  std::vector<std::string>().swap(options.view);
+  std::string().swap(options.commandLine);
+}
+
 std::string kernelPath(const std::string& snapshot) {
   return snapshotDirectory(snapshot) + "/kvelk.exe";
 }
@@ -100,8 +107,14 @@ int runSimulatorLauncher(int argc, char** argv) {
   std::vector<std::string>().swap(options.expandedArguments);
   std::vector<std::string>().swap(options.rawArguments);
 
-  const std::string commandText = buildSimulationCommand(options, options.snapshot);
-  const std::string scriptPath = writeRunScript(options, options.snapshot, commandText);
+  std::string scriptPath;
+  {
+    const std::string commandText = buildSimulationCommand(options, options.snapshot);
+    scriptPath = writeRunScript(options, options.snapshot, commandText);
+  }
+  // The shell reads only the script: the values now written into it would
+  // otherwise stay next to the shell's own copy for the whole simulation.
+  releaseScriptValues(options);
 
   const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
   std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);

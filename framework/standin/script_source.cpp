@@ -30,6 +30,7 @@ public:
     clear();
     std::vector<Tcl_Obj*>().swap(words_);
   }
+  void reserve(int count) { words_.reserve(static_cast<std::size_t>(count)); }
   int size() const { return static_cast<int>(words_.size()); }
   Tcl_Obj** data() { return words_.data(); }
 
@@ -207,6 +208,7 @@ int evaluateScript(Tcl_Interp* interp, const char* script, int length) {
     if (parse.numWords == 0)
       continue;
 
+    words.reserve(parse.numWords);
     int code = collectWords(interp, parse, words);
     holder.free();
     if (code == TCL_OK)
