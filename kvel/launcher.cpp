@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include <boost/format.hpp>
 
@@ -19,6 +20,11 @@ const char* const kProductVersion = "2017.2";
 namespace {
 
 const std::string kLibraryPrefix = "work.";
+
+[[noreturn]] void outOfMemory(const char* stage) {
+  std::printf("ERROR: Out of memory while %s.\n", stage);
+  std::exit(1);
+}
 
 // Ends the run when the target is neither an accessible database file nor a
 // snapshot with a kernel; may give the snapshot its "work." prefix.
@@ -88,7 +94,13 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
 
 int runSimulatorLauncher(int argc, char** argv) {
   CommandLineOptions options;
-  if (!options.parse(argc, argv))
+  bool parsed = false;
+  try {
+    parsed = options.parse(argc, argv);
+  } catch (const std::bad_alloc&) {
+    outOfMemory("reading the command line options");
+  }
+  if (!parsed)
     std::exit(1);
   if (options.help)
     std::exit(0);
@@ -108,9 +120,11 @@ int runSimulatorLauncher(int argc, char** argv) {
   std::vector<std::string>().swap(options.rawArguments);
 
   std::string scriptPath;
-  {
+  try {
     const std::string commandText = buildSimulationCommand(options, options.snapshot);
     scriptPath = writeRunScript(options, options.snapshot, commandText);
+  } catch (const std::bad_alloc&) {
+    outOfMemory("building the run script");
   }
   // The shell reads only the script: the values now written into it would
   // otherwise stay next to the shell's own copy for the whole simulation.

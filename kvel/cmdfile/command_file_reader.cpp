@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "kvel/cmdfile/blank_pieces.h"
@@ -119,19 +120,6 @@ std::string describeChain(const FileChain& chain, const std::string& fileName) {
   return text;
 }
 
-// Command files hold an argument per 16 bytes or fewer, as a rule. Room for
-// that many more arguments is made once, instead of growing the list step by
-// step (each step copies it and touches new pages); capacity at least doubles
-// so growth stays linear. Room never used is never touched.
-void reserveForFile(std::vector<std::string>& output, unsigned long long fileSize) {
-  const unsigned long long expected = fileSize / 16;
-  const std::size_t limit = output.max_size() / 4;
-  if (expected == 0 || expected > limit || output.size() > limit) return;
-  const std::size_t wanted = output.size() + static_cast<std::size_t>(expected);
-  if (wanted <= output.capacity()) return;
-  output.reserve(std::max(wanted, std::min(limit, 2 * output.capacity())));
-}
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -150,7 +138,11 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
   std::vector<std::string> edited;
   std::string expansion;
   std::string message;
+  bool firstLine = true;
   while (reader.next(rawLine)) {
+    // Editors on Windows start a UTF-8 file with a byte-order mark.
+    if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") rawLine.remove_prefix(3);
+    firstLine = false;
     const std::string_view line = trimmed(rawLine);
     if (line.empty() || line[0] == '#' || (line.size() >= 2 && line[0] == '/' && line[1] == '/')) {
       continue;
@@ -201,7 +193,24 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
               << std::strerror(reader.readError()) << "\n";
     return false;
   }
+  if (reader.lineTooLong()) {
+    std::cerr << "ERROR: Command file " << fileName << " has a line longer than "
+              << LineReader::kMaxLineLength << " bytes\n";
+    return false;
+  }
   return true;
+}
+
+// readLines, with running out of memory reported as an error of this file.
+// A nested file that runs out has reported it already and returns false.
+bool readLinesWithin(std::FILE* file, unsigned long long fileSize, const std::string& fileName,
+                     std::vector<std::string>& output, FileChain& chain) {
+  try {
+    return readLines(file, fileSize, fileName, output, chain);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "ERROR: Out of memory while reading command file " << fileName << "\n";
+    return false;
+  }
 }
 
 bool readFile(const std::string& fileName, std::vector<std::string>& output, FileChain& chain) {
@@ -227,9 +236,8 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
               << " levels deep: " << describeChain(chain, fileName) << "\n";
     return false;
   }
-  reserveForFile(output, size);
   chain.push_back(std::move(link));
-  const bool ok = readLines(file.get(), size, fileName, output, chain);
+  const bool ok = readLinesWithin(file.get(), size, fileName, output, chain);
   chain.pop_back();
   return ok;
 }
@@ -240,7 +248,7 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
     const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
-    if (element == "-f" || element == "--file" || element == "-file") {
+    if (element == "-f" || element == "--f" || element == "--file" || element == "-file") {
       if (i + 1 == count) {
         std::cerr << "ERROR: Missing command file name for switch '-f [--file]'" << std::endl;
         return false;
