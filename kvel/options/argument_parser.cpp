@@ -1,5 +1,6 @@
 #include "kvel/options/argument_parser.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -14,6 +15,10 @@ ArgumentParser::ArgumentParser(int argc, char** argv, OptionSet* options)
     : cursor(1), argc(argc), argv(argv), options(options) {}
 
 bool ArgumentParser::parse() {
+  byName_.clear();
+  if (options != nullptr) {
+    for (const auto& option : *options) byName_.emplace_back(option->name(), option.get());
+  }
   while (cursor < argc) {
     const char* argument = argv[cursor++];
     if (argument == nullptr) return true;
@@ -29,15 +34,12 @@ bool ArgumentParser::parseSwitch(const char* argument) {
   const char* name = argument + 1;
   if (*name == '-') ++name;
 
-  // The set is ordered by name, so a key object with that name finds the
-  // option. It lives on the stack: the shared pointer only aliases it.
-  OptionValue key(name, std::string());
-  const auto found = options->find(std::shared_ptr<OptionValue>(std::shared_ptr<void>(), &key));
-  if (found == options->end()) {
+  OptionValue* const found = findOption(name);
+  if (found == nullptr) {
     std::cerr << "Unexpected option encountered : " << name << "\n";
     return false;
   }
-  OptionValue& option = **found;
+  OptionValue& option = *found;
 
   if (option.isFlag()) {
     static const std::string on("true");
@@ -50,6 +52,15 @@ bool ArgumentParser::parseSwitch(const char* argument) {
   // The value is taken as it stands, also when it starts with a dash.
   value_.assign(argv[cursor++]);
   return option.setValue(value_);
+}
+
+OptionValue* ArgumentParser::findOption(std::string_view name) const {
+  const auto found = std::lower_bound(
+      byName_.begin(), byName_.end(), name,
+      [](const std::pair<std::string_view, OptionValue*>& entry, std::string_view key) {
+        return entry.first < key;
+      });
+  return found != byName_.end() && found->first == name ? found->second : nullptr;
 }
 
 bool ArgumentParser::parsePositional(const char* argument) {
