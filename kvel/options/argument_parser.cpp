@@ -16,6 +16,7 @@ ArgumentParser::ArgumentParser(int argc, char** argv, OptionSet* options)
 
 bool ArgumentParser::parse() {
   byName_.clear();
+  lastFound_ = {};
   if (options != nullptr) {
     for (const auto& option : *options) byName_.emplace_back(option->name(), option.get());
   }
@@ -55,12 +56,15 @@ bool ArgumentParser::parseSwitch(const char* argument) {
 }
 
 OptionValue* ArgumentParser::findOption(std::string_view name) const {
+  if (lastFound_.second != nullptr && lastFound_.first == name) return lastFound_.second;
   const auto found = std::lower_bound(
       byName_.begin(), byName_.end(), name,
       [](const std::pair<std::string_view, OptionValue*>& entry, std::string_view key) {
         return entry.first < key;
       });
-  return found != byName_.end() && found->first == name ? found->second : nullptr;
+  if (found == byName_.end() || found->first != name) return nullptr;
+  lastFound_ = *found;
+  return found->second;
 }
 
 bool ArgumentParser::parsePositional(const char* argument) {

@@ -37,6 +37,8 @@ private:
   // The options by name, in the set's order, for lookups without building a
   // key object per switch.
   std::vector<std::pair<std::string_view, OptionValue*>> byName_;
+  // The last switch found: long lists repeat one switch many times.
+  mutable std::pair<std::string_view, OptionValue*> lastFound_;
 };
 
 }  // namespace KVEL
