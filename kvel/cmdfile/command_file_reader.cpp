@@ -120,6 +120,36 @@ std::string describeChain(const FileChain& chain, const std::string& fileName) {
   return text;
 }
 
+// Room in the output list for a line's arguments. Growth follows what the
+// file has given so far: once 64 KiB are read, the list is sized for the
+// arguments the rest of the file will give at the same density, so that a
+// large file needs one or two moves of the list instead of twenty doublings
+// (each holding the old and the new list at once). Nothing is reserved for
+// what has not been seen, and a reservation that does not fit is skipped:
+// growing step by step may still fit.
+void makeRoom(std::vector<std::string>& output, std::size_t needed, unsigned long long fileSize,
+              unsigned long long consumed, std::size_t addedHere) {
+  if (output.capacity() - output.size() >= needed) return;
+  const std::size_t limit = output.max_size() / 4;
+  if (output.size() > limit || needed > limit) return;
+  const std::size_t wanted = output.size() + needed;
+  std::size_t grown = std::max(wanted, std::min(limit, 2 * output.capacity()));
+  if (consumed >= 64 * 1024 && fileSize > consumed && addedHere > 0) {
+    const double projected = static_cast<double>(output.size()) +
+                             static_cast<double>(addedHere) *
+                                 static_cast<double>(fileSize - consumed) /
+                                 static_cast<double>(consumed) * 1.05 +
+                             static_cast<double>(needed);
+    if (projected < static_cast<double>(limit) &&
+        projected > 1.25 * static_cast<double>(output.capacity()))
+      grown = std::max(wanted, static_cast<std::size_t>(projected));
+  }
+  try {
+    output.reserve(grown);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -139,7 +169,10 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
   std::string expansion;
   std::string message;
   bool firstLine = true;
+  unsigned long long consumed = 0;
+  const std::size_t sizeAtStart = output.size();
   while (reader.next(rawLine)) {
+    consumed += rawLine.size() + 1;
     // Editors on Windows start a UTF-8 file with a byte-order mark.
     if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") rawLine.remove_prefix(3);
     firstLine = false;
@@ -186,6 +219,8 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
         lineArguments[i] = edited[i];
       }
     }
+    makeRoom(output, lineArguments.size(), fileSize, consumed,
+             output.size() >= sizeAtStart ? output.size() - sizeAtStart : 0);
     if (!expandList(lineArguments.data(), lineArguments.size(), output, chain)) return false;
   }
   if (reader.readError() != 0) {

@@ -105,6 +105,26 @@ bool CommandLineOptions::parse(int argc, char** argv) {
   const int argumentCount = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);
 
+  // The list options are sized once for the switches that will fill them,
+  // instead of growing (and holding two copies) a million times over.
+  std::size_t plusargs = 0;
+  std::size_t batches = 0;
+  std::size_t views = 0;
+  for (const std::string& argument : expandedArguments) {
+    if (argument.size() < 2 || argument[0] != '-') continue;
+    if (argument == "--testplusarg" || argument == "-testplusarg") {
+      ++plusargs;
+    } else if (argument == "--tclbatch" || argument == "-tclbatch" || argument == "--t" ||
+               argument == "-t") {
+      ++batches;
+    } else if (argument == "--view" || argument == "-view") {
+      ++views;
+    }
+  }
+  testplusarg.reserve(testplusarg.size() + plusargs);
+  tclbatch.reserve(tclbatch.size() + batches);
+  view.reserve(view.size() + views);
+
   OptionSet visible;
   OptionSet hidden;
   OptionSet all;
