@@ -27,6 +27,12 @@ bool isTrimmed(char c) {
 }
 
 std::string_view trimmed(std::string_view text) {
+  // Every byte of the trimming set is at most a space: most texts end in
+  // other bytes on both sides and are returned as they are.
+  if (!text.empty() && static_cast<unsigned char>(text.front()) > 0x20 &&
+      static_cast<unsigned char>(text.back()) > 0x20) {
+    return text;
+  }
   std::size_t end = text.size();
   while (end > 0 && isTrimmed(text[end - 1])) --end;
   std::size_t begin = 0;

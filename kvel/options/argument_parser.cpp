@@ -110,7 +110,8 @@ bool CommandLineOptions::parse(int argc, char** argv) {
   std::size_t plusargs = 0;
   std::size_t batches = 0;
   std::size_t views = 0;
-  for (const std::string& argument : expandedArguments) {
+  for (const std::string& stored : expandedArguments) {
+    const std::string_view argument = stored;
     if (argument.size() < 2 || argument[0] != '-') continue;
     if (argument == "--testplusarg" || argument == "-testplusarg") {
       ++plusargs;
