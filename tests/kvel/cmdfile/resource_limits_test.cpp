@@ -65,6 +65,21 @@ TEST_F(ResourceLimits, RunningOutOfMemoryNamesTheFileAndEndsWithStatusOne) {
   EXPECT_TRUE(ws.shellCalls().empty());
 }
 
+TEST_F(ResourceLimits, RunningOutOfMemoryOnTheCommandLineEndsWithStatusOne) {
+  std::vector<std::string> args = {"top"};
+  for (int i = 0; i < 40000; ++i) {
+    args.push_back("-testplusarg");
+    args.push_back("V" + std::to_string(1000000 + i) + "_padding");
+  }
+  const RunResult r = runLimited(ws, 12 * 1024, args);
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.out, "ERROR: Out of memory while reading the command line options.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
+  EXPECT_TRUE(ws.shellCalls().empty());
+}
+
 TEST_F(ResourceLimits, EndlessLineEndsInBoundedMemory) {
   const RunResult r = runLimited(ws, 600 * 1024, {"top", "-f", "/dev/zero"});
   ASSERT_FALSE(r.signaled) << r.signal;
