@@ -160,7 +160,6 @@ int finishReturn(Tcl_Interp* interp) {
   return code;
 }
 
-
 // What a code other than TCL_OK becomes at the top level: `return` ends the
 // script with the code it asks for; break, continue and other codes are
 // errors.
