@@ -17,12 +17,14 @@ set(CPACK_PACKAGE_VENDOR "kvel front-end developers")
 set(CPACK_PACKAGE_CONTACT "kvel front-end developers <kvel-frontends@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Command-line front ends of an HDL design and simulation suite")
+# Lines of at most 80 characters, as Debian's control file wants them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "kvel starts a simulation of an elaborated snapshot, dravik and quindle start \
-the design suite and its usage-statistics tool, and tarnlet prints the network \
-proxy settings. A stand-in for the suite's framework libraries, a Tcl 8.6 \
+  "kvel starts a simulation of an elaborated snapshot, dravik and quindle start
+the design suite and its usage-statistics tool, and tarnlet prints the network
+proxy settings. A stand-in for the suite's framework libraries, a Tcl 8.6
 shell, is included.")
-set(CPACK_STRIP_FILES OFF)
+# Programs and libraries are stripped in the package, as Debian wants them.
+set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include <boost/format.hpp>
 
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
+#include "kvel/cmdfile/heap_preparation.h"
 #include "kvel/file_status.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
@@ -19,6 +21,11 @@ const char* const kProductVersion = "2017.2";
 namespace {
 
 const std::string kLibraryPrefix = "work.";
+
+[[noreturn]] void outOfMemory(const char* stage) {
+  std::printf("ERROR: Out of memory while %s.\n", stage);
+  std::exit(1);
+}
 
 // Ends the run when the target is neither an accessible database file nor a
 // snapshot with a kernel; may give the snapshot its "work." prefix.
@@ -49,6 +56,13 @@ void checkTarget(std::string& snapshot) {
 }
 
 }  // namespace
+
+void releaseScriptValues(CommandLineOptions& options) {
+  std::vector<std::string>().swap(options.testplusarg);
+  std::vector<std::string>().swap(options.tclbatch);
+  std::vector<std::string>().swap(options.view);
+  std::string().swap(options.commandLine);
+}
 
 std::string kernelPath(const std::string& snapshot) {
   return snapshotDirectory(snapshot) + "/kvelk.exe";
@@ -81,7 +95,13 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
 
 int runSimulatorLauncher(int argc, char** argv) {
   CommandLineOptions options;
-  if (!options.parse(argc, argv))
+  bool parsed = false;
+  try {
+    parsed = options.parse(argc, argv);
+  } catch (const std::bad_alloc&) {
+    outOfMemory("reading the command line options");
+  }
+  if (!parsed)
     std::exit(1);
   if (options.help)
     std::exit(0);
@@ -100,8 +120,17 @@ int runSimulatorLauncher(int argc, char** argv) {
   std::vector<std::string>().swap(options.expandedArguments);
   std::vector<std::string>().swap(options.rawArguments);
 
-  const std::string commandText = buildSimulationCommand(options, options.snapshot);
-  const std::string scriptPath = writeRunScript(options, options.snapshot, commandText);
+  std::string scriptPath;
+  try {
+    const std::string commandText = buildSimulationCommand(options, options.snapshot);
+    scriptPath = writeRunScript(options, options.snapshot, commandText);
+  } catch (const std::bad_alloc&) {
+    outOfMemory("building the run script");
+  }
+  // The shell reads only the script: the values now written into it would
+  // otherwise stay next to the shell's own copy for the whole simulation.
+  releaseScriptValues(options);
+  restoreHeap();
 
   const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
   std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);

@@ -24,6 +24,10 @@ bool isWaveformDatabase(const std::string& snapshot);
 std::vector<std::string> shellArguments(const CommandLineOptions& options, const std::string& argv0,
                                         const std::string& scriptPath);
 
+// Releases what only the run script needed: the list options' values and
+// the joined command line. Flags and single values stay.
+void releaseScriptValues(CommandLineOptions& options);
+
 // The whole launch; returns the shell's status. Every failure before the
 // shell starts prints its message and exits with status 1 (help: 0).
 int runSimulatorLauncher(int argc, char** argv);

@@ -36,8 +36,8 @@ std::string writeRunScript(const CommandLineOptions& options, const std::string&
   std::string scriptPath = directory + "/kvel_script.tcl";
   // Written aside and moved into place, so that a shell sourcing the script
   // (this run's or a concurrent one's) never reads a half-written file.
-  std::string temporaryPath;
-  std::FILE* file = createReplacement(scriptPath, temporaryPath);
+  FileReplacement replacement(scriptPath);
+  std::FILE* file = replacement.open();
   if (!file)
     scriptFailure(scriptPath);
 
@@ -47,12 +47,12 @@ std::string writeRunScript(const CommandLineOptions& options, const std::string&
     written = std::fprintf(file, "%s\n", "current_fileset") >= 0 && written;
   }
   written = std::fprintf(file, "kvel %s\n", commandText.c_str()) >= 0 && written;
-  written = std::fflush(file) == 0 && !std::ferror(file) && written;
-  written = std::fclose(file) == 0 && written;
-  if (!written || !commitReplacement(temporaryPath, scriptPath)) {
-    std::remove(temporaryPath.c_str());
+  if (!written) {
+    replacement.discard();
     scriptFailure(scriptPath);
   }
+  if (!replacement.commit())
+    scriptFailure(scriptPath);
   return scriptPath;
 }
 

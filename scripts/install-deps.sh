@@ -9,7 +9,7 @@
 #   scripts/install-deps.sh [fuzz|windows]
 set -eu
 
-PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3"
+PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3 lintian"
 case "${1:-}" in
   fuzz) PACKAGES="$PACKAGES clang clang-14 libclang-rt-14-dev" ;;
   windows) PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix wine wine64 googletest libboost1.74-dev" ;;
@@ -41,7 +41,7 @@ if [ "$(id -u)" -eq 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   # shellcheck disable=SC2086
-  apt-get install -y -qq --no-install-recommends $missing
+  apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 $missing
   build_windows_deps "${1:-}"
 else
   echo "Missing packages. Run as root:"

@@ -28,7 +28,10 @@ WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 trap 'wineserver -k 2>/dev/null || true' EXIT INT TERM
 step_start=$(now)
-wineboot -i >/dev/null 2>&1 || true
+# A new prefix is made first; its server is waited for, then one that stays
+# up for the whole run is started.
+wineboot -i >/dev/null 2>&1
+wineserver -w
 wineserver -p
 echo "windows leg: Wine prefix $(( $(now) - step_start )) s"
 

@@ -86,17 +86,16 @@ int exitCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
   return TCL_ERROR;
 }
 
-// kvel ARGS...: one line "kvel: " and the words re-quoted as a Tcl list.
+// kvel ARGS...: one line "kvel: " and the words re-quoted as a Tcl list,
+// built once from the words' own text and written as it stands.
 int kvelCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ShellCommandState& state = *static_cast<ShellCommandState*>(data);
   try {
-    std::vector<std::string> words;
-    for (int i = 1; i < objc; ++i) {
-      int length = 0;
-      const char* bytes = Tcl_GetStringFromObj(objv[i], &length);
-      words.emplace_back(bytes, static_cast<std::size_t>(length));
-    }
-    state.out.writeOutLine("kvel: " + quoteWords(words));
+    static const char kPrefix[] = "kvel: ";
+    std::string line;
+    appendQuotedWords(line, kPrefix, sizeof kPrefix - 1, objc - 1, objv + 1);
+    line += '\n';
+    state.out.writeOut(Tcl_GetStdChannel(TCL_STDOUT), line.data(), static_cast<int>(line.size()));
   } catch (...) {
     Tcl_SetObjResult(interp, Tcl_NewStringObj("kvel: out of memory", -1));
     return TCL_ERROR;
@@ -132,23 +131,70 @@ void installShellCommands(Tcl_Interp* interp, ShellCommandState& state, bool kve
   }
 }
 
-std::string quoteWords(const std::vector<std::string>& words) {
-  std::string out;
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    int length = static_cast<int>(word.size());
+namespace {
+
+// The flags and the most room a word needs as a list element. A word with a
+// line break is escaped with backslashes, which at most doubles each byte.
+int scanWord(const char* bytes, int length, int& flags) {
+  flags = 0;
+  const int needed = Tcl_ScanCountedElement(bytes, length, &flags);
+  if (std::memchr(bytes, '\n', static_cast<std::size_t>(length)) ||
+      std::memchr(bytes, '\r', static_cast<std::size_t>(length))) {
+    flags |= TCL_DONT_USE_BRACES;
+    return needed + 2 * length + 3;
+  }
+  return needed;
+}
+
+// Appends "prefix" and the words as list elements to out, reserving the
+// room for all of them first so that the text is built in place once.
+template <typename WordAt>
+void appendElements(std::string& out, const char* prefix, std::size_t prefixLength, int count,
+                    WordAt wordAt) {
+  std::size_t room = prefixLength + 1;
+  for (int i = 0; i < count; ++i) {
+    const char* bytes = nullptr;
+    int length = 0;
+    wordAt(i, bytes, length);
     int flags = 0;
-    int needed = Tcl_ScanCountedElement(word.data(), length, &flags);
-    if (word.find_first_of("\n\r") != std::string::npos)
-      flags |= TCL_DONT_USE_BRACES;
-    // Escaping at most doubles each byte; an empty word needs "{}".
-    std::string element(static_cast<std::size_t>(needed) + 2 * word.size() + 3, '\0');
-    int written = Tcl_ConvertCountedElement(word.data(), length, &element[0], flags);
-    element.resize(static_cast<std::size_t>(written));
+    room += static_cast<std::size_t>(scanWord(bytes, length, flags)) + 1;
+  }
+  out.reserve(out.size() + room);
+  out.append(prefix, prefixLength);
+  for (int i = 0; i < count; ++i) {
+    const char* bytes = nullptr;
+    int length = 0;
+    wordAt(i, bytes, length);
+    int flags = 0;
+    const std::size_t needed = static_cast<std::size_t>(scanWord(bytes, length, flags));
     if (i)
       out += ' ';
-    out += element;
+    const std::size_t start = out.size();
+    // Within the reserved room: no reallocation.
+    out.resize(start + needed);
+    const int written = Tcl_ConvertCountedElement(bytes, length, &out[start], flags);
+    out.resize(start + static_cast<std::size_t>(written));
   }
+}
+
+}  // namespace
+
+void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
+                       Tcl_Obj* const words[]) {
+  appendElements(out, prefix, prefixLength, count,
+                 [words](int i, const char*& bytes, int& length) {
+                   bytes = Tcl_GetStringFromObj(words[i], &length);
+                 });
+}
+
+std::string quoteWords(const std::vector<std::string>& words) {
+  std::string out;
+  appendElements(out, "", 0, static_cast<int>(words.size()),
+                 [&words](int i, const char*& bytes, int& length) {
+                   const std::string& word = words[static_cast<std::size_t>(i)];
+                   bytes = word.data();
+                   length = static_cast<int>(word.size());
+                 });
   return out;
 }
 

@@ -2,6 +2,7 @@
 #ifndef FRAMEWORK_STANDIN_SHELL_COMMANDS_H
 #define FRAMEWORK_STANDIN_SHELL_COMMANDS_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ void installShellCommands(Tcl_Interp* interp, ShellCommandState& state, bool kve
 // The words as a Tcl list on one line: like Tcl_Merge, except that a word
 // holding a line break is written with backslash escapes instead of braces.
 std::string quoteWords(const std::vector<std::string>& words);
+
+// Appends prefix and then the words quoted as quoteWords does, straight from
+// the objects' text, with one reservation for the whole.
+void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
+                       Tcl_Obj* const words[]);
 
 }  // namespace zekshell
 

@@ -9,6 +9,33 @@ ShellOutput::~ShellOutput() {
     Tcl_Close(nullptr, log_);
 }
 
+void ShellOutput::logFailed() {
+  if (logFailed_)
+    return;
+  logFailed_ = true;
+  std::string line = "ERROR: [shell] cannot write log file \"" + logPath_ + "\": " +
+                     Tcl_ErrnoMsg(Tcl_GetErrno()) + "\n";
+  if (Tcl_Channel err = Tcl_GetStdChannel(TCL_STDERR)) {
+    Tcl_WriteChars(err, line.data(), static_cast<int>(line.size()));
+    Tcl_Flush(err);
+  } else {
+    std::fputs(line.c_str(), stderr);
+  }
+}
+
+bool ShellOutput::closeLog() {
+  if (!log_)
+    return !logFailed_;
+  if (!logFailed_ && Tcl_Flush(log_) != TCL_OK)
+    logFailed();
+  Tcl_Channel log = log_;
+  log_ = nullptr;
+  // Closing after a failed write fails again on the data still buffered.
+  if (Tcl_Close(nullptr, log) != TCL_OK && !logFailed_)
+    logFailed();
+  return !logFailed_;
+}
+
 bool ShellOutput::openLog(const std::string& path, std::string& error) {
   Tcl_DString utf8;
   Tcl_ExternalToUtfDString(nullptr, path.data(), static_cast<int>(path.size()), &utf8);
@@ -19,6 +46,7 @@ bool ShellOutput::openLog(const std::string& path, std::string& error) {
             Tcl_ErrnoMsg(Tcl_GetErrno());
     return false;
   }
+  logPath_ = path;
   // Line buffered, so that the log can be followed while a long run goes on.
   Tcl_SetChannelOption(nullptr, log_, "-buffering", "line");
   return true;
@@ -36,14 +64,15 @@ void ShellOutput::writeLogHeader(const std::string& appName, int argc, char** ar
       header += argv[i];
   }
   header += '\n';
-  Tcl_Write(log_, header.data(), static_cast<int>(header.size()));
+  if (Tcl_Write(log_, header.data(), static_cast<int>(header.size())) < 0)
+    logFailed();
   const char* second = frontEndAttached ? "# front end: attached\n" : "# front end: none\n";
-  Tcl_WriteChars(log_, second, -1);
+  log(second, -1);
 }
 
 void ShellOutput::log(const char* text, int length) {
-  if (log_)
-    Tcl_WriteChars(log_, text, length);
+  if (log_ && !logFailed_ && Tcl_WriteChars(log_, text, length) < 0)
+    logFailed();
 }
 
 bool ShellOutput::writeOut(Tcl_Channel channel, const char* text, int length) {
@@ -71,8 +100,8 @@ void ShellOutput::flush() {
   if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT))
     Tcl_Flush(out);
   std::fflush(stdout);
-  if (log_)
-    Tcl_Flush(log_);
+  if (log_ && !logFailed_ && Tcl_Flush(log_) != TCL_OK)
+    logFailed();
 }
 
 }  // namespace zekshell

@@ -12,7 +12,7 @@ namespace zekshell {
 class ShellOutput {
 public:
   ShellOutput() = default;
-  ~ShellOutput();  // closes the log
+  ~ShellOutput();  // closes the log unless closeLog() did
   ShellOutput(const ShellOutput&) = delete;
   ShellOutput& operator=(const ShellOutput&) = delete;
 
@@ -35,10 +35,19 @@ public:
   // Flushes standard output (Tcl's channel and the C stream) and the log.
   void flush();
 
+  // Flushes and closes the log. False when any write to it failed (disk
+  // full, I/O error): the failure has then been reported on standard error
+  // as "ERROR: [shell] cannot write log file ...".
+  bool closeLog();
+
 private:
   void log(const char* text, int length);
+  // Notes a failed log write: reported once, and the log is no longer written.
+  void logFailed();
 
   Tcl_Channel log_ = nullptr;
+  std::string logPath_;
+  bool logFailed_ = false;
 };
 
 }  // namespace zekshell

@@ -2,6 +2,7 @@
 
 #include <tcl.h>
 
+#include "framework/standin/script_source.h"
 #include "framework/standin/shell_commands.h"
 #include "framework/standin/terminal.h"
 
@@ -48,8 +49,14 @@ void reportError(Tcl_Interp* interp, ShellOutput& out) {
   out.writeErrorLine(std::string(kErrorPrefix) + Tcl_GetStringResult(interp));
 }
 
-int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state) {
-  int code = Tcl_EvalFile(interp, args.sourceFile.c_str());
+// The kvel application sources the run script kvel wrote, a command line
+// that may hold millions of words: its commands are evaluated directly.
+// Other applications source any script the user gives, with Tcl's own
+// source and all of its frame records.
+int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state,
+                  bool runScript) {
+  int code = runScript ? sourceScriptFile(interp, args.sourceFile.c_str())
+                       : Tcl_EvalFile(interp, args.sourceFile.c_str());
   if (state.exitRequested)
     return state.exitStatus;
   if (code == TCL_OK || code == TCL_RETURN)
@@ -145,7 +152,7 @@ int runTclShell(const ShellArguments& args, const char* programPath, const std::
     reportError(interp, out);
     return 1;
   }
-  return args.hasSource ? runSourceFile(interp, args, state)
+  return args.hasSource ? runSourceFile(interp, args, state, appName == "kvel")
                         : runStandardInput(interp, state, interactive);
 }
 

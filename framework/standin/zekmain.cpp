@@ -11,6 +11,7 @@
 #include <tcl.h>
 
 #include "framework/gui_event_broker.h"
+#include "framework/standin/file_identity.h"
 #include "framework/standin/shell_arguments.h"
 #include "framework/standin/shell_output.h"
 #include "framework/standin/tcl_shell.h"
@@ -26,6 +27,15 @@ bool askForFrontEnd() {
   DataGuiEvent event(std::vector<boost::any>{boost::any(&attached)});
   GuiEventBroker::dispatch(kFrontEndEvent, event);
   return attached;
+}
+
+// The -source value is UTF-8; file names are in the system encoding.
+std::string toExternal(const std::string& utf8) {
+  Tcl_DString ds;
+  Tcl_UtfToExternalDString(nullptr, utf8.data(), static_cast<int>(utf8.size()), &ds);
+  std::string external(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+  Tcl_DStringFree(&ds);
+  return external;
 }
 
 std::string lowerCase(std::string text) {
@@ -60,6 +70,13 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   zekshell::ShellOutput out;
   if (!args.noLog) {
     std::string logPath = args.hasLog ? args.logFile : lowerCase(name) + ".log";
+    // Opening the log empties it: never when it is the script to run (by
+    // file identity, so another spelling or a link is caught too).
+    if (args.hasSource && zekshell::sameExistingFile(logPath, toExternal(args.sourceFile))) {
+      std::fprintf(stderr, "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
+                   logPath.c_str());
+      return 1;
+    }
     if (!out.openLog(logPath, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
@@ -71,6 +88,9 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
 
   int status = zekshell::runTclShell(args, programPath, name, initProc, out);
   out.flush();
+  // A run whose log was lost does not end with success.
+  if (!out.closeLog() && status == 0)
+    status = 1;
   return status;
 }
 

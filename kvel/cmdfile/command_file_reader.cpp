@@ -5,11 +5,13 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "kvel/cmdfile/blank_pieces.h"
 #include "kvel/cmdfile/environment_expansion.h"
 #include "kvel/cmdfile/file_identity.h"
+#include "kvel/cmdfile/heap_preparation.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/options/command_line_options.h"
 
@@ -25,6 +27,12 @@ bool isTrimmed(char c) {
 }
 
 std::string_view trimmed(std::string_view text) {
+  // Every byte of the trimming set is at most a space: most texts end in
+  // other bytes on both sides and are returned as they are.
+  if (!text.empty() && static_cast<unsigned char>(text.front()) > 0x20 &&
+      static_cast<unsigned char>(text.back()) > 0x20) {
+    return text;
+  }
   std::size_t end = text.size();
   while (end > 0 && isTrimmed(text[end - 1])) --end;
   std::size_t begin = 0;
@@ -119,17 +127,34 @@ std::string describeChain(const FileChain& chain, const std::string& fileName) {
   return text;
 }
 
-// Command files hold an argument per 16 bytes or fewer, as a rule. Room for
-// that many more arguments is made once, instead of growing the list step by
-// step (each step copies it and touches new pages); capacity at least doubles
-// so growth stays linear. Room never used is never touched.
-void reserveForFile(std::vector<std::string>& output, unsigned long long fileSize) {
-  const unsigned long long expected = fileSize / 16;
+// Room in the output list for a line's arguments. Growth follows what the
+// file has given so far: once 64 KiB are read, the list is sized for the
+// arguments the rest of the file will give at the same density, so that a
+// large file needs one or two moves of the list instead of twenty doublings
+// (each holding the old and the new list at once). Nothing is reserved for
+// what has not been seen, and a reservation that does not fit is skipped:
+// growing step by step may still fit.
+void makeRoom(std::vector<std::string>& output, std::size_t needed, unsigned long long fileSize,
+              unsigned long long consumed, std::size_t addedHere) {
+  if (output.capacity() - output.size() >= needed) return;
   const std::size_t limit = output.max_size() / 4;
-  if (expected == 0 || expected > limit || output.size() > limit) return;
-  const std::size_t wanted = output.size() + static_cast<std::size_t>(expected);
-  if (wanted <= output.capacity()) return;
-  output.reserve(std::max(wanted, std::min(limit, 2 * output.capacity())));
+  if (output.size() > limit || needed > limit) return;
+  const std::size_t wanted = output.size() + needed;
+  std::size_t grown = std::max(wanted, std::min(limit, 2 * output.capacity()));
+  if (consumed >= 64 * 1024 && fileSize > consumed && addedHere > 0) {
+    const double projected = static_cast<double>(output.size()) +
+                             static_cast<double>(addedHere) *
+                                 static_cast<double>(fileSize - consumed) /
+                                 static_cast<double>(consumed) * 1.05 +
+                             static_cast<double>(needed);
+    if (projected < static_cast<double>(limit) &&
+        projected > 1.25 * static_cast<double>(output.capacity()))
+      grown = std::max(wanted, static_cast<std::size_t>(projected));
+  }
+  try {
+    output.reserve(grown);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 struct FileCloser {
@@ -150,7 +175,14 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
   std::vector<std::string> edited;
   std::string expansion;
   std::string message;
+  bool firstLine = true;
+  unsigned long long consumed = 0;
+  const std::size_t sizeAtStart = output.size();
   while (reader.next(rawLine)) {
+    consumed += rawLine.size() + 1;
+    // Editors on Windows start a UTF-8 file with a byte-order mark.
+    if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") rawLine.remove_prefix(3);
+    firstLine = false;
     const std::string_view line = trimmed(rawLine);
     if (line.empty() || line[0] == '#' || (line.size() >= 2 && line[0] == '/' && line[1] == '/')) {
       continue;
@@ -194,6 +226,8 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
         lineArguments[i] = edited[i];
       }
     }
+    makeRoom(output, lineArguments.size(), fileSize, consumed,
+             output.size() >= sizeAtStart ? output.size() - sizeAtStart : 0);
     if (!expandList(lineArguments.data(), lineArguments.size(), output, chain)) return false;
   }
   if (reader.readError() != 0) {
@@ -201,7 +235,24 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
               << std::strerror(reader.readError()) << "\n";
     return false;
   }
+  if (reader.lineTooLong()) {
+    std::cerr << "ERROR: Command file " << fileName << " has a line longer than "
+              << LineReader::kMaxLineLength << " bytes\n";
+    return false;
+  }
   return true;
+}
+
+// readLines, with running out of memory reported as an error of this file.
+// A nested file that runs out has reported it already and returns false.
+bool readLinesWithin(std::FILE* file, unsigned long long fileSize, const std::string& fileName,
+                     std::vector<std::string>& output, FileChain& chain) {
+  try {
+    return readLines(file, fileSize, fileName, output, chain);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "ERROR: Out of memory while reading command file " << fileName << "\n";
+    return false;
+  }
 }
 
 bool readFile(const std::string& fileName, std::vector<std::string>& output, FileChain& chain) {
@@ -227,9 +278,11 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
               << " levels deep: " << describeChain(chain, fileName) << "\n";
     return false;
   }
-  reserveForFile(output, size);
+  // A large file's arguments and the lists that hold them take about four
+  // times its size.
+  if (size > 0 && size < (1ULL << 40)) prepareHeap(static_cast<std::size_t>(size) * 4);
   chain.push_back(std::move(link));
-  const bool ok = readLines(file.get(), size, fileName, output, chain);
+  const bool ok = readLinesWithin(file.get(), size, fileName, output, chain);
   chain.pop_back();
   return ok;
 }
@@ -240,7 +293,7 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
     const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
-    if (element == "-f" || element == "--file" || element == "-file") {
+    if (element == "-f" || element == "--f" || element == "--file" || element == "-file") {
       if (i + 1 == count) {
         std::cerr << "ERROR: Missing command file name for switch '-f [--file]'" << std::endl;
         return false;

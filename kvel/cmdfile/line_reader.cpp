@@ -19,9 +19,10 @@ std::size_t bufferSize(unsigned long long sizeHint, std::size_t blockSize) {
 
 }  // namespace
 
-LineReader::LineReader(std::FILE* file, unsigned long long sizeHint, std::size_t blockSize)
-    : file_(file), capacity_(bufferSize(sizeHint, blockSize)), begin_(0), end_(0),
-      endOfFile_(false), readError_(0) {
+LineReader::LineReader(std::FILE* file, unsigned long long sizeHint, std::size_t blockSize,
+                       std::size_t maxLineLength)
+    : file_(file), capacity_(bufferSize(sizeHint, blockSize)), maxLineLength_(maxLineLength),
+      begin_(0), end_(0), endOfFile_(false), readError_(0), lineTooLong_(false) {
   buffer_.reset(new char[capacity_]);
 }
 
@@ -31,13 +32,21 @@ bool LineReader::next(std::string_view& line) {
     const void* lineFeed = std::memchr(data + begin_, '\n', end_ - begin_);
     if (lineFeed != nullptr) {
       const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data);
+      if (end - begin_ > maxLineLength_) {
+        lineTooLong_ = true;
+        return false;
+      }
       line = std::string_view(data + begin_, end - begin_);
       begin_ = end + 1;
       return true;
     }
-    if (readError_ != 0) return false;
+    if (readError_ != 0 || lineTooLong_) return false;
     if (endOfFile_) {
       if (begin_ == end_) return false;
+      if (end_ - begin_ > maxLineLength_) {
+        lineTooLong_ = true;
+        return false;
+      }
       line = std::string_view(data + begin_, end_ - begin_);
       begin_ = end_;
       return true;
@@ -47,7 +56,8 @@ bool LineReader::next(std::string_view& line) {
 }
 
 // Keeps the unfinished line at the front of the buffer (doubling the buffer
-// when the line fills it) and reads the next block behind it.
+// when the line fills it, up to one byte more than the longest line) and
+// reads the next block behind it.
 void LineReader::fill() {
   if (begin_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
@@ -55,10 +65,15 @@ void LineReader::fill() {
     begin_ = 0;
   }
   if (end_ == capacity_) {
-    std::unique_ptr<char[]> larger(new char[2 * capacity_]);
-    std::memcpy(larger.get(), buffer_.get(), end_);
-    buffer_ = std::move(larger);
-    capacity_ *= 2;
+    if (end_ > maxLineLength_) {
+      lineTooLong_ = true;
+      return;
+    }
+    const std::size_t larger = std::min(2 * capacity_, maxLineLength_ + 1);
+    std::unique_ptr<char[]> grown(new char[larger]);
+    std::memcpy(grown.get(), buffer_.get(), end_);
+    buffer_ = std::move(grown);
+    capacity_ = larger;
   }
   const std::size_t wanted = capacity_ - end_;
   errno = 0;

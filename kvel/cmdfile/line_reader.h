@@ -14,18 +14,30 @@ namespace KVEL {
 
 class LineReader {
 public:
+  // The longest line accepted by default: 256 MiB. Real command files hold
+  // short lines (a file of a million arguments is 19 MB in all), while an
+  // endless line (a device, a file without line feeds) must end in bounded
+  // memory and time.
+  static const std::size_t kMaxLineLength = 256 * 1024 * 1024;
+
   // sizeHint: the file's size when known (0 otherwise); a small file gets a
   // small buffer and is read at once. blockSize: the most read at a time,
-  // unless a line is longer.
+  // unless a line is longer. maxLineLength: the longest line handed out.
   explicit LineReader(std::FILE* file, unsigned long long sizeHint = 0,
-                      std::size_t blockSize = 256 * 1024);
+                      std::size_t blockSize = 256 * 1024,
+                      std::size_t maxLineLength = kMaxLineLength);
 
-  // The next line, valid until the next call. False at end of file or after
-  // a read error (see readError).
+  // The next line, valid until the next call. False at end of file, after a
+  // read error (see readError) or at a line longer than the longest accepted
+  // (see lineTooLong). The buffer grows with a long line and may throw
+  // std::bad_alloc.
   bool next(std::string_view& line);
 
   // The errno value of a failed read, 0 when none failed.
   int readError() const { return readError_; }
+
+  // True when reading stopped at a line longer than maxLineLength.
+  bool lineTooLong() const { return lineTooLong_; }
 
 private:
   void fill();
@@ -33,10 +45,12 @@ private:
   std::FILE* file_;
   std::unique_ptr<char[]> buffer_;  // not zero-filled: only read bytes are looked at
   std::size_t capacity_;
+  std::size_t maxLineLength_;
   std::size_t begin_;
   std::size_t end_;
   bool endOfFile_;
   int readError_;
+  bool lineTooLong_;
 };
 
 }  // namespace KVEL

@@ -1,5 +1,6 @@
 #include "kvel/options/argument_parser.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -14,6 +15,11 @@ ArgumentParser::ArgumentParser(int argc, char** argv, OptionSet* options)
     : cursor(1), argc(argc), argv(argv), options(options) {}
 
 bool ArgumentParser::parse() {
+  byName_.clear();
+  lastFound_ = {};
+  if (options != nullptr) {
+    for (const auto& option : *options) byName_.emplace_back(option->name(), option.get());
+  }
   while (cursor < argc) {
     const char* argument = argv[cursor++];
     if (argument == nullptr) return true;
@@ -29,15 +35,12 @@ bool ArgumentParser::parseSwitch(const char* argument) {
   const char* name = argument + 1;
   if (*name == '-') ++name;
 
-  // The set is ordered by name, so a key object with that name finds the
-  // option. It lives on the stack: the shared pointer only aliases it.
-  OptionValue key(name, std::string());
-  const auto found = options->find(std::shared_ptr<OptionValue>(std::shared_ptr<void>(), &key));
-  if (found == options->end()) {
+  OptionValue* const found = findOption(name);
+  if (found == nullptr) {
     std::cerr << "Unexpected option encountered : " << name << "\n";
     return false;
   }
-  OptionValue& option = **found;
+  OptionValue& option = *found;
 
   if (option.isFlag()) {
     static const std::string on("true");
@@ -50,6 +53,18 @@ bool ArgumentParser::parseSwitch(const char* argument) {
   // The value is taken as it stands, also when it starts with a dash.
   value_.assign(argv[cursor++]);
   return option.setValue(value_);
+}
+
+OptionValue* ArgumentParser::findOption(std::string_view name) const {
+  if (lastFound_.second != nullptr && lastFound_.first == name) return lastFound_.second;
+  const auto found = std::lower_bound(
+      byName_.begin(), byName_.end(), name,
+      [](const std::pair<std::string_view, OptionValue*>& entry, std::string_view key) {
+        return entry.first < key;
+      });
+  if (found == byName_.end() || found->first != name) return nullptr;
+  lastFound_ = *found;
+  return found->second;
 }
 
 bool ArgumentParser::parsePositional(const char* argument) {
@@ -89,6 +104,27 @@ bool CommandLineOptions::parse(int argc, char** argv) {
   for (std::string& argument : expandedArguments) arguments.push_back(&argument[0]);
   const int argumentCount = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);
+
+  // The list options are sized once for the switches that will fill them,
+  // instead of growing (and holding two copies) a million times over.
+  std::size_t plusargs = 0;
+  std::size_t batches = 0;
+  std::size_t views = 0;
+  for (const std::string& stored : expandedArguments) {
+    const std::string_view argument = stored;
+    if (argument.size() < 2 || argument[0] != '-') continue;
+    if (argument == "--testplusarg" || argument == "-testplusarg") {
+      ++plusargs;
+    } else if (argument == "--tclbatch" || argument == "-tclbatch" || argument == "--t" ||
+               argument == "-t") {
+      ++batches;
+    } else if (argument == "--view" || argument == "-view") {
+      ++views;
+    }
+  }
+  testplusarg.reserve(testplusarg.size() + plusargs);
+  tclbatch.reserve(tclbatch.size() + batches);
+  view.reserve(view.size() + views);
 
   OptionSet visible;
   OptionSet hidden;

@@ -4,6 +4,9 @@
 #define KVEL_OPTIONS_ARGUMENT_PARSER_H
 
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "kvel/options/option_value.h"
 
@@ -28,7 +31,14 @@ private:
   bool parseSwitch(const char* argument);
   bool parsePositional(const char* argument);
 
+  OptionValue* findOption(std::string_view name) const;
+
   std::string value_;  // reused for every value, so the loop does not allocate per argument
+  // The options by name, in the set's order, for lookups without building a
+  // key object per switch.
+  std::vector<std::pair<std::string_view, OptionValue*>> byName_;
+  // The last switch found: long lists repeat one switch many times.
+  mutable std::pair<std::string_view, OptionValue*> lastFound_;
 };
 
 }  // namespace KVEL

@@ -199,6 +199,16 @@ TEST_F(ShellTest, KvelCommandEchoesItsWordsRequoted) {
   }
 }
 
+TEST_F(ShellTest, SourcedScriptKnowsItsNameAndFrames) {
+  // The kvel run script is evaluated directly; other applications keep
+  // Tcl's source with its frame records.
+  EXPECT_EQ(0, runScript("kvel", "puts [info script]\n"));
+  EXPECT_EQ(dir.file("s.tcl") + "\n", stdoutText);
+  EXPECT_EQ(0, runScript("Dravik",
+                         "puts [info script]\nproc p {} {puts [dict get [info frame -1] type]}\np\n"));
+  EXPECT_EQ(dir.file("s.tcl") + "\nsource\n", stdoutText);
+}
+
 TEST_F(ShellTest, KvelOnlyCommands) {
   EXPECT_EQ(0, runScript("kvel", "load_feature simulator\ncurrent_fileset\nputs done\n"));
   EXPECT_EQ("done\n", stdoutText);

@@ -1,5 +1,8 @@
 // The stand-in shell as users see it, through the real dravik and quindle.
+#include <unistd.h>
+
 #include <ostream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -188,6 +191,106 @@ TEST_P(StandinProgramTest, BadArgumentEndsBeforeAnythingStarts) {
   EXPECT_EQ("", r.out);
   EXPECT_EQ("ERROR: [shell] unknown argument \"-bogus\"\n", r.err);
   EXPECT_FALSE(fileExists(dir.file(GetParam().log)));
+}
+
+// A log that cannot be written: the run goes on and its output still reaches
+// standard output, but the failure is reported once and a run that would
+// have succeeded ends with 1. Another status stays.
+TEST_P(StandinProgramTest, LogWriteFailureEndsWithStatusOne) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no device that fails every write (/dev/full)";
+#endif
+  const std::string error =
+      "ERROR: [shell] cannot write log file \"/dev/full\": no space left on device\n";
+  script("puts one\nputs two\n");
+  RunResult r = run({"-mode", "tcl", "-log", "/dev/full", "-source", "s.tcl"});
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ("one\ntwo\n", r.out);
+  EXPECT_EQ(error, r.err);
+
+  script("puts one\nexit 3\n");
+  r = run({"-mode", "tcl", "-log", "/dev/full", "-source", "s.tcl"});
+  EXPECT_EQ(3, r.exitStatus);
+  EXPECT_EQ(error, r.err);
+
+  r = run({"-mode", "tcl", "-log", "/dev/full"}, "puts piped\n");
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ("piped\n", r.out);
+  EXPECT_EQ(error, r.err);
+}
+
+// The log fills up part way through the run (a file-size limit of one block,
+// SIGXFSZ ignored): the lines written before stay, the failure is reported.
+TEST_P(StandinProgramTest, LogFailingPartWayEndsWithStatusOne) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no file-size limit (ulimit -f) to make a write fail part way";
+#endif
+  script("for {set i 0} {$i < 100} {incr i} {puts [format %039d $i]}\nputs done\n");
+  // Only the shell runs under the limit; its output reaches the test
+  // through cat, with the status as the last line.
+  const std::string command = "(ulimit -f 1; trap '' XFSZ; \"$0\" \"$@\" 2>&1; echo \"status=$?\") | cat";
+  RunOptions options;
+  options.cwd = dir.path();
+  RunResult r = testsupport::run(
+      "/bin/sh", {"-c", command, GetParam().path, "-mode", "tcl", "-log", "l.log", "-source", "s.tcl"},
+      options);
+  ASSERT_EQ(0, r.exitStatus);
+  const std::string error =
+      "ERROR: [shell] cannot write log file \"l.log\": file too large\n";
+  EXPECT_NE(std::string::npos, r.out.find(error)) << r.out;
+  EXPECT_EQ(r.out.size() - 9, r.out.rfind("status=1\n")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("done\n"));
+  // What the log would hold without the limit; it holds a beginning of it.
+  std::string full = header(" -mode tcl -log l.log -source s.tcl");
+  const std::string::size_type headerSize = full.size();
+  for (int i = 0; i < 100; ++i) {
+    const std::string number = std::to_string(i);
+    full += std::string(39 - number.size(), '0') + number + "\n";
+  }
+  full += "done\n";
+  const std::string log = readFile(dir.file("l.log"));
+  EXPECT_GT(log.size(), headerSize);
+  EXPECT_LT(log.size(), full.size());
+  EXPECT_EQ(full.substr(0, log.size()), log);
+}
+
+// A log that is the script to run is refused before it is opened, whatever
+// name reaches it; the script stays as it was and nothing runs.
+TEST_P(StandinProgramTest, LogThatIsTheSourceScriptIsRefused) {
+  const std::string text = "puts ran\n";
+  script(text);
+  writeFile(dir.file("sub/keep"), "");
+  ASSERT_TRUE(testsupport::makeHardLink(dir.file("s.tcl"), dir.file("hard.tcl")));
+  std::vector<std::string> logs{"s.tcl", "./s.tcl", "sub/../s.tcl", "hard.tcl", dir.file("s.tcl")};
+  if (testsupport::makeSymbolicLink("s.tcl", dir.file("link.tcl"))) {
+    logs.push_back("link.tcl");
+  } else {
+#ifdef _WIN32
+    std::cout << "(no symbolic link case: Wine makes none; Windows needs the privilege)\n";
+#else
+    FAIL() << "symlink failed";
+#endif
+  }
+  for (const std::string& log : logs) {
+    RunResult r = run({"-mode", "tcl", "-log", log, "-source", "s.tcl"});
+    EXPECT_EQ(1, r.exitStatus) << log;
+    EXPECT_EQ("", r.out) << log;
+    EXPECT_EQ("ERROR: [shell] log file \"" + log + "\" is the -source script; not overwritten\n",
+              r.err);
+    EXPECT_EQ(text, readFile(dir.file("s.tcl"))) << log;
+  }
+  // The default log name too, and a -source word in braces.
+  const std::string defaultLog = GetParam().log;
+  writeFile(dir.file(defaultLog), text);
+  RunResult r = run({"-mode", "tcl", "-source", "{" + defaultLog + "}"});
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ("ERROR: [shell] log file \"" + defaultLog + "\" is the -source script; not overwritten\n",
+            r.err);
+  EXPECT_EQ(text, readFile(dir.file(defaultLog)));
+  // -nolog writes no log, so there is nothing to refuse.
+  r = run({"-mode", "tcl", "-nolog", "-source", defaultLog});
+  EXPECT_EQ(0, r.exitStatus);
+  EXPECT_EQ("ran\n", r.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Launchers, StandinProgramTest, testing::ValuesIn(kPrograms),

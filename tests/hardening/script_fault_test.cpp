@@ -1,5 +1,8 @@
 // The run script cannot be written: each case ends with its message and
 // status 1, leaves no temporary file behind, and never reaches the shell.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -141,6 +144,30 @@ TEST(WriteFault, FileSizeLimitZeroWithoutEarlierScript) {
   EXPECT_FALSE(fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
   EXPECT_EQ(std::vector<std::string>{"kvelk.exe"}, ws.list("kvel.dir/top"));
   EXPECT_TRUE(ws.shellCalls().empty());
+}
+
+// Written in place (the script has a second name), every write is still
+// checked: under a zero file-size limit the launch ends with the message and
+// status 1, and no shell starts.
+TEST(WriteFault, FileSizeLimitZeroWritingInPlace) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no file-size limit (ulimit -f) to make every write fail";
+#else
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  ws.file("kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n");
+  ASSERT_EQ(0, ::link(ws.path("kvel.dir/top/kvel_script.tcl").c_str(), ws.path("second.tcl").c_str()));
+  const RunResult r = runUnder(ws, "ulimit -f 0; trap '' XFSZ;", {"top", "-testplusarg", "X=1"});
+  ASSERT_FALSE(r.signaled) << r.signal;
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
+  struct stat second, script;
+  ASSERT_EQ(0, ::stat(ws.path("second.tcl").c_str(), &second));
+  ASSERT_EQ(0, ::stat(ws.path("kvel.dir/top/kvel_script.tcl").c_str(), &script));
+  EXPECT_EQ(second.st_ino, script.st_ino);
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"));
+  EXPECT_TRUE(ws.shellCalls().empty());
+#endif
 }
 
 }  // namespace

@@ -168,4 +168,25 @@ TEST_F(EndToEnd, LogHeaderShowsTheShellArguments) {
   }
 }
 
+// The shell's log through kvel: a log that is the run script is refused
+// before the script is emptied, and a log that cannot be written turns the
+// run's status into 1 (the simulation itself still runs).
+TEST_F(EndToEnd, LogThatIsTheScriptOrCannotBeWritten) {
+  kernel("top");
+  const std::string script = "kvel.dir/top/kvel_script.tcl";
+  RunResult r = run({"top", "-log", script});
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ("ERROR: [shell] log file \"" + script + "\" is the -source script; not overwritten\n",
+            r.err);
+  EXPECT_TRUE(simulatorCalls(r.out).empty()) << r.out;
+  EXPECT_EQ(testsupport::onDisk("kvel {top} -autoloadwcfg\n"), readFile(path(script)));
+
+#ifndef _WIN32  // Windows has no device that fails every write.
+  r = run({"top", "-log", "/dev/full"});
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ("ERROR: [shell] cannot write log file \"/dev/full\": no space left on device\n", r.err);
+  EXPECT_EQ(1u, simulatorCalls(r.out).size()) << r.out;
+#endif
+}
+
 }  // namespace

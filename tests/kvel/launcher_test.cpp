@@ -65,6 +65,26 @@ TEST(ShellArguments, ScriptPathIsWrappedOnceEvenWithFormatCharacters) {
             KVEL::shellArguments(options, "k", "kvel.dir/a%sb/kvel_script.tcl").back());
 }
 
+TEST(ReleaseScriptValues, ListsAndCommandLineGoWhatTheShellReadsStays) {
+  KVEL::CommandLineOptions options;
+  options.testplusarg.assign(1000, "SEED=7");
+  options.tclbatch = {"run.tcl"};
+  options.view = {"a.wcfg"};
+  options.commandLine = "kvel top -testplusarg SEED=7";
+  options.log = "run.log";
+  options.nolog = true;
+  options.gui = true;
+  options.snapshot = "top";
+  const std::vector<std::string> before = KVEL::shellArguments(options, "k", "script.tcl");
+  KVEL::releaseScriptValues(options);
+  EXPECT_EQ(0u, options.testplusarg.capacity());
+  EXPECT_EQ(0u, options.tclbatch.capacity());
+  EXPECT_EQ(0u, options.view.capacity());
+  EXPECT_TRUE(options.commandLine.empty());
+  EXPECT_EQ(before, KVEL::shellArguments(options, "k", "script.tcl"));
+  EXPECT_EQ("top", options.snapshot);
+}
+
 TEST(FileStatus, ExistingFilesAndDirectoriesAreAccessible) {
   testsupport::TempDir dir;
   testsupport::writeFile(dir.file("a/kvelk.exe"), "");

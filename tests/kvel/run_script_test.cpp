@@ -79,7 +79,8 @@ TEST_F(RunScript, WithoutGuiHoldsOnlyTheCommandLine) {
 TEST_F(RunScript, WithGuiStartsWithTheTwoFixedLines) {
   options_.gui = true;
   KVEL::writeRunScript(options_, "top", "{top} -view {{a.wcfg}}");
-  EXPECT_EQ(onDisk("load_feature core\ncurrent_fileset\nkvel {top} -view {{a.wcfg}}\n"), readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ(onDisk("load_feature core\ncurrent_fileset\nkvel {top} -view {{a.wcfg}}\n"),
+            readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
 TEST_F(RunScript, CommandTextIsWrittenByteForByte) {
@@ -104,7 +105,8 @@ TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
   EXPECT_EQ("kvel.dir/waves/run.wdb/kvel_script.tcl",
             KVEL::writeRunScript(options_, "waves/run.wdb", "{waves/run.wdb} -autoloadwcfg"));
   EXPECT_TRUE(fs::is_directory("kvel.dir/waves/run.wdb"));
-  EXPECT_EQ(onDisk("kvel {waves/run.wdb} -autoloadwcfg\n"), readFile("kvel.dir/waves/run.wdb/kvel_script.tcl"));
+  EXPECT_EQ(onDisk("kvel {waves/run.wdb} -autoloadwcfg\n"),
+            readFile("kvel.dir/waves/run.wdb/kvel_script.tcl"));
 }
 
 TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
@@ -114,14 +116,48 @@ TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
   struct stat status;
   mode_t previous = ::umask(027);
   KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
-  EXPECT_EQ(0640u, status.st_mode & 0777u);
-  // Replacing an existing script gives the new file the current mask's mode.
-  ::umask(002);
-  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
   ::umask(previous);
   ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
-  EXPECT_EQ(0664u, status.st_mode & 0777u);
+  EXPECT_EQ(0640u, status.st_mode & 0777u);
+#endif
+}
+
+// A replaced script keeps the permission bits of the one it replaces, as a
+// plain write into the existing file does, whatever the mask says.
+TEST_F(RunScript, ReplacedScriptKeepsItsMode) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows files have no POSIX permission bits or umask";
+#else
+  struct stat status;
+  mode_t previous = ::umask(022);
+  for (mode_t mode : {0600u, 0640u, 0755u}) {
+    KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+    ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", mode));
+    KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+    ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+    EXPECT_EQ(mode, status.st_mode & 07777u) << std::oct << mode;
+    EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
+  }
+  ::umask(previous);
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#endif
+}
+
+// Run by root (as in CI), the replaced script keeps its owner and group too.
+TEST_F(RunScript, ReplacedScriptKeepsItsOwner) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows files have no POSIX owner to keep";
+#else
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can give a file another owner";
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  ASSERT_EQ(0, ::chown("kvel.dir/top/kvel_script.tcl", 65534, 65534));
+  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+  struct stat status;
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(65534u, status.st_uid);
+  EXPECT_EQ(65534u, status.st_gid);
+  EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
 #endif
 }
 
@@ -154,23 +190,114 @@ TEST_F(RunScript, ReaderSeesOnlyWholeScripts) {
 #endif
 }
 
-// The script replaces a symbolic link in its place instead of writing
-// through it.
-TEST_F(RunScript, SymbolicLinkIsReplacedNotFollowed) {
-  writeFile("elsewhere.tcl", "keep me\n");
-  fs::create_directories("kvel.dir/top");
-  if (!testsupport::makeSymbolicLink("../../elsewhere.tcl", "kvel.dir/top/kvel_script.tcl")) {
+// A script that is a symbolic link: the file it points to receives the new
+// script and the link stays, as a plain write through the link gives.
+TEST_F(RunScript, SymbolicLinkIsFollowed) {
 #ifdef _WIN32
-    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                    "privilege)";
+  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
+                  "privilege)";
 #else
-    FAIL() << "symlink failed";
-#endif
+  struct Link {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // name, points to
+    std::string file;                                          // the file written
+  };
+  const std::string absolute = dir_.file("abs/real.tcl");
+  const Link cases[] = {
+      {"relative", {{"kvel.dir/top/kvel_script.tcl", "../../elsewhere.tcl"}}, "elsewhere.tcl"},
+      {"absolute", {{"kvel.dir/top/kvel_script.tcl", absolute}}, absolute},
+      {"chain", {{"kvel.dir/top/kvel_script.tcl", "../hop.tcl"}, {"kvel.dir/hop.tcl", "sub/end.tcl"}},
+       "kvel.dir/sub/end.tcl"},
+  };
+  for (const Link& c : cases) {
+    fs::remove_all("kvel.dir");
+    fs::remove_all("abs");
+    writeFile(c.file, "keep me\n");
+    ASSERT_EQ(0, ::chmod(c.file.c_str(), 0600));
+    fs::create_directories("kvel.dir/top");
+    for (const auto& link : c.links)
+      ASSERT_EQ(0, ::symlink(link.second.c_str(), link.first.c_str())) << c.what;
+    KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+    for (const auto& link : c.links) {
+      EXPECT_TRUE(fs::is_symlink(link.first)) << c.what;
+      EXPECT_EQ(link.second, fs::read_symlink(link.first).string()) << c.what;
+    }
+    EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile(c.file)) << c.what;
+    struct stat status;
+    ASSERT_EQ(0, ::stat(c.file.c_str(), &status));
+    EXPECT_EQ(0600u, status.st_mode & 0777u) << c.what;
+    fs::path directory = fs::path(c.file).parent_path();
+    if (directory.empty())
+      directory = ".";
+    for (const fs::directory_entry& e : fs::directory_iterator(directory))
+      EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tcl."))
+          << c.what << ": temporary file left: " << e.path();
   }
+#endif
+}
+
+// A link to a file that does not exist yet creates that file.
+TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
+                  "privilege)";
+#else
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("../new.tcl", "kvel.dir/top/kvel_script.tcl"));
   KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  EXPECT_FALSE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
-  EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
-  EXPECT_EQ("keep me\n", readFile("elsewhere.tcl"));
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/new.tcl"));
+#endif
+}
+
+// A link that leads to itself cannot be written, as with a plain write.
+TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
+                  "privilege)";
+#else
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("kvel_script.tcl", "kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#endif
+}
+
+// A link to something that is not a regular file is written through, as a
+// plain write does: /dev/null stays a device and swallows the script.
+TEST_F(RunScript, SymbolicLinkToADeviceIsWrittenThrough) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
+                  "privilege)";
+#else
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("/dev/null", "kvel.dir/top/kvel_script.tcl"));
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  struct stat status;
+  ASSERT_EQ(0, ::stat("/dev/null", &status));
+  EXPECT_TRUE(S_ISCHR(status.st_mode));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#endif
+}
+
+// A script with a second name (a hard link) is written in place, so that
+// both names see the new script, as they do after a plain write.
+TEST_F(RunScript, HardLinkedScriptIsWrittenInPlace) {
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  ASSERT_TRUE(testsupport::makeHardLink("kvel.dir/top/kvel_script.tcl", "second.tcl"));
+#ifdef _WIN32
+  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+#else
+  struct stat before, after;
+  ASSERT_EQ(0, ::stat("second.tcl", &before));
+  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &after));
+  EXPECT_EQ(before.st_ino, after.st_ino);
+#endif
+  EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("second.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
 TEST_F(RunScript, PlainFileNamedKvelDirGivesTheDirectoryMessage) {

@@ -23,12 +23,15 @@ protected:
     bash_ = packagingtest::findInPath("bash");
     if (bash_.empty())
       GTEST_SKIP() << "bash is not installed";
-    // Two snapshots (one under the library prefix), a directory without a
-    // kernel, a database launch's script directory, and plain files.
+    // Snapshots (one under the library prefix, one nested), a directory
+    // without a kernel, a database launch's script directory, databases in
+    // subdirectories (the deepest beyond the search), a directory named like
+    // a database, and plain files.
     for (const char* file :
-         {"kvel.dir/top/kvelk.exe", "kvel.dir/work.alu/kvelk.exe", "kvel.dir/waves/run.wdb/kvel_script.tcl",
-          "kvel.dir/nokernel/kvel_script.tcl", "run.tcl", "opts.f", "dump.wdb", "two words.wdb",
-          "notes.txt", "waves/run.wdb"})
+         {"kvel.dir/top/kvelk.exe", "kvel.dir/work.alu/kvelk.exe", "kvel.dir/lib/a/b/kvelk.exe",
+          "kvel.dir/waves/run.wdb/kvel_script.tcl", "kvel.dir/nokernel/kvel_script.tcl",
+          "kvel.dir/stray.wdb", "run.tcl", "opts.f", "dump.wdb", "two words.wdb", "notes.txt",
+          "waves/run.wdb", "deep/er/still/x.wdb", "deep/er/still/too/far.wdb", "dir.wdb/inside.txt"})
       testsupport::writeFile(dir_.file(file), "x\n");
   }
 
@@ -61,9 +64,10 @@ protected:
   testsupport::TempDir dir_;
 };
 
-const Words kAllFiles = {"dump.wdb", "kvel.dir", "notes.txt", "opts.f",
-                         "run.tcl",  "two words.wdb", "waves"};
-const Words kAllTargets = {"dump.wdb", "top", "two words.wdb", "work.alu"};
+const Words kAllFiles = {"deep",   "dir.wdb", "dump.wdb",      "kvel.dir", "notes.txt",
+                         "opts.f", "run.tcl", "two words.wdb", "waves"};
+const Words kAllTargets = {"deep/er/still/x.wdb", "dump.wdb", "lib/a/b", "top",
+                           "two words.wdb",       "waves/run.wdb", "work.alu"};
 
 struct Case {
   const char* what;
@@ -90,7 +94,7 @@ const Case kCases[] = {
     {"files after --view", {"kvel", "--view", "n"}, {"notes.txt"}},
     {"files after -log", {"kvel", "-log", "n"}, {"notes.txt"}},
     {"files after --log", {"kvel", "--log", ""}, kAllFiles},
-    {"files after -wdb", {"kvel", "-wdb", "d"}, {"dump.wdb"}},
+    {"files after -wdb", {"kvel", "-wdb", "d"}, {"deep", "dir.wdb", "dump.wdb"}},
     {"files after --wdb", {"kvel", "--wdb", "t"}, {"two words.wdb"}},
     {"files in a directory", {"kvel", "-f", "waves/"}, {"waves/run.wdb"}},
     {"a value that begins with a dash is still a file", {"kvel", "-log", "-"}, {}},
@@ -104,15 +108,31 @@ const Case kCases[] = {
     {"target prefix", {"kvel", "t"}, {"top", "two words.wdb"}},
     {"snapshot under the library prefix", {"kvel", "work"}, {"work.alu"}},
     {"database in a directory", {"kvel", "waves/"}, {"waves/run.wdb"}},
+    {"database in a subdirectory by its first letters", {"kvel", "wa"}, {"waves/run.wdb"}},
+    {"database three levels down, not four", {"kvel", "de"}, {"deep/er/still/x.wdb"}},
+    {"search starts in the directory typed", {"kvel", "deep/er/"},
+     {"deep/er/still/too/far.wdb", "deep/er/still/x.wdb"}},
+    {"nested snapshot", {"kvel", "l"}, {"lib/a/b"}},
+    {"nested snapshot by its inner part", {"kvel", "lib/a/"}, {"lib/a/b"}},
+    {"absolute path to a database", {"kvel", "@DIR@/wav"}, {"@DIR@/waves/run.wdb"}},
     {"target after flags and values", {"kvel", "-gui", "-log", "x.log", "-f", "opts.f", ""}, kAllTargets},
     {"a switch value is not the target", {"kvel", "--log", "top", ""}, kAllTargets},
     {"no second target", {"kvel", "top", ""}, {}},
     {"no second target after options", {"kvel", "-R", "dump.wdb", "-gui", ""}, {}},
 };
 
+// "@DIR@" in a case stands for the working directory's absolute path.
+Words withDirectory(Words words, const std::string& directory) {
+  for (std::string& w : words)
+    if (w.compare(0, 5, "@DIR@") == 0)
+      w = directory + w.substr(5);
+  return words;
+}
+
 TEST_F(KvelCompletion, OffersWhatFitsTheCursor) {
   for (const Case& c : kCases)
-    EXPECT_EQ(c.expected, complete(c.words)) << c.what;
+    EXPECT_EQ(withDirectory(c.expected, dir_.path()), complete(withDirectory(c.words, dir_.path())))
+        << c.what;
 }
 
 // Every switch that `kvel -help` lists, in both forms, and nothing else.

@@ -2,20 +2,23 @@
 # Installs the built tree into a throw-away directory and checks the layout and
 # that the installed programs run from there with their own libraries.
 #
-#   installed_tree_test.sh install CMAKE BUILD_DIR CONFIG SOURCE_DIR
+#   installed_tree_test.sh install CMAKE BUILD_DIR CONFIG SOURCE_DIR LIBDIR
 #       cmake --install to a temporary prefix
-#   installed_tree_test.sh deb CPACK BUILD_DIR CONFIG SOURCE_DIR
-#       builds the Debian package with cpack, checks its dependencies and
-#       unpacks it with dpkg-deb -x; exits 77 (skipped) without dpkg-deb
+#   installed_tree_test.sh deb CPACK BUILD_DIR CONFIG SOURCE_DIR LIBDIR
+#       builds the Debian package with cpack, checks its dependencies, has
+#       lintian check it, installs and purges it with dpkg into a throw-away
+#       root, and unpacks it with dpkg-deb -x; exits 77 (skipped) without
+#       dpkg-deb
 #
+# LIBDIR is the libraries' folder below the prefix (lib/.../kvel-frontends).
 # Both need the whole project built first; neither builds anything.
 set -u
 
-if [ $# -ne 5 ]; then
-  echo "usage: $0 install|deb CMAKE|CPACK BUILD_DIR CONFIG SOURCE_DIR" >&2
+if [ $# -ne 6 ]; then
+  echo "usage: $0 install|deb CMAKE|CPACK BUILD_DIR CONFIG SOURCE_DIR LIBDIR" >&2
   exit 2
 fi
-mode=$1 tool=$2 build=$3 config=$4 source=$5
+mode=$1 tool=$2 build=$3 config=$4 source=$5 libdir=$6
 skipped=77
 
 if [ "$mode" = deb ] && ! command -v dpkg-deb >/dev/null 2>&1; then
@@ -100,6 +103,47 @@ deb)
   case $depends in
   *zek*) fail "Depends names a framework library of this package" ;;
   esac
+
+  # Debian's package checker finds no errors (missing copyright file,
+  # uncompressed manual pages, unstripped programs, public unversioned
+  # libraries, ...).
+  if command -v lintian >/dev/null 2>&1; then
+    lintian --no-cfg "$deb" >"$work/lintian.out" 2>&1
+    if grep -q '^E: ' "$work/lintian.out"; then
+      cat "$work/lintian.out" >&2
+      fail "lintian reports errors"
+    fi
+  else
+    fail "lintian is not installed (scripts/install-deps.sh installs it)"
+  fi
+
+  # Installed with dpkg into an empty root and purged again, the package
+  # leaves nothing behind but dpkg's own records, which no longer name it.
+  sys=$work/sys
+  mkdir -p "$sys/var/lib/dpkg/info" "$sys/var/lib/dpkg/updates" "$sys/var/lib/dpkg/triggers"
+  : >"$sys/var/lib/dpkg/status"
+  : >"$sys/var/lib/dpkg/available"
+  dpkg_root() {
+    PATH=/usr/sbin:/sbin:$PATH dpkg --root="$sys" --force-not-root --log=/dev/null "$@" \
+      >>"$work/dpkg.log" 2>&1
+  }
+  if ! dpkg_root --force-depends -i "$deb"; then
+    cat "$work/dpkg.log" >&2
+    fail "dpkg -i failed"
+  fi
+  [ -x "$sys/usr/bin/kvel" ] || fail "dpkg -i: usr/bin/kvel not installed"
+  if ! dpkg_root --purge kvel-frontends; then
+    cat "$work/dpkg.log" >&2
+    fail "dpkg --purge failed"
+  fi
+  left=$(cd "$sys" && find . -mindepth 1 ! -path ./var ! -path ./var/lib ! -path './var/lib/dpkg' \
+    ! -path './var/lib/dpkg/*' | sort | tr '\n' ' ')
+  [ -z "$left" ] || fail "dpkg --purge left: $left"
+  left=$(cd "$sys/var/lib/dpkg" && ls info | grep '^kvel-frontends' | tr '\n' ' ')
+  [ -z "$left" ] || fail "dpkg --purge left records: $left"
+  ! grep -q '^Package: kvel-frontends$' "$sys/var/lib/dpkg/status" ||
+    fail "dpkg --purge left the package in dpkg's status"
+
   dpkg-deb -x "$deb" "$work/root" || exit 1
   prefix=$work/root/usr
   ;;
@@ -111,19 +155,29 @@ esac
 
 # Layout.
 expect_listing "$prefix/bin" "dravik kvel quindle tarnlet " "bin/"
-expect_listing "$prefix/lib" "libzek_common.so libzek_commonmain.so " "lib/"
-expect_listing "$prefix/share/man/man1" "dravik.1 kvel.1 quindle.1 tarnlet.1 " "share/man/man1/"
+expect_listing "$prefix/lib" "$(echo "$libdir" | cut -d/ -f2) " "lib/"
+expect_listing "$prefix/$libdir" "libzek_common.so libzek_commonmain.so " "$libdir/"
+expect_listing "$prefix/share/man/man1" "dravik.1.gz kvel.1.gz quindle.1.gz tarnlet.1.gz " "share/man/man1/"
+for page in dravik kvel quindle tarnlet; do
+  gzip -dc "$prefix/share/man/man1/$page.1.gz" | cmp -s - "$source/doc/$page.1" ||
+    fail "share/man/man1/$page.1.gz is not doc/$page.1"
+done
 expect_listing "$prefix/share/bash-completion/completions" "kvel " "share/bash-completion/completions/"
+doc=$prefix/share/doc/kvel-frontends
 if [ -d "$source/examples" ]; then
-  diff -r "$source/examples" "$prefix/share/doc/kvel-frontends" >/dev/null ||
+  diff -r -x copyright -x changelog.gz "$source/examples" "$doc" >/dev/null ||
     fail "share/doc/kvel-frontends/ differs from examples/"
 fi
+cmp -s "$source/doc/copyright" "$doc/copyright" || fail "share/doc/kvel-frontends/copyright"
+version=$(sed -n 's/^project(kvel_frontends VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+gzip -dc "$doc/changelog.gz" | head -n 1 | grep -q "^kvel-frontends ($version) " ||
+  fail "share/doc/kvel-frontends/changelog.gz does not start with version $version"
 
 # The installed programs load the installed framework libraries.
 for program in kvel dravik quindle tarnlet; do
   resolved=$(ldd "$prefix/bin/$program" 2>&1 | grep 'libzek_common\.so')
   case $resolved in
-  *"=> $prefix/bin/../lib/libzek_common.so"*) ;;
+  *"=> $prefix/bin/../$libdir/libzek_common.so"*) ;;
   *) fail "$program loads libzek_common.so from elsewhere: $resolved" ;;
   esac
 done

@@ -93,6 +93,28 @@ INSTANTIATE_TEST_SUITE_P(
 #else
                "ERROR: Unable to read command file kvel.dir: Is a directory\n", ""},
 #endif
+        Launch{"DoubleDashShortFileSwitch", {{"opts.txt", "-tclbatch run.tcl\n"}},
+               {"top", "--f", "opts.txt"}, 3, "*", "",
+               "kvel {top} -autoloadwcfg -tclbatch {run.tcl}\n"},
+        Launch{"DoubleDashShortFileSwitchInAFile",
+               {{"a.txt", "--f b.txt -tp\n"}, {"b.txt", "-tl\n"}}, {"top", "-f", "a.txt"}, 3,
+               "*", "", "kvel {top} -tp -tl -autoloadwcfg\n"},
+        Launch{"DoubleDashShortFileSwitchWithoutName", {}, {"top", "--f"}, 1, "",
+               "ERROR: Missing command file name for switch '-f [--file]'\n", ""},
+        Launch{"ByteOrderMarkIsSkipped",
+               {{"bom.txt", "\xEF\xBB\xBF-testplusarg A=1\r\n-tp\r\n"}},
+               {"top", "-f", "bom.txt"}, 3, "*", "",
+               "kvel {top} -testplusarg A=1 -tp -autoloadwcfg\n"},
+        Launch{"ByteOrderMarkOnlyAtTheStart",
+               {{"bom.txt", "-testplusarg A=1\n\xEF\xBB\xBFX -testplusarg B=2\n"},
+                {"mid.txt", "-testplusarg C=3 \xEF\xBB\xBFY\n"}},
+               {"top", "-f", "bom.txt", "-f", "mid.txt"}, 3, "*", "",
+               "kvel {top} -testplusarg A=1 -testplusarg B=2 -testplusarg C=3 -autoloadwcfg\n"},
+#ifndef _WIN32
+        // (Windows has no endless file like /dev/zero.)
+        Launch{"EndlessLine", {}, {"top", "-f", "/dev/zero"}, 1, "",
+               "ERROR: Command file /dev/zero has a line longer than 268435456 bytes\n", ""},
+#endif
         Launch{"FileNamingItself", {{"a.txt", "-gui\n-f a.txt\n"}}, {"top", "-f", "a.txt"}, 1, "",
                "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""}));
 

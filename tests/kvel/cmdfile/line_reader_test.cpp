@@ -93,4 +93,39 @@ TEST(LineReader, ReadErrorEndsTheLines) {
 #endif
 }
 
+// Lines up to the limit pass, with or without a line feed, whatever the
+// block size; the first longer line ends the reading.
+TEST(LineReader, LineLongerThanTheLimitEndsTheLines) {
+  testsupport::TempDir temp;
+  const std::string name = temp.file("long.txt");
+  const std::string atLimit(10, 'a');
+  const struct {
+    std::string content;
+    Lines expected;
+    bool tooLong;
+  } cases[] = {
+      {atLimit + "\n" + atLimit, {atLimit, atLimit}, false},
+      {"b\n" + atLimit + "x\nc\n", {"b"}, true},
+      {"b\n" + atLimit + "x", {"b"}, true},
+      {std::string(100, 'z') + "\n", {}, true},
+  };
+  for (const auto& c : cases) {
+    testsupport::writeFile(name, c.content);
+    for (const std::size_t blockSize : {std::size_t{1}, std::size_t{4}, std::size_t{11},
+                                        std::size_t{64}}) {
+      std::FILE* file = std::fopen(name.c_str(), "r");
+      ASSERT_NE(file, nullptr);
+      KVEL::LineReader reader(file, 0, blockSize, 10);
+      Lines lines;
+      std::string_view line;
+      while (reader.next(line)) lines.emplace_back(line);
+      EXPECT_FALSE(reader.next(line));
+      std::fclose(file);
+      EXPECT_EQ(lines, c.expected) << c.content << ", block size " << blockSize;
+      EXPECT_EQ(reader.lineTooLong(), c.tooLong) << c.content << ", block size " << blockSize;
+      EXPECT_EQ(reader.readError(), 0);
+    }
+  }
+}
+
 }  // namespace

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Runs a Windows program under Wine: the emulator of the windows presets
+# (programs, tests and GoogleTest's test listing).
+#
+# The first Wine program of a prefix starts Wine's background services, and
+# they inherit its standard output and error. Were those pipes (ctest reading
+# a test's output), they would stay open after the program ended and the
+# reader would wait until its timeout. So the program writes into files, which
+# are passed on when it ends; its exit status is kept.
+set -u
+wine=${KVEL_WINE:-}
+if [ -z "$wine" ]; then
+  for candidate in /usr/lib/wine/wine64 wine64 wine; do
+    if command -v "$candidate" >/dev/null 2>&1; then
+      wine=$candidate
+      break
+    fi
+  done
+fi
+if [ -z "$wine" ]; then
+  echo "run-with-wine: Wine is not installed (scripts/install-deps.sh windows)" >&2
+  exit 127
+fi
+out=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-out.XXXXXX") || exit 125
+err=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-err.XXXXXX") || { rm -f "$out"; exit 125; }
+"$wine" "$@" >"$out" 2>"$err"
+status=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit $status

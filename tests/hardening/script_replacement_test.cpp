@@ -1,0 +1,329 @@
+// Replacing the run script keeps what a plain write of it gives: where no
+// temporary file can be made beside the script it is written in place, and a
+// launch killed while the script is written or swapped in leaves the complete
+// old script or the complete new one, and no temporary file.
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/launch_workspace.h"
+
+namespace {
+
+using testsupport::LaunchWorkspace;
+using testsupport::RunResult;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+const std::string kScript = "kvel.dir/top/kvel_script.tcl";
+const std::string kScriptError = "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.\n";
+
+std::string findProgram(const std::string& name) {
+  for (const char* dir : {"/usr/bin", "/bin", "/usr/sbin", "/sbin"}) {
+    std::string path = std::string(dir) + "/" + name;
+    if (::access(path.c_str(), X_OK) == 0)
+      return path;
+  }
+  return "";
+}
+
+// Runs kvel_double in the workspace as a user whom file permissions bind:
+// this process's user when it is not root, otherwise "nobody" through
+// setpriv. An empty `skip` means it could be set up; otherwise it says why not.
+class UnprivilegedLaunch {
+public:
+  explicit UnprivilegedLaunch(const LaunchWorkspace& ws) : ws_(ws) {
+    if (::geteuid() != 0)
+      return;
+    const struct passwd* nobody = ::getpwnam("nobody");
+    setpriv_ = findProgram("setpriv");
+    if (!nobody) {
+      skip = "no unprivileged account \"nobody\" to run as";
+    } else if (setpriv_.empty()) {
+      skip = "setpriv (util-linux) is not installed";
+    } else {
+      uid_ = std::to_string(nobody->pw_uid);
+      gid_ = std::to_string(nobody->pw_gid);
+      // The account must reach the program and the workspace.
+      ::chmod(ws.path("").c_str(), 0755);
+      const RunResult probe =
+          ws.run(setpriv_, prefix({"/bin/sh", "-c", "test -x \"$0\" && cd \"$1\"", KVEL_DOUBLE_BIN,
+                                   ws.path("")}));
+      if (probe.exitStatus != 0)
+        skip = "user nobody cannot run " + std::string(KVEL_DOUBLE_BIN) +
+               " or enter the workspace: " + probe.err;
+    }
+  }
+
+  // The directory is made unwritable for the launching user: owned by root
+  // with mode 0755 when dropping to nobody, mode 0555 otherwise.
+  void lockDirectory(const std::string& relative) const {
+    ::chmod(ws_.path(relative).c_str(), ::geteuid() == 0 ? 0755 : 0555);
+  }
+  void unlockDirectory(const std::string& relative) const {
+    ::chmod(ws_.path(relative).c_str(), 0755);
+  }
+  // A file the launching user may write (or not).
+  void fileWritable(const std::string& relative, bool writable) const {
+    ::chmod(ws_.path(relative).c_str(), writable ? 0666 : 0444);
+  }
+
+  RunResult run(const std::vector<std::string>& args) const {
+    // The double's call record must be writable for the user too.
+    if (!testsupport::fileExists(ws_.record()))
+      writeFile(ws_.record(), "");
+    ::chmod(ws_.record().c_str(), 0666);
+    if (setpriv_.empty())
+      return ws_.run(KVEL_DOUBLE_BIN, args);
+    std::vector<std::string> command{KVEL_DOUBLE_BIN};
+    command.insert(command.end(), args.begin(), args.end());
+    return ws_.run(setpriv_, prefix(command));
+  }
+
+  std::string skip;
+
+private:
+  std::vector<std::string> prefix(std::vector<std::string> command) const {
+    std::vector<std::string> full{"--reuid=" + uid_, "--regid=" + gid_, "--clear-groups"};
+    full.insert(full.end(), command.begin(), command.end());
+    return full;
+  }
+
+  const LaunchWorkspace& ws_;
+  std::string setpriv_;
+  std::string uid_, gid_;
+};
+
+ino_t inodeOf(const std::string& path) {
+  struct stat status;
+  return ::stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+}
+
+// The snapshot directory is not writable but the script is: the script is
+// written in place (same file, same inode), the shell sources it, and no
+// temporary file is left. Where the script cannot be written either, or does
+// not exist yet, the launch fails as before, with the script as it was.
+TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
+  const std::string old = "kvel {top} -testplusarg OLD=1 -autoloadwcfg\n";
+  const struct {
+    const char* what;
+    bool scriptExists, scriptWritable;
+    int status;
+    std::string out, script;
+  } cases[] = {
+      {"writable script", true, true, 0, "", "kvel {top} -testplusarg NEW=2 -autoloadwcfg\n"},
+      {"read-only script", true, false, 1, kScriptError, old},
+      {"no script", false, false, 1, kScriptError, ""},
+  };
+  for (const auto& c : cases) {
+    LaunchWorkspace ws;
+    ws.kernel("top");
+    if (c.scriptExists)
+      ws.file(kScript, old);
+    UnprivilegedLaunch user(ws);
+    if (!user.skip.empty())
+      GTEST_SKIP() << user.skip;
+    if (c.scriptExists)
+      user.fileWritable(kScript, c.scriptWritable);
+    user.lockDirectory("kvel.dir/top");
+    const ino_t before = inodeOf(ws.path(kScript));
+
+    const RunResult r = user.run({"top", "-testplusarg", "NEW=2"});
+    user.unlockDirectory("kvel.dir/top");
+    ASSERT_FALSE(r.signaled) << c.what << ": signal " << r.signal;
+    EXPECT_EQ(c.status, r.exitStatus) << c.what << ": " << r.err;
+    EXPECT_EQ(c.out, r.out) << c.what;
+    if (c.scriptExists) {
+      EXPECT_EQ(c.script, ws.read(kScript)) << c.what;
+      EXPECT_EQ(before, inodeOf(ws.path(kScript))) << c.what;
+      EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"))
+          << c.what;
+    } else {
+      EXPECT_EQ(std::vector<std::string>{"kvelk.exe"}, ws.list("kvel.dir/top")) << c.what;
+    }
+    EXPECT_EQ(c.status == 0 ? 1u : 0u, ws.shellCalls().size()) << c.what;
+  }
+}
+
+// No free inodes: on a file system that has no inode left for a temporary
+// file (a tmpfs made for the test in a private mount namespace), an existing
+// script is written in place; without one the launch fails with the script
+// message.
+TEST(ScriptInPlace, NoFreeInodes) {
+  const std::string unshare = findProgram("unshare");
+  if (unshare.empty())
+    GTEST_SKIP() << "unshare (util-linux) is not installed";
+  LaunchWorkspace ws;
+  ws.file("mnt/keep");
+  // Inside the namespace: mount, fill every inode (root, kvel.dir, top,
+  // kernel and, with an old script, the script), launch, then print the
+  // status, the script and the directory, since the mount goes with the
+  // namespace. Status 42: mounting is not allowed here.
+  const std::string script =
+      "mount -t tmpfs -o size=8m,nr_inodes=$2 tmpfs \"$1\" 2>/dev/null || exit 42; cd \"$1\" &&"
+      " mkdir -p kvel.dir/top && : >kvel.dir/top/kvelk.exe &&"
+      " if [ \"$2\" = 5 ]; then echo old >kvel.dir/top/kvel_script.tcl; fi &&"
+      " df -i . | tail -n 1 | awk '{print \"free=\" $4}' &&"
+      " \"$0\" top -testplusarg NEW=2; echo \"status=$?\"; cat kvel.dir/top/kvel_script.tcl 2>/dev/null;"
+      " ls kvel.dir/top";
+  const struct {
+    const char* inodes;
+    std::string out;
+  } cases[] = {
+      {"5", "free=0\nstatus=0\nkvel {top} -testplusarg NEW=2 -autoloadwcfg\n"
+            "kvel_script.tcl\nkvelk.exe\n"},
+      {"4", "free=0\n" + kScriptError + "status=1\nkvelk.exe\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = ws.run(unshare, {"-m", "/bin/sh", "-c", script, KVEL_DOUBLE_BIN,
+                                         ws.path("mnt"), c.inodes});
+    if (r.exitStatus == 42)
+      GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << r.err;
+    EXPECT_EQ(0, r.exitStatus) << r.err;
+    EXPECT_EQ(c.out, r.out) << c.inodes << " inodes";
+  }
+}
+
+// Starts kvel_double in `dir` with its output discarded and without core
+// files (SIGQUIT would leave one); returns its process id.
+pid_t startLaunch(const std::string& dir, const std::vector<std::string>& args) {
+  std::vector<std::string> words{KVEL_DOUBLE_BIN};
+  words.insert(words.end(), args.begin(), args.end());
+  pid_t pid = ::fork();
+  if (pid != 0)
+    return pid;
+  std::vector<char*> argv;
+  for (std::string& w : words)
+    argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  struct rlimit none = {0, 0};
+  ::setrlimit(RLIMIT_CORE, &none);
+  int null = ::open("/dev/null", O_RDWR);
+  ::dup2(null, 1);
+  ::dup2(null, 2);
+  for (const char* control : {"ZEKDOUBLE_RECORD", "ZEKDOUBLE_STATUS", "ZEKDOUBLE_THROW",
+                              "ZEKDOUBLE_EVENT", "ZEKDOUBLE_FAIL", "ZEKDOUBLE_FAULT"})
+    ::unsetenv(control);
+  sigset_t none_blocked;
+  ::sigemptyset(&none_blocked);
+  ::sigprocmask(SIG_SETMASK, &none_blocked, nullptr);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+    ::signal(s, SIG_DFL);
+  if (::chdir(dir.c_str()) == 0)
+    ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+// Waits until a temporary script appears in the watched directory (or the
+// launch ends); true when one appeared.
+bool waitForTemporary(int watch, pid_t pid) {
+  char buffer[4096] __attribute__((aligned(__alignof__(struct inotify_event))));
+  for (int rounds = 0; rounds < 500; ++rounds) {
+    struct pollfd p = {watch, POLLIN, 0};
+    if (::poll(&p, 1, 10) > 0) {
+      ssize_t length = ::read(watch, buffer, sizeof buffer);
+      for (ssize_t at = 0; at < length;) {
+        const struct inotify_event* e = reinterpret_cast<const struct inotify_event*>(buffer + at);
+        if (e->len > 0 && std::strncmp(e->name, "kvel_script.tcl.", 16) == 0)
+          return true;
+        at += static_cast<ssize_t>(sizeof(struct inotify_event) + e->len);
+      }
+    }
+    siginfo_t info;
+    info.si_pid = 0;
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid)
+      return false;
+  }
+  return false;
+}
+
+// Launches writing a 2 MB script are killed with SIGINT, SIGTERM, SIGHUP and
+// SIGQUIT in turn, from the moment their temporary file appears to 1.6
+// milliseconds later. Every time the script is the complete old one or the
+// complete new one, no temporary file remains, and a launch killed before it
+// finished dies of the signal it got.
+TEST(ScriptReplacementInterrupted, KilledLaunchesLeaveOneWholeScript) {
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  const std::string value(500000, 'v');
+  std::string contents[2];
+  for (int k = 0; k < 2; ++k) {
+    std::string file, command = "{top}";
+    for (int i = 0; i < 4; ++i) {
+      std::string arg = "K" + std::to_string(k) + "_" + std::to_string(i) + "=" + value;
+      file += "-testplusarg " + arg + "\n";
+      command += " -testplusarg " + arg;
+    }
+    ws.file("opts" + std::to_string(k) + ".f", file);
+    contents[k] = "kvel " + command + " -autoloadwcfg\n";
+  }
+  const RunResult first = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "opts0.f"});
+  ASSERT_EQ(0, first.exitStatus) << first.out << first.err;
+  ASSERT_EQ(contents[0], ws.read(kScript));
+
+  int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, ws.path("kvel.dir/top").c_str(), IN_CREATE), 0);
+
+  const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+  const int kTries = 100;
+  int current = 0, killedBeforeDone = 0, sawTemporary = 0;
+  for (int i = 0; i < kTries; ++i) {
+    const int next = 1 - current;
+    const int signal = kSignals[i % 4];
+    pid_t pid = startLaunch(ws.path(""), {"top", "-f", "opts" + std::to_string(next) + ".f"});
+    ASSERT_GT(pid, 0);
+    if (waitForTemporary(watch, pid))
+      ++sawTemporary;
+    // From at once to 1.6 ms into the write or the swap.
+    std::this_thread::sleep_for(std::chrono::microseconds((i / 4 % 5) * 400));
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+
+    const std::string script = ws.read(kScript);
+    const bool old = script == contents[current];
+    const bool fresh = script == contents[next];
+    ASSERT_TRUE(old || fresh) << "try " << i << ": a torn script of " << script.size() << " bytes";
+    ASSERT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"))
+        << "try " << i << " (signal " << signal << ")";
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(signal, WTERMSIG(status)) << "try " << i;
+    } else {
+      // The launch ended before the signal came: the new script is in place.
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "try " << i;
+      EXPECT_TRUE(fresh) << "try " << i;
+    }
+    if (WIFSIGNALED(status) && old)
+      ++killedBeforeDone;
+    if (fresh)
+      current = next;
+    char drain[4096];
+    while (::read(watch, drain, sizeof drain) > 0) {
+    }
+  }
+  ::close(watch);
+  // The interesting case must really happen: kills that landed while the
+  // temporary file existed and before the new script was in place.
+  EXPECT_GE(sawTemporary, kTries * 9 / 10);
+  EXPECT_GE(killedBeforeDone, kTries / 20) << "of " << kTries << " tries";
+  std::cout << killedBeforeDone << " of " << kTries << " launches killed before their script was in place\n";
+}
+
+}  // namespace
