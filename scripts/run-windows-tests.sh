@@ -35,7 +35,10 @@ wineserver -w
 wineserver -p
 echo "windows leg: Wine prefix $(( $(now) - step_start )) s"
 
+# Under load Wine now and then fails to start a process at all (seen once in
+# a few hundred runs: a test ending at once without output). A failed test is
+# run once more; a test that fails twice fails the leg.
 step_start=$(now)
-ctest --preset windows -j2
+ctest --preset windows -j2 --repeat until-pass:2
 echo "windows leg: tests $(( $(now) - step_start )) s"
 echo "windows leg: total $(( $(now) - leg_start )) s"
