@@ -21,6 +21,19 @@ if [ -z "$wine" ]; then
   echo "run-with-wine: Wine is not installed (scripts/install-deps.sh windows)" >&2
   exit 127
 fi
+# A new prefix is made once, before any program runs in it: programs started
+# at the same moment in a prefix that is not there yet trip over each other.
+prefix=${WINEPREFIX:-$HOME/.wine}
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock 9
+    if [ ! -f "$prefix/system.reg" ]; then
+      "$wine" wineboot -i </dev/null >/dev/null 2>&1
+    fi
+  ) 9>"$prefix.lock"
+fi
+
 out=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-out.XXXXXX") || exit 125
 err=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-err.XXXXXX") || { rm -f "$out"; exit 125; }
 "$wine" "$@" >"$out" 2>"$err"
