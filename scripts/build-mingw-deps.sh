@@ -41,21 +41,8 @@ WORK=$CACHE/work
 
 # --- private apt configuration ---------------------------------------------
 APT=$CACHE/apt
-rm -rf "$APT/sources.list.d"
-mkdir -p "$APT/sources.list.d" "$APT/lists/partial" "$APT/archives/partial"
-: > "$APT/sources.list"
-if [ -f /etc/apt/sources.list ]; then
-  sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list >> "$APT/sources.list"
-fi
-for f in /etc/apt/sources.list.d/*.list; do
-  [ -f "$f" ] || continue
-  sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >> "$APT/sources.list"
-done
-for f in /etc/apt/sources.list.d/*.sources; do
-  [ -f "$f" ] || continue
-  # deb822 stanzas: a "Types:" line naming deb gets deb-src instead.
-  sed 's/^Types:.*$/Types: deb-src/I' "$f" > "$APT/sources.list.d/$(basename "$f")"
-done
+mkdir -p "$APT/lists/partial" "$APT/archives/partial"
+"$(dirname "$0")/mingw-apt-sources.sh" /etc/apt "$APT"
 APT_OPTS="-o Dir::Etc::SourceList=$APT/sources.list
  -o Dir::Etc::SourceParts=$APT/sources.list.d
  -o Dir::State::Lists=$APT/lists
