@@ -143,8 +143,7 @@ TEST(BadInput, VanishedCommandFile) {
   ws.kernel("top");
   if (!testsupport::makeSymbolicLink("gone.txt", ws.path("opts.f"))) {
 #ifdef _WIN32
-    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                    "privilege)";
+    GTEST_SKIP() << testsupport::kNoSymbolicLink;
 #else
     FAIL() << "symlink failed";
 #endif

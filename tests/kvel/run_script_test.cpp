@@ -194,8 +194,7 @@ TEST_F(RunScript, ReaderSeesOnlyWholeScripts) {
 // script and the link stays, as a plain write through the link gives.
 TEST_F(RunScript, SymbolicLinkIsFollowed) {
 #ifdef _WIN32
-  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                  "privilege)";
+  GTEST_SKIP() << testsupport::kNoSymbolicLink;
 #else
   struct Link {
     const char* what;
@@ -239,8 +238,7 @@ TEST_F(RunScript, SymbolicLinkIsFollowed) {
 // A link to a file that does not exist yet creates that file.
 TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
 #ifdef _WIN32
-  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                  "privilege)";
+  GTEST_SKIP() << testsupport::kNoSymbolicLink;
 #else
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink("../new.tcl", "kvel.dir/top/kvel_script.tcl"));
@@ -253,8 +251,7 @@ TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
 // A link that leads to itself cannot be written, as with a plain write.
 TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
 #ifdef _WIN32
-  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                  "privilege)";
+  GTEST_SKIP() << testsupport::kNoSymbolicLink;
 #else
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink("kvel_script.tcl", "kvel.dir/top/kvel_script.tcl"));
@@ -268,8 +265,7 @@ TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
 // plain write does: /dev/null stays a device and swallows the script.
 TEST_F(RunScript, SymbolicLinkToADeviceIsWrittenThrough) {
 #ifdef _WIN32
-  GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                  "privilege)";
+  GTEST_SKIP() << testsupport::kNoSymbolicLink;
 #else
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink("/dev/null", "kvel.dir/top/kvel_script.tcl"));

@@ -69,6 +69,9 @@ int makeDirectory(const std::string& path);
 // A symbolic link `link` naming `target`; false when none could be made
 // (Windows without the privilege to create one; Wine, which makes none).
 bool makeSymbolicLink(const std::string& target, const std::string& link);
+// Why a test that needs a symbolic link is skipped where none can be made.
+constexpr char kNoSymbolicLink[] =
+    "no symbolic link can be made here (Wine makes none; Windows needs the privilege)";
 
 // `text` as a text-mode write puts it on disk: on Windows each "\n" becomes
 // CR LF; elsewhere it is unchanged.

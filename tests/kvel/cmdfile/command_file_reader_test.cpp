@@ -240,8 +240,7 @@ TEST_F(CommandFile, CycleThroughSymbolicLinkFails) {
   writeFile(temp.file("a.txt"), "-f link.txt\n");
   if (!testsupport::makeSymbolicLink("a.txt", "link.txt")) {
 #ifdef _WIN32
-    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the "
-                    "privilege)";
+    GTEST_SKIP() << testsupport::kNoSymbolicLink;
 #else
     FAIL() << "symlink failed";
 #endif
