@@ -65,16 +65,40 @@ void releaseTemporary() {
 std::string followLinks(const std::string& path) { return path; }
 
 // True when the file can be replaced by a new one (or does not exist).
+// Another launch's shell may hold the script open without delete sharing, and
+// a file being replaced by another launch cannot be opened for a moment: such
+// a step is tried again for up to two seconds before it counts as failed.
+bool busy(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+         error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+
+template <typename Step>
+bool retryWhileBusy(Step step) {
+  for (int attempt = 0;; ++attempt) {
+    if (step())
+      return true;
+    if (attempt == 100 || !busy(GetLastError()))
+      return false;
+    Sleep(20);
+  }
+}
+
 bool replaceable(const std::string& target) {
   DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return true;
   if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
     return false;
-  HANDLE handle = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  retryWhileBusy([&] {
+    handle = CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+    return handle != INVALID_HANDLE_VALUE || GetLastError() == ERROR_FILE_NOT_FOUND;
+  });
   if (handle == INVALID_HANDLE_VALUE)
-    return false;
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
   BY_HANDLE_FILE_INFORMATION information;
   bool single = GetFileInformationByHandle(handle, &information) && information.nNumberOfLinks == 1;
   CloseHandle(handle);
@@ -105,10 +129,19 @@ std::FILE* createTemporary(const std::string& target, std::vector<char>& name) {
 }
 
 bool moveIntoPlace(const char* temporary, const std::string& target) {
-  if (ReplaceFileA(target.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr))
-    return true;
-  return MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return retryWhileBusy([&] {
+    if (ReplaceFileA(target.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
+      return true;
+    const DWORD error = GetLastError();
+    // ReplaceFile needs an existing file; with none (or another launch's
+    // replacement in the way), a plain move takes the place.
+    if (MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING))
+      return true;
+    if (!busy(GetLastError()))
+      SetLastError(error);
+    return false;
+  });
 }
 
 #else

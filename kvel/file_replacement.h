@@ -10,6 +10,8 @@
 //   not writable, no free inodes), the file has further names (hard links), is
 //   not a regular file, or has an owner the new file cannot be given, the file
 //   is written in place instead.
+// On Windows a file held open by another process (a shell sourcing the script)
+// cannot be replaced; each such step is tried again for up to two seconds.
 // While the temporary file exists, an interrupt (SIGINT, SIGTERM, SIGHUP,
 // SIGQUIT; on Windows the console's Ctrl+C, Ctrl+Break and close events)
 // removes it before the process ends of it.
