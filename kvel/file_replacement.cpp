@@ -5,7 +5,10 @@
 #include <utility>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -105,9 +108,10 @@ bool replaceable(const std::string& target) {
   return single;
 }
 
-// Creates the temporary file; "x" fails when the name is taken, so a
-// concurrent run never shares it. ReplaceFile gives it the replaced file's
-// attributes and access rights when it is moved into place.
+// Creates the temporary file; _O_EXCL fails when the name is taken, so a
+// concurrent run never shares it (msvcrt.dll's fopen knows no "x" mode).
+// ReplaceFile gives it the replaced file's attributes and access rights when
+// it is moved into place.
 std::FILE* createTemporary(const std::string& target, std::vector<char>& name) {
   if (!replaceable(target))
     return nullptr;
@@ -116,10 +120,19 @@ std::FILE* createTemporary(const std::string& target, std::vector<char>& name) {
     name.assign(candidate.begin(), candidate.end());
     name.push_back('\0');
     guardTemporary(name.data());
-    std::FILE* file = std::fopen(candidate.c_str(), "wx");
+    std::FILE* file = nullptr;
+    int fd = _open(candidate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_TEXT,
+                   _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      file = _fdopen(fd, "w");
+      if (!file) {
+        _close(fd);
+        std::remove(candidate.c_str());
+      }
+    }
     if (file)
       return file;
-    int error = errno;
+    int error = fd >= 0 ? ENOMEM : errno;
     name.clear();
     releaseTemporary();
     if (error != EEXIST)

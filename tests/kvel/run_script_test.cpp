@@ -1,5 +1,6 @@
 // The run script: directory rule, exact content, replacement and failures.
 #include "kvel/run_script.h"
+#include "kvel/file_replacement.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -99,6 +100,25 @@ TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
   EXPECT_EQ("kernel", readFile("kvel.dir/top/kvelk.exe"));
   // No temporary file left behind.
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), entries("kvel.dir/top"));
+}
+
+// An ordinary script is replaced through a temporary file beside it: until
+// the commit, readers still see the whole old script.
+TEST_F(RunScript, ReplacementLeavesTheOldScriptWholeUntilItsCommit) {
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  const std::string oldScript = readFile("kvel.dir/top/kvel_script.tcl");
+  {
+    KVEL::FileReplacement replacement("kvel.dir/top/kvel_script.tcl");
+    std::FILE* file = replacement.open();
+    ASSERT_NE(nullptr, file);
+    EXPECT_FALSE(replacement.inPlace());
+    ASSERT_GT(std::fputs("kvel {top} -tp -autoloadwcfg\n", file), -1);
+    EXPECT_EQ(oldScript, readFile("kvel.dir/top/kvel_script.tcl"));
+    EXPECT_EQ(2u, entries("kvel.dir/top").size());
+    ASSERT_TRUE(replacement.commit());
+  }
+  EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
 TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
