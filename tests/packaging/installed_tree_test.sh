@@ -26,14 +26,8 @@ if [ "$mode" = deb ] && ! command -v dpkg-deb >/dev/null 2>&1; then
   exit $skipped
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/kvel-packaging.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/shell_checks.sh"
+make_work kvel-packaging
 
 # Runs a program without LD_LIBRARY_PATH or proxy settings from the caller.
 run_clean() {
@@ -215,9 +209,4 @@ status=$?
 [ $status -eq 0 ] || fail "tarnlet: status $status"
 [ "$output" = "Proxy=http://proxy.test:3128" ] || fail "tarnlet: printed '$output'"
 
-if [ $failures -ne 0 ]; then
-  echo "$failures check(s) failed ($mode)" >&2
-  exit 1
-fi
-echo "installed tree ($mode) OK"
-exit 0
+finish "installed tree ($mode) OK"

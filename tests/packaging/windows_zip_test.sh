@@ -12,14 +12,9 @@ if [ $# -ne 3 ]; then
 fi
 cpack=$1 build=$2 runner=$3
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/kvel-zip.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../support/shell_checks.sh"
+make_work kvel-zip
 
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 # The Ninja generator name keeps cpack from building the project (the
 # Makefile generator's "preinstall" depends on "all") from inside a test.
@@ -112,8 +107,4 @@ status=$?
 [ "$(plain "$work/tarnlet.out")" = "Proxy=proxy.example:3128" ] ||
   fail "tarnlet: output '$(plain "$work/tarnlet.out")'"
 
-if [ $failures -ne 0 ]; then
-  echo "$failures failure(s)" >&2
-  exit 1
-fi
-echo "ZIP $(basename "$zip"): contents and programs as expected"
+finish "ZIP $(basename "$zip"): contents and programs as expected"

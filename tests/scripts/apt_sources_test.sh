@@ -7,13 +7,8 @@
 #   apt_sources_test.sh SOURCE_DIR
 set -u
 source=$1
-work=$(mktemp -d "${TMPDIR:-/tmp}/kvel-apt-sources.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/shell_checks.sh"
+make_work kvel-apt-sources
 
 etc=$work/etc
 mkdir -p "$etc/sources.list.d"
@@ -70,8 +65,4 @@ cmp -s "$work/expected.sources" "$out/sources.list.d/debian.sources" ||
 ( cd "$etc" && find . -type f -exec md5sum {} + | sort ) >"$work/after"
 cmp -s "$work/before" "$work/after" || fail "the system configuration was changed"
 
-if [ $failures -ne 0 ]; then
-  echo "$failures failure(s)" >&2
-  exit 1
-fi
-echo "private apt sources as expected"
+finish "private apt sources as expected"
