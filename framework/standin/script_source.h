@@ -13,9 +13,8 @@ namespace zekshell {
 // mark is dropped), makes it what `info script` returns while it runs, and
 // evaluates its commands in order until one does not return TCL_OK. Returns
 // the Tcl code; the result, errorInfo (ending in "(file ... line N)") and a
-// top-level `return` come out as with Tcl_EvalFile. A command whose words
-// are all plain text is invoked directly; any other command is handed to
-// Tcl_EvalEx.
+// top-level `return` come out as with Tcl_EvalFile. Plain-text words become
+// objects directly; other words go through Tcl's own substitution.
 int sourceScriptFile(Tcl_Interp* interp, const char* path);
 
 }  // namespace zekshell

@@ -226,8 +226,7 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
         lineArguments[i] = edited[i];
       }
     }
-    makeRoom(output, lineArguments.size(), fileSize, consumed,
-             output.size() >= sizeAtStart ? output.size() - sizeAtStart : 0);
+    makeRoom(output, lineArguments.size(), fileSize, consumed, output.size() - sizeAtStart);
     if (!expandList(lineArguments.data(), lineArguments.size(), output, chain)) return false;
   }
   if (reader.readError() != 0) {
