@@ -32,6 +32,8 @@ endif()
 set(KVEL_INSTALL_MANDIR share/man/man1)
 set(KVEL_INSTALL_COMPLETIONDIR share/bash-completion/completions)
 set(KVEL_INSTALL_DOCDIR share/doc/kvel-frontends)
+# The shipped programs, each with its manual page doc/<program>.1.
+set(KVEL_SHIPPED_PROGRAMS kvel dravik quindle tarnlet)
 
 # Installed programs find the framework libraries relative to themselves,
 # wherever the tree is installed or unpacked, without LD_LIBRARY_PATH; the
@@ -40,14 +42,14 @@ set(CMAKE_INSTALL_RPATH "$ORIGIN/../${KVEL_INSTALL_LIBDIR}")
 
 # Manual pages as plain text for Windows, made with the build machine's groff.
 function(kvel_install_windows_files)
-  install(TARGETS kvel dravik quindle tarnlet zek_common zek_commonmain
+  install(TARGETS ${KVEL_SHIPPED_PROGRAMS} zek_common zek_commonmain
     RUNTIME DESTINATION bin)
   install(FILES ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION bin)
   install(DIRECTORY ${KVEL_TCL_SCRIPT_LIBRARY} DESTINATION lib)
 
   find_program(KVEL_GROFF groff REQUIRED)
   set(pages)
-  foreach(page kvel dravik quindle tarnlet)
+  foreach(page ${KVEL_SHIPPED_PROGRAMS})
     set(text ${PROJECT_BINARY_DIR}/doc/${page}.txt)
     add_custom_command(OUTPUT ${text}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
@@ -84,7 +86,7 @@ function(kvel_install_shipped_files)
     return()
   endif()
   # The shipped programs only; the *_double test builds stay in the build tree.
-  install(TARGETS kvel dravik quindle tarnlet
+  install(TARGETS ${KVEL_SHIPPED_PROGRAMS}
     RUNTIME DESTINATION ${KVEL_INSTALL_BINDIR})
   install(TARGETS zek_common zek_commonmain
     LIBRARY DESTINATION ${KVEL_INSTALL_LIBDIR})
@@ -95,7 +97,7 @@ function(kvel_install_shipped_files)
   configure_file(${PROJECT_SOURCE_DIR}/doc/changelog.in ${changelog} @ONLY)
   set(man_pages)
   if(KVEL_GZIP)
-    foreach(page kvel dravik quindle tarnlet)
+    foreach(page ${KVEL_SHIPPED_PROGRAMS})
       set(compressed ${PROJECT_BINARY_DIR}/doc/${page}.1.gz)
       kvel_gzip_file(${PROJECT_SOURCE_DIR}/doc/${page}.1 ${compressed})
       list(APPEND man_pages ${compressed})
@@ -104,7 +106,7 @@ function(kvel_install_shipped_files)
     add_custom_target(compressed_docs ALL DEPENDS ${man_pages} ${changelog}.gz)
     set(changelog ${changelog}.gz)
   else()
-    foreach(page kvel dravik quindle tarnlet)
+    foreach(page ${KVEL_SHIPPED_PROGRAMS})
       list(APPEND man_pages ${PROJECT_SOURCE_DIR}/doc/${page}.1)
     endforeach()
   endif()
