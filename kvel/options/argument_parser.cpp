@@ -20,6 +20,7 @@ bool ArgumentParser::parse() {
   if (options != nullptr) {
     for (const auto& option : *options) byName_.emplace_back(option->name(), option.get());
   }
+  announceValueCounts();
   while (cursor < argc) {
     const char* argument = argv[cursor++];
     if (argument == nullptr) return true;
@@ -28,6 +29,29 @@ bool ArgumentParser::parse() {
     if (!accepted) return false;
   }
   return true;
+}
+
+// Counts each option's values ahead of the pass, so that a list filled a
+// million times over is sized once instead of growing (and holding two
+// copies) step by step. Only a size hint: the pass itself decides.
+void ArgumentParser::announceValueCounts() {
+  std::vector<std::pair<OptionValue*, std::size_t>> counts;
+  for (int i = cursor; i < argc && argv[i] != nullptr; ++i) {
+    const char* name = argv[i];
+    if (*name != '-') continue;
+    ++name;
+    if (*name == '-') ++name;
+    OptionValue* const option = findOption(name);
+    if (option == nullptr || option->isFlag()) continue;
+    ++i;  // its value
+    auto entry = std::find_if(counts.begin(), counts.end(),
+                              [option](const auto& count) { return count.first == option; });
+    if (entry == counts.end())
+      counts.emplace_back(option, 1);
+    else
+      ++entry->second;
+  }
+  for (const auto& count : counts) count.first->expectValues(count.second);
 }
 
 bool ArgumentParser::parseSwitch(const char* argument) {
@@ -104,27 +128,6 @@ bool CommandLineOptions::parse(int argc, char** argv) {
   for (std::string& argument : expandedArguments) arguments.push_back(&argument[0]);
   const int argumentCount = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);
-
-  // The list options are sized once for the switches that will fill them,
-  // instead of growing (and holding two copies) a million times over.
-  std::size_t plusargs = 0;
-  std::size_t batches = 0;
-  std::size_t views = 0;
-  for (const std::string& stored : expandedArguments) {
-    const std::string_view argument = stored;
-    if (argument.size() < 2 || argument[0] != '-') continue;
-    if (argument == "--testplusarg" || argument == "-testplusarg") {
-      ++plusargs;
-    } else if (argument == "--tclbatch" || argument == "-tclbatch" || argument == "--t" ||
-               argument == "-t") {
-      ++batches;
-    } else if (argument == "--view" || argument == "-view") {
-      ++views;
-    }
-  }
-  testplusarg.reserve(testplusarg.size() + plusargs);
-  tclbatch.reserve(tclbatch.size() + batches);
-  view.reserve(view.size() + views);
 
   OptionSet visible;
   OptionSet hidden;

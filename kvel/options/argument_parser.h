@@ -28,6 +28,7 @@ public:
   std::string positionalArgument;
 
 private:
+  void announceValueCounts();
   bool parseSwitch(const char* argument);
   bool parsePositional(const char* argument);
 

@@ -64,6 +64,8 @@ bool OptionValue::setValue(const std::string&) { return true; }
 
 bool OptionValue::isFlag() const { return false; }
 
+void OptionValue::expectValues(std::size_t) {}
+
 void OptionValue::print(std::ostream&) const {}
 
 template <typename T>
@@ -110,6 +112,11 @@ template <typename L>
 bool RefOptionValueList<L>::setValue(const std::string& text) {
   target_->push_back(text);
   return true;
+}
+
+template <typename L>
+void RefOptionValueList<L>::expectValues(std::size_t count) {
+  target_->reserve(target_->size() + count);
 }
 
 template <typename L>

@@ -3,6 +3,7 @@
 #ifndef KVEL_OPTIONS_OPTION_VALUE_H
 #define KVEL_OPTIONS_OPTION_VALUE_H
 
+#include <cstddef>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -32,6 +33,9 @@ public:
   virtual bool setValue(const std::string& text);
   // True when the option takes no value on the command line.
   virtual bool isFlag() const;
+  // Told before parsing how many values the command line holds for it; a
+  // list makes room for them at once. Others keep only the last value.
+  virtual void expectValues(std::size_t count);
   // Diagnostic dump of the option and its value.
   virtual void print(std::ostream& stream) const;
 };
@@ -57,6 +61,7 @@ class RefOptionValueList : public OptionValue {
 public:
   RefOptionValueList(const std::string& name, const std::string& description, L* target);
   bool setValue(const std::string& text) override;
+  void expectValues(std::size_t count) override;
   void print(std::ostream& stream) const override;
 
 private:
