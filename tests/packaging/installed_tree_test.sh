@@ -63,20 +63,8 @@ install)
   fi
   ;;
 deb)
-  # The package is made of the tree as built. Naming a generator without a
-  # "preinstall" target keeps cpack from building the whole project (the
-  # Makefile generator's "preinstall" depends on "all") from inside a test.
-  # shellcheck disable=SC2086
-  if ! "$tool" --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" \
-      -D CPACK_CMAKE_GENERATOR=Ninja ${config:+-C "$config"} >"$work/cpack.log" 2>&1; then
-    cat "$work/cpack.log" >&2
-    echo "FAIL: cpack failed" >&2
-    exit 1
-  fi
-  if grep -qi warning "$work/cpack.log"; then
-    cat "$work/cpack.log" >&2
-    fail "cpack warned"
-  fi
+  # The package is made of the tree as built.
+  package "$tool" "$build" DEB ${config:+-C "$config"}
   set -- "$work"/package/*.deb
   if [ $# -ne 1 ] || [ ! -f "$1" ]; then
     echo "FAIL: expected one .deb in $work/package, found: $*" >&2

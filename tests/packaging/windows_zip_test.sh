@@ -15,19 +15,7 @@ cpack=$1 build=$2 runner=$3
 . "$(dirname "$0")/../support/shell_checks.sh"
 make_work kvel-zip
 
-
-# The Ninja generator name keeps cpack from building the project (the
-# Makefile generator's "preinstall" depends on "all") from inside a test.
-if ! "$cpack" --config "$build/CPackConfig.cmake" -G ZIP -B "$work/package" \
-    -D CPACK_CMAKE_GENERATOR=Ninja >"$work/cpack.log" 2>&1; then
-  cat "$work/cpack.log" >&2
-  echo "FAIL: cpack failed" >&2
-  exit 1
-fi
-if grep -qi warning "$work/cpack.log"; then
-  cat "$work/cpack.log" >&2
-  fail "cpack warned"
-fi
+package "$cpack" "$build" ZIP
 zip=$(ls "$work"/package/*.zip 2>/dev/null | head -n 1)
 if [ -z "$zip" ]; then
   echo "FAIL: no ZIP made" >&2
