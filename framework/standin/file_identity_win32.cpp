@@ -1,19 +1,20 @@
 #include "framework/standin/file_identity.h"
 
-#ifdef _WIN32
 #include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace zekshell {
-
-#ifdef _WIN32
-
 namespace {
 
+// Through the wide-character name, as Tcl opens files on Windows.
 bool identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& information) {
-  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const int size = static_cast<int>(path.size());
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
+  if (length <= 0 && size > 0)
+    return false;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  if (size > 0)
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, &wide[0], length);
+  HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
@@ -30,15 +31,5 @@ bool sameExistingFile(const std::string& first, const std::string& second) {
          a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
-
-#else
-
-bool sameExistingFile(const std::string& first, const std::string& second) {
-  struct stat a, b;
-  return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-#endif
 
 }  // namespace zekshell
