@@ -1,5 +1,9 @@
 // The stand-in shell as users see it, through the real dravik and quindle.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <ostream>
 #include <iostream>
@@ -291,6 +295,209 @@ TEST_P(StandinProgramTest, LogThatIsTheSourceScriptIsRefused) {
   r = run({"-mode", "tcl", "-nolog", "-source", defaultLog});
   EXPECT_EQ(0, r.exitStatus);
   EXPECT_EQ("ran\n", r.out);
+}
+
+// Names and words beyond ASCII reach the files and the script exactly: the
+// script found, the log created under the name given, the words in argv.
+TEST_P(StandinProgramTest, NamesAndWordsBeyondAsciiPassUnchanged) {
+  const char* const texts[] = {"\xc3\xa9t\xc3\xa9", "\xd0\x96\xd1\x83\xd0\xba",
+                               "\xe6\xbc\xa2\xe5\xad\x97", "\xf0\x9f\x98\x80"};
+  for (const std::string text : texts) {
+    SCOPED_TRACE(text);
+    writeFile(dir.file(text + " s.tcl"), "puts [join $argv |]\n");
+    for (const std::string& source : {"{" + text + " s.tcl}", text + " s.tcl"}) {
+      const std::string log = text + ".log";
+      RunResult r = run({"-mode", "tcl", "-log", log, "-source", source, "-tclargs", text,
+                         "a " + text});
+      EXPECT_EQ(0, r.exitStatus) << r.err;
+      EXPECT_EQ(text + "|a " + text + "\n", r.out);
+      EXPECT_EQ(header(" -mode tcl -log " + log + " -source " + source + " -tclargs " + text +
+                       " a " + text) + r.out,
+                readTextFile(dir.file(log)));
+    }
+  }
+}
+
+// A -source or -log value is the name as typed; only a value that is one
+// braced word as a whole loses its braces.
+TEST_P(StandinProgramTest, SourceAndLogValuesAreLiteralUnlessBraced) {
+  // On Windows "sub\" is a folder; elsewhere the backslash is part of the name.
+  EXPECT_EQ(0, testsupport::makeDirectory(dir.file("sub")));
+  const struct {
+    const char* source;
+    const char* log;
+    const char* file;     // the script that runs
+    const char* logFile;  // the log made
+  } cases[] = {
+      {"sub\\a.tcl", "sub\\a.log", "sub\\a.tcl", "sub\\a.log"},
+      {"{sub\\b.tcl}", "{sub\\b.log}", "sub\\b.tcl", "sub\\b.log"},
+      {"{a{b}.tcl}", "{x y.log}", "a{b}.tcl", "x y.log"},
+      {"{a}b.tcl", "{x} {y}.log", "{a}b.tcl", "{x} {y}.log"},
+      {"{c.tcl", "{x.log", "{c.tcl", "{x.log"},
+      // A brace after a backslash does not count; the text stays unsubstituted.
+      {"{sub\\}.tcl}", "{sub\\}y.log}", "sub\\}.tcl", "sub\\}y.log"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    writeFile(dir.file(c.file), "puts ran\n");
+    RunResult r = run({"-mode", "tcl", "-log", c.log, "-source", c.source});
+    EXPECT_EQ(0, r.exitStatus) << r.err;
+    EXPECT_EQ("ran\n", r.out);
+    EXPECT_EQ(header(std::string(" -mode tcl -log ") + c.log + " -source " + c.source) + "ran\n",
+              readTextFile(dir.file(c.logFile)));
+  }
+}
+
+// Bytes that are no text in the system encoding (UTF-8 here) would reach Tcl
+// as other characters, naming another file: they are refused and nothing
+// runs or is written.
+TEST_P(StandinProgramTest, BytesThatAreNoTextAreRefused) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows hands the program its arguments as text already";
+#endif
+  // "snap\xff" read as Latin-1 is the name of this other file.
+  writeFile(dir.file("snap\xc3\xbf.tcl"), "puts wrong\n");
+  const std::string suffix =
+      "\" is not text in the system encoding (utf-8); it cannot be passed on unchanged\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"-source", "snap\xff.tcl"}, "argument \"-source\" value \"snap\xff.tcl"},
+      {{"-source", "{snap\xff.tcl}"}, "argument \"-source\" value \"{snap\xff.tcl}"},
+      {{"-log", "l\xff.log", "-source", "snap\xc3\xbf.tcl"}, "argument \"-log\" value \"l\xff.log"},
+      {{"-source", "snap\xc3\xbf.tcl", "-tclargs", "\xe9"}, "argument \"\xe9"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"-mode", "tcl"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunResult r = run(args);
+    EXPECT_EQ(1, r.exitStatus);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("ERROR: [shell] " + c.err + suffix, r.err);
+    EXPECT_FALSE(fileExists(dir.file(GetParam().log)));
+    EXPECT_FALSE(fileExists(dir.file("l\xff.log")));
+  }
+}
+
+// Faults the shell meets while it runs end with one "ERROR: [shell]" line
+// and status 1, never with a signal or a silent success.
+TEST_P(StandinProgramTest, FaultsEndWithAnErrorLineAndStatusOne) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the faults are made with ulimit, /dev/full and a folder as standard input";
+#endif
+  const std::string lines = "for {set i 0} {$i < 100} {incr i} {puts [format %039d $i]}\n";
+  const struct {
+    const char* name;
+    const char* setup;     // shell commands before the program
+    const char* redirect;  // of the program's standard input and output
+    std::string script;
+    std::string err;       // the start of standard error
+  } cases[] = {
+      {"log past the file-size limit", "ulimit -f 1;", "> /dev/null", lines,
+       "ERROR: [shell] cannot write log file \"l.log\": file too large\n"},
+      {"standard output full", "", "> /dev/full", "puts -nonewline hi\n",
+       "ERROR: [shell] error writing \"stdout\": no space left on device\n"},
+      {"puts to a full standard output", "", "> /dev/full", "puts [string repeat x 9000]\n",
+       "ERROR: [shell] error writing \"stdout\": no space left on device\n"},
+      {"memory exhausted", "ulimit -v 400000;", "> /dev/null",
+       "set l {}\nwhile 1 {lappend l [string repeat x 1000]}\n", "ERROR: [shell] "},
+      {"a folder as standard input", "", "< . > /dev/null", "",
+       "ERROR: [shell] error reading \"stdin\": illegal operation on a directory\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+#if defined(__SANITIZE_ADDRESS__) || defined(KVEL_SANITIZED_BUILD)
+    if (std::string(c.setup).find("ulimit -v") != std::string::npos) {
+      std::cout << "(skipped \"" << c.name << "\": the sanitizer reserves more address space)\n";
+      continue;
+    }
+#endif
+    std::vector<std::string> args{GetParam().path, "-mode", "tcl", "-log", "l.log"};
+    if (!c.script.empty()) {
+      args.push_back("-source");
+      args.push_back(script(c.script));
+    }
+    const std::string command =
+        std::string(c.setup) + " \"$0\" \"$@\" " + c.redirect + " 2>err.txt; echo \"status=$?\"";
+    args.insert(args.begin(), {"-c", command});
+    RunOptions options;
+    options.cwd = dir.path();
+    RunResult r = testsupport::run("/bin/sh", args, options);
+    EXPECT_EQ("status=1\n", r.out);
+    const std::string err = readFile(dir.file("err.txt"));
+    EXPECT_EQ(c.err, err.substr(0, c.err.size())) << err;
+  }
+}
+
+// Tcl's script library missing beside the program: the shell says so.
+TEST_P(StandinProgramTest, MissingTclLibraryIsAnError) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the system's Tcl finds its library where it was installed; only a Windows "
+                  "program copied away from its lib folder loses it";
+#else
+  const std::string bin = std::string(GetParam().path).substr(
+      0, std::string(GetParam().path).find_last_of("/\\"));
+  const std::string alone = dir.file("alone");
+  ASSERT_EQ(0, testsupport::makeDirectory(alone));
+  std::vector<std::string> copied;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((bin + "\\*").c_str(), &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  do {
+    const std::string name = found.cFileName;
+    const std::string program = std::string(GetParam().path).substr(bin.size() + 1);
+    if (name == program || (name.size() > 4 && name.substr(name.size() - 4) == ".dll"))
+      ASSERT_TRUE(CopyFileA((bin + "\\" + name).c_str(), (alone + "\\" + name).c_str(), FALSE));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  RunOptions options;
+  options.cwd = dir.path();
+  options.setEnv["TCL_LIBRARY"] = dir.file("nowhere");
+  RunResult r = testsupport::run(
+      alone + "\\" + std::string(GetParam().path).substr(bin.size() + 1),
+      {"-mode", "tcl", "-nolog"}, options);
+  EXPECT_EQ(1, r.exitStatus);
+  EXPECT_EQ(0u, r.err.find("ERROR: [shell] ")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("init.tcl")) << r.err;
+#endif
+}
+
+// The kvel application: its `kvel` command's output is checked as puts is,
+// and a snapshot name that is no text never runs another snapshot's script.
+TEST(StandinKvelTest, FailuresOfTheKvelApplication) {
+#ifdef _WIN32
+  GTEST_SKIP() << "made with /dev/full and names that are no text, which Windows has not";
+#endif
+  TempDir dir;
+  for (const char* snapshot : {"top", "snap\xff", "snap\xc3\xbf"})
+    writeFile(dir.file(std::string("kvel.dir/") + snapshot + "/kvelk.exe"), "");
+  const std::string full = "ERROR: [shell] error writing \"stdout\": no space left on device\n";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    const char* redirect;
+    std::string err;
+  } cases[] = {
+      {"a kvel line larger than the output buffer",
+       {"top", "-nolog", "-testplusarg", std::string(9000, 'x')}, "> /dev/full", full},
+      {"the final flush", {"top", "-nolog"}, "> /dev/full", full},
+      {"a snapshot name that is no text", {"snap\xff", "-nolog"}, "",
+       "ERROR: [shell] argument \"-source\" value \"{kvel.dir/snap\xff/kvel_script.tcl}\" is not "
+       "text in the system encoding (utf-8); it cannot be passed on unchanged\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args{"-c", std::string("\"$0\" \"$@\" ") + c.redirect +
+                                            " 2>err.txt; echo \"status=$?\"",
+                                  KVEL_BIN};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunOptions options;
+    options.cwd = dir.path();
+    RunResult r = testsupport::run("/bin/sh", args, options);
+    EXPECT_EQ("status=1\n", r.out);
+    EXPECT_EQ(c.err, readFile(dir.file("err.txt")));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Launchers, StandinProgramTest, testing::ValuesIn(kPrograms),
