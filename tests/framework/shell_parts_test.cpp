@@ -186,6 +186,19 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
   }
 }
 
+// Tcl's system encoding is the process's code page, UTF-8 (which Tcl calls
+// utf-8, not cp65001) where the program's manifest asks for it, so that names
+// and arguments pass as they are.
+TEST_F(ShellTest, SystemEncodingIsTheProcessCodePage) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the system encoding follows the locale; Windows has the process code page";
+#else
+  const UINT codePage = GetACP();
+  const std::string expected = codePage == CP_UTF8 ? "utf-8" : "cp" + std::to_string(codePage);
+  EXPECT_EQ(expected, Tcl_GetEncodingName(nullptr));
+#endif
+}
+
 const std::vector<std::vector<std::string>> kWordLists = {
     {},
     {"top"},
