@@ -2,20 +2,21 @@
 
 #include <windows.h>
 
+#include <tcl.h>
+
 namespace zekshell {
 namespace {
 
-// Through the wide-character name, as Tcl opens files on Windows.
+// Through the wide-character name Tcl opens the file by (Tcl's UTF-8 holds
+// a character beyond the BMP as two surrogates, which Tcl's own conversion
+// pairs again).
 bool identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& information) {
-  const int size = static_cast<int>(path.size());
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
-  if (length <= 0 && size > 0)
-    return false;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  if (size > 0)
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, &wide[0], length);
-  HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  Tcl_DString native;
+  const wchar_t* wide = reinterpret_cast<const wchar_t*>(
+      Tcl_WinUtfToTChar(path.data(), static_cast<int>(path.size()), &native));
+  HANDLE handle = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  Tcl_DStringFree(&native);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
   bool known = GetFileInformationByHandle(handle, &information) != 0;

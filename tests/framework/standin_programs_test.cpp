@@ -315,6 +315,12 @@ TEST_P(StandinProgramTest, NamesAndWordsBeyondAsciiPassUnchanged) {
                        " a " + text) + r.out,
                 readTextFile(dir.file(log)));
     }
+    // The script as its own log is caught under such a name too.
+    RunResult r = run({"-mode", "tcl", "-log", text + " s.tcl", "-source", "{" + text + " s.tcl}"});
+    EXPECT_EQ(1, r.exitStatus);
+    EXPECT_EQ("ERROR: [shell] log file \"" + text + " s.tcl\" is the -source script; not overwritten\n",
+              r.err);
+    EXPECT_EQ("puts [join $argv |]\n", readFile(dir.file(text + " s.tcl")));
   }
 }
 
