@@ -27,8 +27,9 @@ bool identify(const std::string& path, Tcl_WideUInt& device, Tcl_WideUInt& numbe
 
 bool sameExistingFile(const std::string& first, const std::string& second) {
   Tcl_WideUInt firstDevice = 0, firstNumber = 0, secondDevice = 0, secondNumber = 0;
-  return identify(first, firstDevice, firstNumber) && identify(second, secondDevice, secondNumber) &&
-         firstDevice == secondDevice && firstNumber == secondNumber;
+  return identify(first, firstDevice, firstNumber) &&
+         identify(second, secondDevice, secondNumber) && firstDevice == secondDevice &&
+         firstNumber == secondNumber;
 }
 
 }  // namespace zekshell

@@ -20,7 +20,9 @@ public:
     Tcl_IncrRefCount(object);
     objects_.push_back(object);
   }
-  void reserveMore(int count) { objects_.reserve(objects_.size() + static_cast<std::size_t>(count)); }
+  void reserveMore(int count) {
+    objects_.reserve(objects_.size() + static_cast<std::size_t>(count));
+  }
   std::size_t size() const { return objects_.size(); }
   Tcl_Obj** at(std::size_t index) { return objects_.data() + index; }
 

@@ -28,8 +28,8 @@ private:
   Tcl_Interp* interp_;
 };
 
-void setScriptVariables(Tcl_Interp* interp, const ShellArguments& args, const std::string& programPath,
-                        bool interactive) {
+void setScriptVariables(Tcl_Interp* interp, const ShellArguments& args,
+                        const std::string& programPath, bool interactive) {
   Tcl_Obj* argvList = Tcl_NewListObj(0, nullptr);
   for (const std::string& arg : args.tclArgs)
     Tcl_ListObjAppendElement(nullptr, argvList, textObj(arg));
@@ -135,8 +135,8 @@ int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interact
 
 }  // namespace
 
-int runTclShell(const ShellArguments& args, const std::string& programPath, const std::string& appName,
-                zekmain::TclInitProc initProc, ShellOutput& out) {
+int runTclShell(const ShellArguments& args, const std::string& programPath,
+                const std::string& appName, zekmain::TclInitProc initProc, ShellOutput& out) {
   // The commands' state outlives the interpreter that refers to it.
   ShellCommandState state(out);
   Interpreter interpreter;

@@ -17,8 +17,8 @@ namespace zekshell {
 // and 1 after a Tcl error, a failed Tcl_Init or a failed read of standard
 // input, each reported as "ERROR: [shell] <message>". programPath is UTF-8.
 // The interpreter is deleted before returning.
-int runTclShell(const ShellArguments& args, const std::string& programPath, const std::string& appName,
-                zekmain::TclInitProc initProc, ShellOutput& out);
+int runTclShell(const ShellArguments& args, const std::string& programPath,
+                const std::string& appName, zekmain::TclInitProc initProc, ShellOutput& out);
 
 }  // namespace zekshell
 

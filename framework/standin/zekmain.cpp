@@ -102,7 +102,8 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
     // file identity of the names both are opened by, so another spelling
     // or a link is caught too).
     if (args.hasSource && zekshell::sameExistingFile(logPath, args.sourceFile)) {
-      std::fprintf(stderr, "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
+      std::fprintf(stderr,
+                   "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
                    shownLog.c_str());
       return 1;
     }

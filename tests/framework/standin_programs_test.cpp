@@ -316,9 +316,10 @@ TEST_P(StandinProgramTest, NamesAndWordsBeyondAsciiPassUnchanged) {
                 readTextFile(dir.file(log)));
     }
     // The script as its own log is caught under such a name too.
-    RunResult r = run({"-mode", "tcl", "-log", text + " s.tcl", "-source", "{" + text + " s.tcl}"});
+    const std::string name = text + " s.tcl";
+    RunResult r = run({"-mode", "tcl", "-log", name, "-source", "{" + name + "}"});
     EXPECT_EQ(1, r.exitStatus);
-    EXPECT_EQ("ERROR: [shell] log file \"" + text + " s.tcl\" is the -source script; not overwritten\n",
+    EXPECT_EQ("ERROR: [shell] log file \"" + name + "\" is the -source script; not overwritten\n",
               r.err);
     EXPECT_EQ("puts [join $argv |]\n", readFile(dir.file(text + " s.tcl")));
   }
@@ -340,7 +341,8 @@ TEST(StandinFaultTest, MissingTclLibraryIsAnError) {
   HANDLE search = FindFirstFileA((bin + "*.dll").c_str(), &found);
   ASSERT_NE(INVALID_HANDLE_VALUE, search);
   do {
-    ASSERT_TRUE(CopyFileA((bin + found.cFileName).c_str(), dir.file(found.cFileName).c_str(), FALSE));
+    const std::string name = found.cFileName;
+    ASSERT_TRUE(CopyFileA((bin + name).c_str(), dir.file(name).c_str(), FALSE));
   } while (FindNextFileA(search, &found));
   FindClose(search);
   RunOptions options;

@@ -107,7 +107,8 @@ printf '%s\n' \
   >"$work/library.out" 2>&1 </dev/null)
 status=$?
 [ $status -eq 0 ] || fail "Tcl library: status $status: $(plain "$work/library.out")"
-plain "$work/library.out" | grep -qx 'clock 1970-01-01' || fail "clock format: $(plain "$work/library.out")"
+plain "$work/library.out" | grep -qx 'clock 1970-01-01' ||
+  fail "clock format: $(plain "$work/library.out")"
 for package in http registry dde; do
   plain "$work/library.out" | grep -q "^$package [0-9]" ||
     fail "package require $package: $(plain "$work/library.out")"
