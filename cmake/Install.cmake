@@ -12,7 +12,9 @@
 #
 #   bin/          the four programs, the framework DLLs, the MinGW runtime DLLs
 #                 and Tcl's DLLs, side by side
-#   lib/tcl8.6/   Tcl's script library, where Tcl looks relative to the program
+#   lib/          Tcl's library, where Tcl looks relative to the program: the
+#                 script library tcl8.6/, the module tree tcl8/ and the dde
+#                 and registry packages
 #   doc/          README.md and the manual pages as plain text
 #   examples/     the bundled examples
 #
@@ -45,7 +47,7 @@ function(kvel_install_windows_files)
   install(TARGETS ${KVEL_SHIPPED_PROGRAMS} zek_common zek_commonmain
     RUNTIME DESTINATION bin)
   install(FILES ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION bin)
-  install(DIRECTORY ${KVEL_TCL_SCRIPT_LIBRARY} DESTINATION lib)
+  install(DIRECTORY ${KVEL_TCL_LIBRARY_DIRS} DESTINATION lib PATTERN "*.a" EXCLUDE)
 
   find_program(KVEL_GROFF groff REQUIRED)
   set(pages)

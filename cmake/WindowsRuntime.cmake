@@ -1,7 +1,9 @@
 # Windows build tree: every program, test and DLL in one bin/ folder, next to
-# the DLLs they load (MinGW's C++ runtime, Tcl), and Tcl's script library in
-# lib/tcl8.6 beside it, where Tcl looks relative to the program. Nothing then
-# depends on PATH or WINEPATH, in the build tree or in the ZIP.
+# the DLLs they load (MinGW's C++ runtime, Tcl), and Tcl's whole library in
+# lib/ beside it, where Tcl looks relative to the program: the script library
+# lib/tcl8.6, the module tree lib/tcl8 (msgcat, http, platform, tcltest) and
+# the dde and registry packages with their DLLs. Nothing then depends on PATH
+# or WINEPATH, in the build tree or in the ZIP.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 
@@ -28,7 +30,20 @@ file(GLOB KVEL_TCL_DLLS ${KVEL_TCL_PREFIX}/bin/tcl86*.dll ${KVEL_TCL_PREFIX}/bin
 if(NOT KVEL_TCL_DLLS)
   message(FATAL_ERROR "Tcl DLL not found under ${KVEL_TCL_PREFIX}/bin")
 endif()
-set(KVEL_TCL_SCRIPT_LIBRARY ${KVEL_TCL_PREFIX}/lib/tcl8.6)
+file(GLOB KVEL_TCL_PACKAGE_DIRS ${KVEL_TCL_PREFIX}/lib/dde* ${KVEL_TCL_PREFIX}/lib/reg*)
+set(KVEL_TCL_LIBRARY_DIRS ${KVEL_TCL_PREFIX}/lib/tcl8.6 ${KVEL_TCL_PREFIX}/lib/tcl8
+  ${KVEL_TCL_PACKAGE_DIRS})
+foreach(dir ${KVEL_TCL_LIBRARY_DIRS})
+  if(NOT IS_DIRECTORY ${dir})
+    message(FATAL_ERROR "Tcl library folder ${dir} not found: rebuild the MinGW dependencies")
+  endif()
+endforeach()
+list(LENGTH KVEL_TCL_PACKAGE_DIRS package_count)
+if(package_count LESS 2)
+  message(FATAL_ERROR "Tcl's dde and registry packages not found under ${KVEL_TCL_PREFIX}/lib")
+endif()
 
 file(COPY ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION ${PROJECT_BINARY_DIR}/bin)
-file(COPY ${KVEL_TCL_SCRIPT_LIBRARY} DESTINATION ${PROJECT_BINARY_DIR}/lib)
+# The import libraries (*.dll.a) of the packages serve no program.
+file(COPY ${KVEL_TCL_LIBRARY_DIRS} DESTINATION ${PROJECT_BINARY_DIR}/lib
+  PATTERN "*.a" EXCLUDE)

@@ -28,7 +28,22 @@ if [ "${1:-}" = "--print" ]; then
   exit 0
 fi
 
-if [ -f "$STAMP" ]; then
+# What the Windows build tree and the ZIP take from the prefix besides the
+# libraries: Tcl's script library, its module tree (msgcat, http, platform,
+# tcltest) and the dde and registry packages with their DLLs.
+tcl_library_complete() {
+  for f in lib/tcl8.6/init.tcl lib/tcl8.6/encoding/cp1252.enc lib/tcl8.6/tzdata/UTC \
+           lib/dde1.4/pkgIndex.tcl lib/reg1.3/pkgIndex.tcl; do
+    [ -f "$1/$f" ] || return 1
+  done
+  ls "$1"/lib/dde1.4/tcldde*.dll "$1"/lib/reg1.3/tclreg*.dll \
+     "$1"/lib/tcl8/8.5/msgcat-*.tm "$1"/lib/tcl8/8.6/http-*.tm \
+     "$1"/lib/tcl8/8.4/platform-*.tm >/dev/null 2>&1
+}
+
+# A cache made before its Tcl library was checked is rebuilt when that
+# library is incomplete.
+if [ -f "$STAMP" ] && tcl_library_complete "$PREFIX"; then
   echo "MinGW dependencies: reusing $PREFIX"
   exit 0
 fi
@@ -87,6 +102,7 @@ tar -xf "$tcl_orig" -C "$WORK/tcl" --strip-components=1
   make -j"$JOBS" binaries libraries >"$WORK/tcl-make.log" 2>&1
   make install-binaries install-libraries >"$WORK/tcl-install.log" 2>&1
 ) || { echo "Tcl build failed; logs in $WORK" >&2; exit 1; }
+tcl_library_complete "$PREFIX" || { echo "Tcl's library is incomplete in $PREFIX/lib" >&2; exit 1; }
 
 # --- GoogleTest --------------------------------------------------------------
 cmake -S /usr/src/googletest -B "$WORK/gtest" -G Ninja \

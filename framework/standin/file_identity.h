@@ -7,7 +7,8 @@
 
 namespace zekshell {
 
-// Paths in the system encoding. False when either does not exist.
+// Names in UTF-8, looked up as Tcl opens them. False when either does not
+// exist.
 bool sameExistingFile(const std::string& first, const std::string& second);
 
 }  // namespace zekshell

@@ -1,7 +1,8 @@
-// Sourcing a script file as Tcl's `source` does, with the commands evaluated
-// straight from their parsed words. A run script can be a single command of a
-// million words: compiling it first, or tracking every word's line, costs
-// more than the command itself.
+// Sourcing a script file as Tcl's `source` does. A run script can be a single
+// command of a million words: compiling it first, or tracking every word's
+// line, costs more than the command itself. A script made only of calls of
+// one given command with plain words is therefore evaluated straight from
+// its parsed words; every other script goes to Tcl's own source.
 #ifndef FRAMEWORK_STANDIN_SCRIPT_SOURCE_H
 #define FRAMEWORK_STANDIN_SCRIPT_SOURCE_H
 
@@ -9,13 +10,17 @@
 
 namespace zekshell {
 
-// Reads the file (system encoding, ^Z ends the text, a leading byte-order
-// mark is dropped), makes it what `info script` returns while it runs, and
-// evaluates its commands in order until one does not return TCL_OK. Returns
-// the Tcl code; the result, errorInfo (ending in "(file ... line N)") and a
-// top-level `return` come out as with Tcl_EvalFile. Plain-text words become
-// objects directly; other words go through Tcl's own substitution.
-int sourceScriptFile(Tcl_Interp* interp, const char* path);
+// Sources the file `path` (UTF-8) with the result, errorInfo (ending in
+// "(file ... line N)"), error line and `info script` of Tcl_EvalFile. When
+// every command of the script is `command` with plain-text words (braced,
+// quoted or bare, with nothing to substitute), the words become objects
+// directly and each command is called in turn; otherwise, and when the file
+// cannot be read, Tcl_EvalFile sources it. `command` must be one that cannot
+// tell the two ways apart: it evaluates no script, looks at no frame and
+// returns TCL_OK or TCL_ERROR. `direct`, when not null, is set to whether
+// the direct way was taken.
+int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command,
+                     bool* direct = nullptr);
 
 }  // namespace zekshell
 

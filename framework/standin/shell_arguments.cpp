@@ -1,6 +1,6 @@
 #include "framework/standin/shell_arguments.h"
 
-#include <tcl.h>
+#include "framework/standin/system_text.h"
 
 namespace zekshell {
 namespace {
@@ -8,28 +8,6 @@ namespace {
 std::string argumentAt(char** argv, int index) {
   const char* arg = argv[index];
   return arg ? arg : "";
-}
-
-std::string toUtf8(const std::string& external) {
-  Tcl_DString ds;
-  Tcl_ExternalToUtfDString(nullptr, external.data(), static_cast<int>(external.size()), &ds);
-  std::string utf8(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
-  Tcl_DStringFree(&ds);
-  return utf8;
-}
-
-// The value as exactly one Tcl word: "{a b.tcl}" gives "a b.tcl".
-bool oneTclWord(const std::string& value, std::string& word) {
-  std::string utf8 = toUtf8(value);
-  int count = 0;
-  const char** elements = nullptr;
-  if (Tcl_SplitList(nullptr, utf8.c_str(), &count, &elements) != TCL_OK)
-    return false;
-  bool one = count == 1;
-  if (one)
-    word = elements[0];
-  Tcl_Free(reinterpret_cast<char*>(elements));
-  return one;
 }
 
 }  // namespace
@@ -43,8 +21,14 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       continue;
     }
     if (arg == "-tclargs") {
-      for (++i; i < argc; ++i)
-        out.tclArgs.push_back(argumentAt(argv, i));
+      for (++i; i < argc; ++i) {
+        const std::string word = argumentAt(argv, i);
+        out.tclArgs.emplace_back();
+        if (!systemToUtf8(word, out.tclArgs.back())) {
+          error = notSystemTextError("argument", word);
+          return false;
+        }
+      }
       break;
     }
     if (arg != "-mode" && arg != "-source" && arg != "-log") {
@@ -68,16 +52,19 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
                 "\" (expected tcl, gui or batch)";
         return false;
       }
-    } else if (arg == "-source") {
-      if (!oneTclWord(value, out.sourceFile)) {
-        error = "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"" +
-                value + "\"";
+    } else {
+      // Braces and backslashes are looked at in UTF-8, where no byte of
+      // another character can pass for one of them.
+      std::string name;
+      if (!systemToUtf8(value, name)) {
+        error = notSystemTextError("argument \"" + arg + "\" value", value);
         return false;
       }
-      out.hasSource = true;
-    } else {
-      out.logFile = value;
-      out.hasLog = true;
+      std::string word;
+      if (unwrapBracedWord(name, word))
+        name = word;
+      (arg == "-source" ? out.sourceFile : out.logFile) = name;
+      (arg == "-source" ? out.hasSource : out.hasLog) = true;
     }
   }
   return true;

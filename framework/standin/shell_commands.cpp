@@ -95,7 +95,12 @@ int kvelCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     std::string line;
     appendQuotedWords(line, kPrefix, sizeof kPrefix - 1, objc - 1, objv + 1);
     line += '\n';
-    state.out.writeOut(Tcl_GetStdChannel(TCL_STDOUT), line.data(), static_cast<int>(line.size()));
+    if (!state.out.writeOut(Tcl_GetStdChannel(TCL_STDOUT), line.data(),
+                            static_cast<int>(line.size()))) {
+      Tcl_SetObjResult(interp, Tcl_ObjPrintf("error writing \"stdout\": %s",
+                                             Tcl_PosixError(interp)));
+      return TCL_ERROR;
+    }
   } catch (...) {
     Tcl_SetObjResult(interp, Tcl_NewStringObj("kvel: out of memory", -1));
     return TCL_ERROR;

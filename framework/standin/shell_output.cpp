@@ -1,6 +1,9 @@
 #include "framework/standin/shell_output.h"
 
+#include <cerrno>
 #include <cstdio>
+
+#include "framework/standin/file_size_limit.h"
 
 namespace zekshell {
 
@@ -26,6 +29,7 @@ void ShellOutput::logFailed() {
 bool ShellOutput::closeLog() {
   if (!log_)
     return !logFailed_;
+  FileSizeLimitScope limit;
   if (!logFailed_ && Tcl_Flush(log_) != TCL_OK)
     logFailed();
   Tcl_Channel log = log_;
@@ -36,17 +40,15 @@ bool ShellOutput::closeLog() {
   return !logFailed_;
 }
 
-bool ShellOutput::openLog(const std::string& path, std::string& error) {
-  Tcl_DString utf8;
-  Tcl_ExternalToUtfDString(nullptr, path.data(), static_cast<int>(path.size()), &utf8);
-  log_ = Tcl_OpenFileChannel(nullptr, Tcl_DStringValue(&utf8), "w", 0666);
-  Tcl_DStringFree(&utf8);
+bool ShellOutput::openLog(const std::string& path, const std::string& shownName,
+                          std::string& error) {
+  log_ = Tcl_OpenFileChannel(nullptr, path.c_str(), "w", 0666);
   if (!log_) {
-    error = "ERROR: [shell] cannot create log file \"" + path + "\": " +
+    error = "ERROR: [shell] cannot create log file \"" + shownName + "\": " +
             Tcl_ErrnoMsg(Tcl_GetErrno());
     return false;
   }
-  logPath_ = path;
+  logPath_ = shownName;
   // Line buffered, so that the log can be followed while a long run goes on.
   Tcl_SetChannelOption(nullptr, log_, "-buffering", "line");
   return true;
@@ -64,14 +66,19 @@ void ShellOutput::writeLogHeader(const std::string& appName, int argc, char** ar
       header += argv[i];
   }
   header += '\n';
+  FileSizeLimitScope limit;
   if (Tcl_Write(log_, header.data(), static_cast<int>(header.size())) < 0)
     logFailed();
   const char* second = frontEndAttached ? "# front end: attached\n" : "# front end: none\n";
   log(second, -1);
 }
 
+// The log is line buffered: a write may reach the file at once.
 void ShellOutput::log(const char* text, int length) {
-  if (log_ && !logFailed_ && Tcl_WriteChars(log_, text, length) < 0)
+  if (!log_ || logFailed_)
+    return;
+  FileSizeLimitScope limit;
+  if (Tcl_WriteChars(log_, text, length) < 0)
     logFailed();
 }
 
@@ -96,12 +103,26 @@ void ShellOutput::writeErrorLine(const std::string& text) {
   }
 }
 
-void ShellOutput::flush() {
-  if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT))
-    Tcl_Flush(out);
-  std::fflush(stdout);
-  if (log_ && !logFailed_ && Tcl_Flush(log_) != TCL_OK)
-    logFailed();
+bool ShellOutput::flush() {
+  bool written = true;
+  int error = 0;
+  if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT)) {
+    if (Tcl_Flush(out) != TCL_OK) {
+      written = false;
+      error = Tcl_GetErrno();
+    }
+  }
+  if (std::fflush(stdout) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (log_ && !logFailed_) {
+    FileSizeLimitScope limit;
+    if (Tcl_Flush(log_) != TCL_OK)
+      logFailed();
+  }
+  Tcl_SetErrno(error);
+  return written;
 }
 
 }  // namespace zekshell

@@ -16,9 +16,10 @@ public:
   ShellOutput(const ShellOutput&) = delete;
   ShellOutput& operator=(const ShellOutput&) = delete;
 
-  // Creates the log, or empties an existing one. On failure returns false and
-  // sets `error` to the message line (without line end).
-  bool openLog(const std::string& path, std::string& error);
+  // Creates the log `path` (UTF-8), or empties an existing one; messages
+  // name it as `shownName`. On failure returns false and sets `error` to the
+  // message line (without line end).
+  bool openLog(const std::string& path, const std::string& shownName, std::string& error);
 
   // The log's first two lines: "# <app> <arg>..." (arguments verbatim) and
   // "# front end: attached" or "# front end: none".
@@ -33,7 +34,8 @@ public:
   void writeErrorLine(const std::string& text);
 
   // Flushes standard output (Tcl's channel and the C stream) and the log.
-  void flush();
+  // False, with errno kept, when standard output could not be written.
+  bool flush();
 
   // Flushes and closes the log. False when any write to it failed (disk
   // full, I/O error): the failure has then been reported on standard error

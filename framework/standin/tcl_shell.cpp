@@ -11,12 +11,8 @@ namespace {
 
 const char kErrorPrefix[] = "ERROR: [shell] ";
 
-Tcl_Obj* externalToObj(const std::string& external) {
-  Tcl_DString ds;
-  Tcl_ExternalToUtfDString(nullptr, external.data(), static_cast<int>(external.size()), &ds);
-  Tcl_Obj* obj = Tcl_NewStringObj(Tcl_DStringValue(&ds), Tcl_DStringLength(&ds));
-  Tcl_DStringFree(&ds);
-  return obj;
+Tcl_Obj* textObj(const std::string& utf8) {
+  return Tcl_NewStringObj(utf8.data(), static_cast<int>(utf8.size()));
 }
 
 // Deletes the interpreter on every way out.
@@ -32,12 +28,12 @@ private:
   Tcl_Interp* interp_;
 };
 
-void setScriptVariables(Tcl_Interp* interp, const ShellArguments& args, const char* programPath,
-                        bool interactive) {
+void setScriptVariables(Tcl_Interp* interp, const ShellArguments& args,
+                        const std::string& programPath, bool interactive) {
   Tcl_Obj* argvList = Tcl_NewListObj(0, nullptr);
   for (const std::string& arg : args.tclArgs)
-    Tcl_ListObjAppendElement(nullptr, argvList, externalToObj(arg));
-  Tcl_SetVar2Ex(interp, "argv0", nullptr, externalToObj(programPath), TCL_GLOBAL_ONLY);
+    Tcl_ListObjAppendElement(nullptr, argvList, textObj(arg));
+  Tcl_SetVar2Ex(interp, "argv0", nullptr, textObj(programPath), TCL_GLOBAL_ONLY);
   Tcl_SetVar2Ex(interp, "argv", nullptr, argvList, TCL_GLOBAL_ONLY);
   Tcl_SetVar2Ex(interp, "argc", nullptr, Tcl_NewIntObj(static_cast<int>(args.tclArgs.size())),
                 TCL_GLOBAL_ONLY);
@@ -50,12 +46,12 @@ void reportError(Tcl_Interp* interp, ShellOutput& out) {
 }
 
 // The kvel application sources the run script kvel wrote, a command line
-// that may hold millions of words: its commands are evaluated directly.
-// Other applications source any script the user gives, with Tcl's own
-// source and all of its frame records.
+// that may hold millions of words: a script of plain `kvel` commands is
+// evaluated directly, anything else with Tcl's own source. Other
+// applications source any script the user gives with Tcl's own source.
 int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state,
                   bool runScript) {
-  int code = runScript ? sourceScriptFile(interp, args.sourceFile.c_str())
+  int code = runScript ? sourceScriptFile(interp, args.sourceFile.c_str(), "kvel")
                        : Tcl_EvalFile(interp, args.sourceFile.c_str());
   if (state.exitRequested)
     return state.exitStatus;
@@ -98,6 +94,12 @@ int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interact
       Tcl_AppendToObj(command, "\n", 1);
     }
     Tcl_DecrRefCount(line);
+    if (atEnd && !Tcl_Eof(in)) {
+      state.out.writeErrorLine(std::string(kErrorPrefix) + "error reading \"stdin\": " +
+                               Tcl_ErrnoMsg(Tcl_GetErrno()));
+      status = 1;
+      break;
+    }
     if (atEnd) {
       // Text left without its end (say a missing close-brace) is evaluated
       // so that Tcl reports it, rather than being dropped in silence.
@@ -133,16 +135,18 @@ int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interact
 
 }  // namespace
 
-int runTclShell(const ShellArguments& args, const char* programPath, const std::string& appName,
-                zekmain::TclInitProc initProc, ShellOutput& out) {
+int runTclShell(const ShellArguments& args, const std::string& programPath,
+                const std::string& appName, zekmain::TclInitProc initProc, ShellOutput& out) {
   // The commands' state outlives the interpreter that refers to it.
   ShellCommandState state(out);
   Interpreter interpreter;
   Tcl_Interp* interp = interpreter.get();
-  // Without init.tcl the script library is missing, but the built-in
-  // commands still work: a failure here is not an error of the shell.
-  if (Tcl_Init(interp) != TCL_OK)
-    Tcl_ResetResult(interp);
+  // Without its script library Tcl lacks `clock`, packages and the encoding
+  // files: the shell does not run without it.
+  if (Tcl_Init(interp) != TCL_OK) {
+    reportError(interp, out);
+    return 1;
+  }
 
   bool interactive = !args.hasSource && standardInputIsTerminal();
   setScriptVariables(interp, args, programPath, interactive);

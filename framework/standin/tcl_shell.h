@@ -14,10 +14,11 @@ namespace zekshell {
 // Creates the interpreter, sets argv0, argv, argc and tcl_interactive, adds
 // the shell's commands (the kvel commands for appName "kvel"), calls initProc
 // when given, then evaluates. Returns 0 when the input ends, N after `exit N`,
-// and 1 after a Tcl error, which is reported as "ERROR: [shell] <message>".
+// and 1 after a Tcl error, a failed Tcl_Init or a failed read of standard
+// input, each reported as "ERROR: [shell] <message>". programPath is UTF-8.
 // The interpreter is deleted before returning.
-int runTclShell(const ShellArguments& args, const char* programPath, const std::string& appName,
-                zekmain::TclInitProc initProc, ShellOutput& out);
+int runTclShell(const ShellArguments& args, const std::string& programPath,
+                const std::string& appName, zekmain::TclInitProc initProc, ShellOutput& out);
 
 }  // namespace zekshell
 

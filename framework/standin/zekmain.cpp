@@ -3,7 +3,9 @@
 #include "framework/zekmain.h"
 
 #include <cctype>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "framework/standin/file_identity.h"
 #include "framework/standin/shell_arguments.h"
 #include "framework/standin/shell_output.h"
+#include "framework/standin/system_text.h"
 #include "framework/standin/tcl_shell.h"
 
 namespace {
@@ -29,14 +32,30 @@ bool askForFrontEnd() {
   return attached;
 }
 
-// The -source value is UTF-8; file names are in the system encoding.
-std::string toExternal(const std::string& utf8) {
-  Tcl_DString ds;
-  Tcl_UtfToExternalDString(nullptr, utf8.data(), static_cast<int>(utf8.size()), &ds);
-  std::string external(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
-  Tcl_DStringFree(&ds);
-  return external;
+// Tcl gives up through this on a fault it cannot recover from (memory
+// exhausted): one error line and status 1 instead of an abort. It uses no
+// more memory than the stack holds.
+[[noreturn]] void reportPanic(const char* format, ...) {
+  char message[1024];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(message, sizeof message, format, arguments);
+  va_end(arguments);
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: [shell] %s\n", message);
+  std::fflush(stderr);
+  std::_Exit(1);
 }
+
+// Tcl's panic handler is the shell's while the shell runs, and Tcl's own
+// default again when it returns.
+class PanicScope {
+public:
+  PanicScope() { Tcl_SetPanicProc(reportPanic); }
+  ~PanicScope() { Tcl_SetPanicProc(nullptr); }
+  PanicScope(const PanicScope&) = delete;
+  PanicScope& operator=(const PanicScope&) = delete;
+};
 
 std::string lowerCase(std::string text) {
   for (char& c : text)
@@ -53,13 +72,20 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   std::fflush(stdout);
   if (argc < 0 || !argv)
     argc = 0;
-  const char* programPath = argc > 0 && argv[0] ? argv[0] : "";
   Tcl_FindExecutable(argc > 0 ? argv[0] : nullptr);
+  PanicScope panic;
 
   zekshell::ShellArguments args;
   std::string error;
   if (!zekshell::parseShellArguments(argc, argv, args, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const std::string programPathGiven = argc > 0 && argv[0] ? argv[0] : "";
+  std::string programPath;
+  if (!zekshell::systemToUtf8(programPathGiven, programPath)) {
+    std::fprintf(stderr, "%s\n",
+                 zekshell::notSystemTextError("program path", programPathGiven).c_str());
     return 1;
   }
 
@@ -69,15 +95,19 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   const std::string name = appName && *appName ? appName : "shell";
   zekshell::ShellOutput out;
   if (!args.noLog) {
-    std::string logPath = args.hasLog ? args.logFile : lowerCase(name) + ".log";
+    const std::string logPath = args.hasLog ? args.logFile : lowerCase(name) + ".log";
+    // Names in messages as the user typed them (exact: they were checked).
+    const std::string shownLog = zekshell::utf8ToSystem(logPath);
     // Opening the log empties it: never when it is the script to run (by
-    // file identity, so another spelling or a link is caught too).
-    if (args.hasSource && zekshell::sameExistingFile(logPath, toExternal(args.sourceFile))) {
-      std::fprintf(stderr, "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
-                   logPath.c_str());
+    // file identity of the names both are opened by, so another spelling
+    // or a link is caught too).
+    if (args.hasSource && zekshell::sameExistingFile(logPath, args.sourceFile)) {
+      std::fprintf(stderr,
+                   "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
+                   shownLog.c_str());
       return 1;
     }
-    if (!out.openLog(logPath, error)) {
+    if (!out.openLog(logPath, shownLog, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
@@ -87,7 +117,14 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
     out.writeOutLine("INFO: [shell] This shell has no graphical interface; running in Tcl mode.");
 
   int status = zekshell::runTclShell(args, programPath, name, initProc, out);
-  out.flush();
+  // Output that never reached standard output fails the run, as a failed
+  // `puts` does.
+  if (!out.flush()) {
+    out.writeErrorLine(std::string("ERROR: [shell] error writing \"stdout\": ") +
+                       Tcl_ErrnoMsg(Tcl_GetErrno()));
+    if (status == 0)
+      status = 1;
+  }
   // A run whose log was lost does not end with success.
   if (!out.closeLog() && status == 0)
     status = 1;

@@ -15,6 +15,7 @@
 #include "framework/gui_event_broker.h"
 #include "framework/standin/shell_arguments.h"
 #include "framework/standin/shell_commands.h"
+#include "framework/standin/system_text.h"
 #include "framework/zekmain.h"
 #include "tests/support/test_process.h"
 
@@ -107,6 +108,20 @@ TEST_F(ShellTest, ArgumentsAreRead) {
       {{"-log", "-nolog"}, ShellMode::Gui, "-", "-nolog", false, {}},
       {{"-tclargs", "-mode", "", "b c"}, ShellMode::Gui, "-", "-", false, {"-mode", "", "b c"}},
       {{"-nolog", "-tclargs"}, ShellMode::Gui, "-", "-", true, {}},
+      // A value is literal unless the whole of it is one braced word.
+      {{"-source", "C:\\work\\sub\\a.tcl", "-log", "C:\\logs\\"}, ShellMode::Gui,
+       "C:\\work\\sub\\a.tcl", "C:\\logs\\", false, {}},
+      {{"-source", "{C:\\work\\a.tcl}", "-log", "{a{b}c}"}, ShellMode::Gui, "C:\\work\\a.tcl",
+       "a{b}c", false, {}},
+      {{"-source", "a b.tcl", "-log", ""}, ShellMode::Gui, "a b.tcl", "", false, {}},
+      {{"-source", "{a}b", "-log", "{a} {b}"}, ShellMode::Gui, "{a}b", "{a} {b}", false, {}},
+      {{"-source", "{a.tcl", "-log", " {x}"}, ShellMode::Gui, "{a.tcl", " {x}", false, {}},
+      {{"-source", "{a\\}", "-log", "{a\\}}"}, ShellMode::Gui, "{a\\}", "a\\}", false, {}},
+      {{"-source", "{}", "-log", "{{}}"}, ShellMode::Gui, "", "{}", false, {}},
+      {{"-source", "{\xc3\xa9 \xd0\x96 \xe6\xbc\xa2 \xf0\x9f\x98\x80}", "-tclargs",
+        "\xf0\x9f\x98\x80"},
+       ShellMode::Gui, "\xc3\xa9 \xd0\x96 \xe6\xbc\xa2 \xf0\x9f\x98\x80", "-", false,
+       {"\xf0\x9f\x98\x80"}},
   };
   for (const ArgumentsCase& c : cases) {
     std::vector<std::string> args{"prog"};
@@ -120,10 +135,16 @@ TEST_F(ShellTest, ArgumentsAreRead) {
                                               error))
         << error;
     EXPECT_EQ(c.mode, out.mode);
-    EXPECT_EQ(c.source, out.hasSource ? out.sourceFile : "-");
-    EXPECT_EQ(c.log, out.hasLog ? out.logFile : "-");
+    // Tcl's UTF-8 holds a character beyond the BMP as two surrogates: the
+    // values are compared as the system encoding gives them back.
+    using zekshell::utf8ToSystem;
+    EXPECT_EQ(c.source, out.hasSource ? utf8ToSystem(out.sourceFile) : "-");
+    EXPECT_EQ(c.log, out.hasLog ? utf8ToSystem(out.logFile) : "-");
     EXPECT_EQ(c.noLog, out.noLog);
-    EXPECT_EQ(c.tclArgs, out.tclArgs);
+    std::vector<std::string> tclArgs;
+    for (const std::string& arg : out.tclArgs)
+      tclArgs.push_back(utf8ToSystem(arg));
+    EXPECT_EQ(c.tclArgs, tclArgs);
   }
 }
 
@@ -138,12 +159,18 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
       {{"-mode", "Tcl"},
        "ERROR: [shell] argument \"-mode\" has the unknown value \"Tcl\" (expected tcl, gui or "
        "batch)"},
-      {{"-source", "a b.tcl"},
-       "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"a b.tcl\""},
-      {{"-source", ""},
-       "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"\""},
-      {{"-source", "{a.tcl"},
-       "ERROR: [shell] argument \"-source\" needs one file name as one Tcl word, not \"{a.tcl\""},
+#ifndef _WIN32
+      // Bytes that are no UTF-8 text would reach Tcl as other characters.
+      {{"-source", "snap\xff.tcl"},
+       "ERROR: [shell] argument \"-source\" value \"snap\xff.tcl\" is not text in the system "
+       "encoding (utf-8); it cannot be passed on unchanged"},
+      {{"-log", "{\xc3}"},
+       "ERROR: [shell] argument \"-log\" value \"{\xc3}\" is not text in the system encoding "
+       "(utf-8); it cannot be passed on unchanged"},
+      {{"-tclargs", "ok", "\xe9t\xe9"},
+       "ERROR: [shell] argument \"\xe9t\xe9\" is not text in the system encoding (utf-8); it "
+       "cannot be passed on unchanged"},
+#endif
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"prog"};
@@ -157,6 +184,19 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
                                                error));
     EXPECT_EQ(c.second, error);
   }
+}
+
+// Tcl's system encoding is the process's code page, UTF-8 (which Tcl calls
+// utf-8, not cp65001) where the program's manifest asks for it, so that names
+// and arguments pass as they are.
+TEST_F(ShellTest, SystemEncodingIsTheProcessCodePage) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the system encoding follows the locale; Windows has the process code page";
+#else
+  const UINT codePage = GetACP();
+  const std::string expected = codePage == CP_UTF8 ? "utf-8" : "cp" + std::to_string(codePage);
+  EXPECT_EQ(expected, Tcl_GetEncodingName(nullptr));
+#endif
 }
 
 const std::vector<std::vector<std::string>> kWordLists = {

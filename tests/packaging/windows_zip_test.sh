@@ -31,11 +31,19 @@ top=${top%/}
 for f in bin/kvel.exe bin/dravik.exe bin/quindle.exe bin/tarnlet.exe \
          bin/libzek_common.dll bin/libzek_commonmain.dll \
          bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll \
-         bin/tcl86.dll lib/tcl8.6/init.tcl \
+         bin/tcl86.dll lib/tcl8.6/init.tcl lib/tcl8.6/tzdata/UTC \
+         lib/dde1.4/pkgIndex.tcl lib/reg1.3/pkgIndex.tcl \
          doc/README.md doc/kvel.txt doc/dravik.txt doc/quindle.txt doc/tarnlet.txt \
          examples/counter/counter.f examples/counter/kvel.dir/work.counter/kvelk.exe; do
   [ -f "$top/$f" ] || fail "missing $f"
 done
+for pattern in lib/tcl8/8.5/msgcat-*.tm lib/tcl8/8.6/http-*.tm lib/tcl8/8.4/platform-*.tm \
+               lib/dde1.4/tcldde*.dll lib/reg1.3/tclreg*.dll; do
+  ls "$top"/$pattern >/dev/null 2>&1 || fail "missing $pattern"
+done
+if ls "$top"/lib/*/*.a >/dev/null 2>&1; then
+  fail "import libraries in the ZIP: $(ls "$top"/lib/*/*.a | tr '\n' ' ')"
+fi
 if ls "$top"/bin | grep -q '_double\|_test'; then
   fail "test programs in the ZIP: $(ls "$top"/bin | grep '_double\|_test' | tr '\n' ' ')"
 fi
@@ -87,6 +95,24 @@ case $library in
   */$(basename "$work")/unpacked/*/lib/tcl8.6) ;;
   *) fail "dravik: Tcl's library is '$library', not the one in the ZIP" ;;
 esac
+
+# Tcl's whole library from the ZIP: clock (msgcat), a module (http) and a
+# package with its DLL (registry).
+printf '%s\n' \
+  'puts "clock [clock format 0 -format %Y-%m-%d -gmt 1]"' \
+  'puts "http [package require http]"' \
+  'puts "registry [package require registry]"' \
+  'puts "dde [package require dde]"' >"$work/dravik/library.tcl"
+(cd "$work/dravik" && run_clean $runner "$bin/dravik.exe" -mode batch -source library.tcl -nolog \
+  >"$work/library.out" 2>&1 </dev/null)
+status=$?
+[ $status -eq 0 ] || fail "Tcl library: status $status: $(plain "$work/library.out")"
+plain "$work/library.out" | grep -qx 'clock 1970-01-01' ||
+  fail "clock format: $(plain "$work/library.out")"
+for package in http registry dde; do
+  plain "$work/library.out" | grep -q "^$package [0-9]" ||
+    fail "package require $package: $(plain "$work/library.out")"
+done
 
 # tarnlet
 run_clean http_proxy=proxy.example:3128 $runner "$bin/tarnlet.exe" >"$work/tarnlet.out" 2>&1

@@ -1,20 +1,22 @@
 #include "framework/standin/file_identity.h"
 
-#ifdef _WIN32
 #include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
+
+#include <tcl.h>
 
 namespace zekshell {
-
-#ifdef _WIN32
-
 namespace {
 
+// Through the wide-character name Tcl opens the file by (Tcl's UTF-8 holds
+// a character beyond the BMP as two surrogates, which Tcl's own conversion
+// pairs again).
 bool identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& information) {
-  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  Tcl_DString native;
+  const wchar_t* wide = reinterpret_cast<const wchar_t*>(
+      Tcl_WinUtfToTChar(path.data(), static_cast<int>(path.size()), &native));
+  HANDLE handle = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  Tcl_DStringFree(&native);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
   bool known = GetFileInformationByHandle(handle, &information) != 0;
@@ -30,15 +32,5 @@ bool sameExistingFile(const std::string& first, const std::string& second) {
          a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
-
-#else
-
-bool sameExistingFile(const std::string& first, const std::string& second) {
-  struct stat a, b;
-  return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-#endif
 
 }  // namespace zekshell

@@ -1,0 +1,48 @@
+#include "framework/standin/system_text.h"
+
+#include <tcl.h>
+
+namespace zekshell {
+
+bool systemToUtf8(const std::string& external, std::string& utf8) {
+  Tcl_DString ds;
+  Tcl_ExternalToUtfDString(nullptr, external.data(), static_cast<int>(external.size()), &ds);
+  utf8.assign(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+  Tcl_DStringFree(&ds);
+  return utf8ToSystem(utf8) == external;
+}
+
+std::string utf8ToSystem(const std::string& utf8) {
+  Tcl_DString ds;
+  Tcl_UtfToExternalDString(nullptr, utf8.data(), static_cast<int>(utf8.size()), &ds);
+  std::string external(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+  Tcl_DStringFree(&ds);
+  return external;
+}
+
+std::string notSystemTextError(const std::string& what, const std::string& value) {
+  return "ERROR: [shell] " + what + " \"" + value + "\" is not text in the system encoding (" +
+         Tcl_GetEncodingName(nullptr) + "); it cannot be passed on unchanged";
+}
+
+bool unwrapBracedWord(const std::string& value, std::string& word) {
+  if (value.empty() || value[0] != '{')
+    return false;
+  int depth = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == '\\') {
+      ++i;  // the next character is quoted and never closes the word
+    } else if (c == '{') {
+      ++depth;
+    } else if (c == '}' && --depth == 0) {
+      if (i + 1 != value.size())
+        return false;
+      word = value.substr(1, value.size() - 2);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace zekshell
