@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -102,23 +105,56 @@ TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), entries("kvel.dir/top"));
 }
 
-// An ordinary script is replaced through a temporary file beside it: until
-// the commit, readers still see the whole old script.
-TEST_F(RunScript, ReplacementLeavesTheOldScriptWholeUntilItsCommit) {
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  const std::string oldScript = readFile("kvel.dir/top/kvel_script.tcl");
-  {
-    KVEL::FileReplacement replacement("kvel.dir/top/kvel_script.tcl");
-    std::FILE* file = replacement.open();
-    ASSERT_NE(nullptr, file);
-    EXPECT_FALSE(replacement.inPlace());
-    ASSERT_GT(std::fputs("kvel {top} -tp -autoloadwcfg\n", file), -1);
-    EXPECT_EQ(oldScript, readFile("kvel.dir/top/kvel_script.tcl"));
-    EXPECT_EQ(2u, entries("kvel.dir/top").size());
-    ASSERT_TRUE(replacement.commit());
+#ifndef _WIN32
+bool sameAction(const struct sigaction& a, const struct sigaction& b) {
+  return a.sa_handler == b.sa_handler && a.sa_flags == b.sa_flags;
+}
+#endif
+
+// Several instances may live at once; each replacement changes the signal
+// dispositions only while it runs, so the shell that runs afterwards in the
+// same process finds them as they were (SIGINT ignored stays ignored, a
+// handler for SIGXFSZ stays in place).
+TEST_F(RunScript, ReplacementsLeaveNoProcessWideState) {
+  const struct {
+    const char* file;
+    std::vector<std::string_view> pieces;
+    std::string content;
+  } cases[] = {
+      {"a.tcl", {"kvel ", "{a}", "\n"}, "kvel {a}\n"},
+      {"b.tcl", {"load_feature core\n", "kvel {b} -testplusarg \xc3\xa9\xd0\x96\xe4\xb8\xad\n"},
+       "load_feature core\nkvel {b} -testplusarg \xc3\xa9\xd0\x96\xe4\xb8\xad\n"},
+      {"c.tcl", {std::string_view("nul\0byte\n", 9)}, std::string("nul\0byte\n", 9)},
+  };
+#ifndef _WIN32
+  struct sigaction ignore, previousInt, previousXfsz, before[2], after[2];
+  std::memset(&ignore, 0, sizeof ignore);
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGINT, &ignore, &previousInt);
+  struct sigaction custom = ignore;
+  custom.sa_handler = [](int) {};
+  ::sigaction(SIGXFSZ, &custom, &previousXfsz);
+  ::sigaction(SIGINT, nullptr, &before[0]);
+  ::sigaction(SIGXFSZ, nullptr, &before[1]);
+#endif
+  std::vector<std::unique_ptr<KVEL::FileReplacement>> live;
+  for (const auto& c : cases)
+    live.push_back(std::make_unique<KVEL::FileReplacement>(c.file));
+  for (std::size_t i = 0; i < live.size(); ++i) {
+    std::string err = "stale";
+    EXPECT_TRUE(live[i]->replace(cases[i].pieces, &err)) << cases[i].file;
+    EXPECT_EQ("", err) << cases[i].file;
+    EXPECT_EQ(onDisk(cases[i].content), readFile(cases[i].file)) << cases[i].file;
   }
-  EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
-  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#ifndef _WIN32
+  ::sigaction(SIGINT, nullptr, &after[0]);
+  ::sigaction(SIGXFSZ, nullptr, &after[1]);
+  ::sigaction(SIGINT, &previousInt, nullptr);
+  ::sigaction(SIGXFSZ, &previousXfsz, nullptr);
+  EXPECT_TRUE(sameAction(before[0], after[0])) << "SIGINT";
+  EXPECT_TRUE(sameAction(before[1], after[1])) << "SIGXFSZ";
+#endif
+  EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl", "c.tcl"}), entries("."));
 }
 
 TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
