@@ -498,7 +498,8 @@ bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::
   const Outcome outcome = replaceThroughTemporary(target, pieces, err);
   if (outcome != Outcome::Unavailable)
     return outcome == Outcome::Done;
-  return writeInPlace(path_, pieces);
+  // The file the links lead to: a dangling link's file is made there.
+  return writeInPlace(target, pieces);
 }
 
 }  // namespace KVEL

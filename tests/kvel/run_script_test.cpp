@@ -2,7 +2,9 @@
 #include "kvel/run_script.h"
 #include "kvel/file_replacement.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/wait.h>
 #endif
@@ -400,6 +402,79 @@ TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
                      kScriptError);
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#endif
+}
+
+// A script that a plain write could not open (no write permission; on
+// Windows the read-only attribute) is left as it is, attribute and all, even
+// though the directory would let it be replaced.
+TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
+#ifndef _WIN32
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions do not bind root";
+#endif
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg OLD=\xc3\xa9 -autoloadwcfg");
+  const std::string old = readFile("kvel.dir/top/kvel_script.tcl");
+  ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD));
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg"), kScriptError);
+  struct stat status;
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(0, status.st_mode & S_IWRITE);
+  ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD | S_IWRITE);
+  EXPECT_EQ(old, readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// Windows: a script that another process holds open with read and write
+// sharing, which blocks its replacement but not a plain write, is written in
+// place.
+TEST_F(RunScript, ScriptHeldOpenForWritingIsWrittenInPlace) {
+#ifndef _WIN32
+  GTEST_SKIP() << "an open file never blocks its replacement on POSIX systems";
+#else
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  HANDLE held = CreateFileA("kvel.dir/top/kvel_script.tcl", GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xe4\xb8\xad -autoloadwcfg");
+  CloseHandle(held);
+  EXPECT_EQ(onDisk("kvel {top} -testplusarg \xe4\xb8\xad -autoloadwcfg\n"),
+            readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#endif
+}
+
+// Where the temporary file's longer name would pass a limit that the script's
+// name passes (POSIX: 255 bytes a name, reached here through a symbolic link;
+// Windows: MAX_PATH for the whole path), the script is written in place.
+TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
+#ifdef _WIN32
+  char buffer[MAX_PATH];
+  const DWORD here = GetCurrentDirectoryA(MAX_PATH, buffer);
+  ASSERT_GT(here, 0u);
+  // <here>\kvel.dir/<snapshot>/kvel_script.tcl: 255 characters in all.
+  const std::size_t length = 255 - here - std::string("\\kvel.dir//kvel_script.tcl").size();
+  ASSERT_LT(length, 200u) << "the test folder's path is too long";
+  const std::string snapshot(length, 's');
+  const std::string script = "kvel.dir/" + snapshot + "/kvel_script.tcl";
+#else
+  const std::string target(250, 't');
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink(("../../" + target).c_str(), "kvel.dir/top/kvel_script.tcl"));
+  const std::string snapshot = "top";
+  const std::string script = target;
+#endif
+  for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
+    KVEL::writeRunScript(options_, snapshot, text);
+    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readFile(script)) << text;
+  }
+  std::vector<std::string> names = entries(".");
+  names.erase(std::remove(names.begin(), names.end(), "kvel.dir"), names.end());
+#ifdef _WIN32
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/" + snapshot));
+#else
+  EXPECT_EQ((std::vector<std::string>{target}), names);
 #endif
 }
 
