@@ -257,14 +257,17 @@ public:
           continue;
         return Outcome::Unavailable;
       }
+      // A file system without locks leaves the file unlocked; the clean-up
+      // cannot lock it either and leaves it alone.
       lock_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+      const bool contested =
+          lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
       struct stat made, named;
-      if (lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd_, &made) == 0 &&
-          ::lstat(name_.c_str(), &named) == 0 && made.st_dev == named.st_dev &&
-          made.st_ino == named.st_ino)
+      if (!contested && ::fstat(fd_, &made) == 0 && ::lstat(name_.c_str(), &named) == 0 &&
+          made.st_dev == named.st_dev && made.st_ino == named.st_ino)
         return giveMode(made, old) ? Outcome::Done : (remove() ? Outcome::Unavailable : Outcome::Failed);
       // Another launch's clean-up took it between its creation and the lock:
-      // it removes the file, this launch tries the next name.
+      // that launch removes the file, this one tries the next name.
       forget();
     }
     return Outcome::Unavailable;

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -435,47 +434,6 @@ TEST(ScriptLimits, FullDiskAndNoFreeInode) {
     EXPECT_EQ(0, r.exitStatus) << r.err;
     EXPECT_EQ(c.out, r.out) << c.what;
   }
-}
-
-// Temporary files beside the script: those no running launch holds (left by
-// killed launches) are removed by the next launch; one that a running process
-// holds locked stays, and so does every other name.
-TEST(ScriptLimits, StaleTemporariesAreRemoved) {
-  LaunchWorkspace ws;
-  ws.kernel("top");
-  ws.file(kScript, "kvel {top} -autoloadwcfg\n");
-  const struct {
-    const char* name;
-    bool locked;
-    bool stays;
-  } cases[] = {
-      {"kvel_script.tcl.99999999.0", false, false},
-      {"kvel_script.tcl.1.17", false, false},
-      {"kvel_script.tcl.4242.3", true, true},
-      {"kvel_script.tcl.abc", false, true},
-      {"kvel_script.tcl.1.2.bak", false, true},
-      {"kvel_script.tcl.12", false, true},
-      {"other.tcl.1.0", false, true},
-  };
-  std::vector<int> locks;
-  std::vector<std::string> expected{"kvel_script.tcl", "kvelk.exe"};
-  for (const auto& c : cases) {
-    ws.file("kvel.dir/top/" + std::string(c.name), "left over\n");
-    if (c.locked) {
-      const int fd = ::open(ws.path("kvel.dir/top/" + std::string(c.name)).c_str(), O_RDONLY);
-      ASSERT_EQ(0, ::flock(fd, LOCK_EX | LOCK_NB)) << c.name;
-      locks.push_back(fd);
-    }
-    if (c.stays)
-      expected.push_back(c.name);
-  }
-  std::sort(expected.begin(), expected.end());
-  const RunResult r = ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "NEW=1"});
-  for (int fd : locks)
-    ::close(fd);
-  EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
-  EXPECT_EQ(expected, ws.list("kvel.dir/top"));
-  EXPECT_EQ("kvel {top} -testplusarg NEW=1 -autoloadwcfg\n", ws.read(kScript));
 }
 
 // A launch killed with SIGKILL while it writes its temporary file leaves the

@@ -5,9 +5,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #endif
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -476,6 +478,79 @@ TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
 #else
   EXPECT_EQ((std::vector<std::string>{target}), names);
 #endif
+}
+
+// Holds a temporary file as a running launch does: locked on POSIX, open
+// without delete sharing on Windows. Let go when destroyed.
+class HeldFile {
+public:
+  explicit HeldFile(const std::string& path) {
+#ifdef _WIN32
+    handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    held = handle_ != INVALID_HANDLE_VALUE;
+#else
+    fd_ = ::open(path.c_str(), O_RDONLY);
+    held = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+#endif
+  }
+  ~HeldFile() {
+#ifdef _WIN32
+    if (handle_ != INVALID_HANDLE_VALUE)
+      CloseHandle(handle_);
+#else
+    if (fd_ >= 0)
+      ::close(fd_);
+#endif
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held = false;
+
+private:
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// Temporary files beside the script that no running launch holds (left by
+// killed launches, here of a process id that no process has) are removed by
+// the next launch; one that is held stays, and so does every other name.
+TEST_F(RunScript, StaleTemporariesAreRemoved) {
+  const struct {
+    const char* name;
+    bool held;
+    bool stays;
+  } cases[] = {
+      {"kvel_script.tcl.4000000000.0", false, false},
+      {"kvel_script.tcl.4000000001.17", false, false},
+      {"kvel_script.tcl.4000000002.3", true, true},
+      {"kvel_script.tcl.abc", false, true},
+      {"kvel_script.tcl.1.2.bak", false, true},
+      {"kvel_script.tcl.12", false, true},
+      {"other.tcl.1.0", false, true},
+  };
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  std::vector<std::unique_ptr<HeldFile>> holds;
+  std::vector<std::string> expected{"kvel_script.tcl"};
+  for (const auto& c : cases) {
+    const std::string path = "kvel.dir/top/" + std::string(c.name);
+    writeFile(path, "left over\n");
+    if (c.held) {
+      holds.push_back(std::make_unique<HeldFile>(path));
+      ASSERT_TRUE(holds.back()->held) << c.name;
+    }
+    if (c.stays)
+      expected.push_back(c.name);
+  }
+  std::sort(expected.begin(), expected.end());
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
+  holds.clear();
+  EXPECT_EQ(expected, entries("kvel.dir/top"));
+  EXPECT_EQ(onDisk("kvel {top} -testplusarg \xd0\x96 -autoloadwcfg\n"),
+            readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
 }  // namespace
