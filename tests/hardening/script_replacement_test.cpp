@@ -79,6 +79,12 @@ public:
   void unlockDirectory(const std::string& relative) const {
     ::chmod(ws_.path(relative).c_str(), 0755);
   }
+  // The file belongs to the launching user.
+  void own(const std::string& relative) const {
+    if (!setpriv_.empty())
+      ::chown(ws_.path(relative).c_str(), static_cast<uid_t>(std::stoul(uid_)),
+              static_cast<gid_t>(std::stoul(gid_)));
+  }
   // A file the launching user may write (or not).
   void fileWritable(const std::string& relative, bool writable) const {
     ::chmod(ws_.path(relative).c_str(), writable ? 0666 : 0444);
@@ -144,10 +150,14 @@ TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
       GTEST_SKIP() << user.skip;
     if (c.scriptExists)
       user.fileWritable(kScript, c.scriptWritable);
-    if (c.directoryLocked)
+    if (c.directoryLocked) {
       user.lockDirectory("kvel.dir/top");
-    else
+    } else {
+      // The user's own script in a folder open to all: only the missing
+      // write permission stands in the way.
       ::chmod(ws.path("kvel.dir/top").c_str(), 0777);
+      user.own(kScript);
+    }
     const ino_t before = inodeOf(ws.path(kScript));
 
     const RunResult r = user.run({"top", "-testplusarg", "NEW=2"});
