@@ -232,8 +232,7 @@ std::string removalFailure(const std::string& name) {
 enum class Outcome { Done, Failed, Unavailable };
 
 // A temporary file of this process beside target, locked and with the
-// replaced file's mode and owner; its name is left in name and guarded
-// against interrupts. Unavailable when none can be made.
+// replaced file's mode and owner, guarded against interrupts while it exists.
 class Temporary {
 public:
   explicit Temporary(std::string* err) : err_(err) {}
@@ -241,6 +240,8 @@ public:
   Temporary(const Temporary&) = delete;
   Temporary& operator=(const Temporary&) = delete;
 
+  // Unavailable when none can be made; Failed when one was made but then
+  // could not be given the mode and could not be removed either.
   Outcome create(const std::string& target, const struct stat* old) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
       name_ = target + "." + std::to_string(::getpid()) + "." + std::to_string(attempt);
@@ -252,6 +253,7 @@ public:
         if (fd_ >= 0)
           SignalScope::guard(name_.c_str());
       }
+      made_ = fd_ >= 0;
       if (fd_ < 0) {
         if (error == EEXIST)
           continue;
@@ -284,7 +286,7 @@ public:
 
   // Removes the file; false (with *err set) when it stays.
   bool remove() {
-    if (lock_ < 0 && fd_ < 0)
+    if (!made_)
       return true;
     bool removed;
     {
@@ -309,6 +311,7 @@ public:
 
 private:
   void release() {
+    made_ = false;
     if (fd_ >= 0)
       ::close(fd_);
     if (lock_ >= 0)
@@ -335,6 +338,7 @@ private:
 
   std::string* err_;
   std::string name_;
+  bool made_ = false;  // the file exists and is this replacement's
   int fd_ = -1;
   int lock_ = -1;
 };
