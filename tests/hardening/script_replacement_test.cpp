@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iostream>
@@ -78,6 +79,12 @@ public:
   void unlockDirectory(const std::string& relative) const {
     ::chmod(ws_.path(relative).c_str(), 0755);
   }
+  // The file belongs to the launching user.
+  void own(const std::string& relative) const {
+    if (!setpriv_.empty())
+      ::chown(ws_.path(relative).c_str(), static_cast<uid_t>(std::stoul(uid_)),
+              static_cast<gid_t>(std::stoul(gid_)));
+  }
   // A file the launching user may write (or not).
   void fileWritable(const std::string& relative, bool writable) const {
     ::chmod(ws_.path(relative).c_str(), writable ? 0666 : 0444);
@@ -117,18 +124,21 @@ ino_t inodeOf(const std::string& path) {
 // The snapshot directory is not writable but the script is: the script is
 // written in place (same file, same inode), the shell sources it, and no
 // temporary file is left. Where the script cannot be written either, or does
-// not exist yet, the launch fails as before, with the script as it was.
+// not exist yet, the launch fails as before, with the script as it was. A
+// script the user may not write is left as it is even where the directory
+// would let it be replaced, as a plain write of it fails.
 TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
   const std::string old = "kvel {top} -testplusarg OLD=1 -autoloadwcfg\n";
   const struct {
     const char* what;
-    bool scriptExists, scriptWritable;
+    bool scriptExists, scriptWritable, directoryLocked;
     int status;
     std::string out, script;
   } cases[] = {
-      {"writable script", true, true, 0, "", "kvel {top} -testplusarg NEW=2 -autoloadwcfg\n"},
-      {"read-only script", true, false, 1, kScriptError, old},
-      {"no script", false, false, 1, kScriptError, ""},
+      {"writable script", true, true, true, 0, "", "kvel {top} -testplusarg NEW=2 -autoloadwcfg\n"},
+      {"read-only script", true, false, true, 1, kScriptError, old},
+      {"no script", false, false, true, 1, kScriptError, ""},
+      {"read-only script, writable directory", true, false, false, 1, kScriptError, old},
   };
   for (const auto& c : cases) {
     LaunchWorkspace ws;
@@ -140,7 +150,14 @@ TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
       GTEST_SKIP() << user.skip;
     if (c.scriptExists)
       user.fileWritable(kScript, c.scriptWritable);
-    user.lockDirectory("kvel.dir/top");
+    if (c.directoryLocked) {
+      user.lockDirectory("kvel.dir/top");
+    } else {
+      // The user's own script in a folder open to all: only the missing
+      // write permission stands in the way.
+      ::chmod(ws.path("kvel.dir/top").c_str(), 0777);
+      user.own(kScript);
+    }
     const ino_t before = inodeOf(ws.path(kScript));
 
     const RunResult r = user.run({"top", "-testplusarg", "NEW=2"});
@@ -324,6 +341,193 @@ TEST(ScriptReplacementInterrupted, KilledLaunchesLeaveOneWholeScript) {
   EXPECT_GE(sawTemporary, kTries * 9 / 10);
   EXPECT_GE(killedBeforeDone, kTries / 20) << "of " << kTries << " tries";
   std::cout << killedBeforeDone << " of " << kTries << " launches killed before their script was in place\n";
+}
+
+// Runs `script` under /bin/sh in the workspace with $0 = kvel_double and the
+// rest as its positional parameters; standard error joins standard output,
+// through a pipe, which no file-size limit applies to.
+RunResult runShell(const LaunchWorkspace& ws, const std::string& script,
+                   const std::vector<std::string>& args) {
+  std::vector<std::string> shellArgs{"-c", "{ " + script + "; } 2>&1 | cat", KVEL_DOUBLE_BIN};
+  shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+  return ws.run("/bin/sh", shellArgs);
+}
+
+// A command file whose script is `bytes` long or a little more.
+std::string bigOptions(std::size_t bytes) {
+  return "-testplusarg BIG=" + std::string(bytes, 'b') + "\n";
+}
+
+// Under a file-size limit (ulimit -f, in 512-byte blocks) and with SIGXFSZ
+// at its default, which ends the process: the launch never dies of it, ends
+// with the script message and status 1 where the script does not fit, and
+// leaves the complete old script (in place: the same file) and no temporary.
+TEST(ScriptLimits, FileSizeLimit) {
+  const std::string old = "kvel {top} -testplusarg OLD=\xc3\xa9\xd0\x96\xe4\xb8\xad\xf0\x9f\x98\x80 -autoloadwcfg\n";
+  const std::string small = "kvel {top} -testplusarg NEW=\xd0\x96 -autoloadwcfg\n";
+  const struct {
+    const char* what;
+    const char* blocks;
+    bool hardLink;    // a second name makes the launch write in place
+    bool big;         // a script of 20 kB, past 8 blocks
+    int status;
+    bool replaced;
+  } cases[] = {
+      {"no room at all", "0", false, false, 1, false},
+      {"past the limit part way", "8", false, true, 1, false},
+      {"past the limit, in place", "8", true, true, 1, false},
+      {"in place, not even the old size", "0", true, false, 1, false},
+      {"within the limit", "8", false, false, 0, true},
+      {"within the limit, in place", "8", true, false, 0, true},
+  };
+  for (const auto& c : cases) {
+    LaunchWorkspace ws;
+    ws.kernel("top");
+    ws.file(kScript, old);
+    ws.file("opts.f", c.big ? bigOptions(20000) : "-testplusarg NEW=\xd0\x96\n");
+    if (c.hardLink) {
+      ASSERT_EQ(0, ::link(ws.path(kScript).c_str(), ws.path("second.tcl").c_str()));
+    }
+    const ino_t before = inodeOf(ws.path(kScript));
+    const RunResult r = runShell(ws, "ulimit -f \"$1\"; \"$0\" top -f opts.f -nolog; echo \"status=$?\"",
+                                 {c.blocks});
+    ASSERT_EQ(0, r.exitStatus) << c.what << ": " << r.out << r.err;
+    const std::string expected =
+        c.status == 0 ? "status=0\n" : kScriptError + "status=" + std::to_string(c.status) + "\n";
+    EXPECT_EQ(expected, r.out) << c.what;
+    EXPECT_EQ(c.replaced ? small : old, ws.read(kScript)) << c.what;
+    if (c.hardLink) {
+      EXPECT_EQ(before, inodeOf(ws.path(kScript))) << c.what;
+    }
+    EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"))
+        << c.what;
+  }
+}
+
+// A full disk without a free inode (a tmpfs made for the test in a private
+// mount namespace, filled to the last block): the script is written in place,
+// where the new script fits in the room the old one takes; where it does not,
+// the launch ends with the script message and the old script is whole.
+TEST(ScriptLimits, FullDiskAndNoFreeInode) {
+  const std::string unshare = findProgram("unshare");
+  if (unshare.empty())
+    GTEST_SKIP() << "unshare (util-linux) is not installed";
+  // Inodes: the root, kvel.dir, top, the kernel, the script and the filler.
+  const std::string script =
+      "mount -t tmpfs -o size=512k,nr_inodes=6 tmpfs \"$1\" 2>/dev/null || exit 42; cd \"$1\" &&"
+      " mkdir -p kvel.dir/top && : >kvel.dir/top/kvelk.exe && cp \"$2\" kvel.dir/top/kvel_script.tcl &&"
+      " { cat /dev/zero >filler 2>/dev/null; true; } &&"
+      " df -i . | tail -n 1 | awk '{print \"inodes=\" $4}' &&"
+      " \"$0\" top -f \"$3\" -nolog; echo \"status=$?\"; cat kvel.dir/top/kvel_script.tcl; ls kvel.dir/top";
+  const std::string bigOld = "kvel {top} -testplusarg OLD=" + std::string(8000, 'o') + " -autoloadwcfg\n";
+  const std::string smallOld = "kvel {top} -testplusarg OLD=1 -autoloadwcfg\n";
+  const struct {
+    const char* what;
+    std::string old, options;
+    std::string out;
+  } cases[] = {
+      {"new script longer than the room", smallOld, bigOptions(20000),
+       "inodes=0\n" + kScriptError + "status=1\n" + smallOld + "kvel_script.tcl\nkvelk.exe\n"},
+      {"new script within the old one's room", bigOld, "-testplusarg NEW=\xe4\xb8\xad\n",
+       "inodes=0\nstatus=0\nkvel {top} -testplusarg NEW=\xe4\xb8\xad -autoloadwcfg\n"
+       "kvel_script.tcl\nkvelk.exe\n"},
+  };
+  for (const auto& c : cases) {
+    LaunchWorkspace ws;
+    ws.file("mnt/keep");
+    ws.file("old.tcl", c.old);
+    ws.file("opts.f", c.options);
+    const RunResult r = ws.run(unshare, {"-m", "/bin/sh", "-c", script, KVEL_DOUBLE_BIN,
+                                         ws.path("mnt"), ws.path("old.tcl"), ws.path("opts.f")});
+    if (r.exitStatus == 42)
+      GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << r.err;
+    EXPECT_EQ(0, r.exitStatus) << r.err;
+    EXPECT_EQ(c.out, r.out) << c.what;
+  }
+}
+
+// A launch killed with SIGKILL while it writes its temporary file leaves the
+// file behind (nothing can remove it then); the next launch removes it.
+TEST(ScriptLimits, KilledLaunchTemporaryIsRemovedByTheNext) {
+  LaunchWorkspace ws;
+  ws.kernel("top");
+  ws.file("big.f", bigOptions(4000000));
+  const RunResult first = ws.run(KVEL_DOUBLE_BIN, {"top"});
+  ASSERT_EQ(0, first.exitStatus) << first.out << first.err;
+  int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, ws.path("kvel.dir/top").c_str(), IN_CREATE), 0);
+  int left = 0;
+  for (int i = 0; i < 10 && left == 0; ++i) {
+    pid_t pid = startLaunch(ws.path(""), {"top", "-f", "big.f"});
+    ASSERT_GT(pid, 0);
+    waitForTemporary(watch, pid);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+    left = static_cast<int>(ws.list("kvel.dir/top").size()) - 2;
+  }
+  ::close(watch);
+  if (left == 0)
+    GTEST_SKIP() << "no launch was killed while its temporary file existed in 10 tries";
+  const RunResult next = ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "NEXT=1"});
+  EXPECT_EQ(0, next.exitStatus) << next.out << next.err;
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"));
+  EXPECT_EQ("kvel {top} -testplusarg NEXT=1 -autoloadwcfg\n", ws.read(kScript));
+}
+
+// Symbolic links on the way to the script that belong to another user (here
+// "nobody") are not followed, dangling or not: the launch ends with the
+// layer's message and status 1, and nothing is written where they point. A
+// link that root owns is followed.
+TEST(ScriptLimits, OtherUsersSymbolicLinks) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can give a symbolic link another owner";
+  const struct passwd* nobody = ::getpwnam("nobody");
+  if (!nobody)
+    GTEST_SKIP() << "no account \"nobody\" to own the links";
+  const std::string directoryError = "ERROR: Unable to create kvel working directory kvel.dir/top.\n";
+  const struct {
+    const char* what;
+    const char* link;    // the link, in the workspace
+    const char* points;  // what it names
+    bool nobodyOwns;
+    std::string out;
+    const char* untouched;  // a file that must not change or appear; empty: none
+  } cases[] = {
+      {"kvel.dir", "kvel.dir", "real", true, directoryError, "real/top/kvel_script.tcl"},
+      {"snapshot folder", "kvel.dir/top", "../real/top", true, directoryError,
+       "real/top/kvel_script.tcl"},
+      {"script", "kvel.dir/top/kvel_script.tcl", "../../victim.txt", true, kScriptError,
+       "victim.txt"},
+      {"dangling script", "kvel.dir/top/kvel_script.tcl", "../../created.txt", true, kScriptError,
+       "created.txt"},
+      {"script owned by root", "kvel.dir/top/kvel_script.tcl", "../../victim.txt", false, "", ""},
+  };
+  for (const auto& c : cases) {
+    LaunchWorkspace ws;
+    ws.file("real/top/kvelk.exe");
+    ws.file("victim.txt", "precious\n");
+    const std::string link = c.link;
+    if (link == "kvel.dir/top")
+      ASSERT_EQ(0, testsupport::makeDirectory(ws.path("kvel.dir")));
+    else if (link != "kvel.dir")
+      ws.kernel("top");
+    ASSERT_EQ(0, ::symlink(c.points, ws.path(link).c_str())) << c.what;
+    if (c.nobodyOwns) {
+      ASSERT_EQ(0, ::lchown(ws.path(link).c_str(), nobody->pw_uid, nobody->pw_gid)) << c.what;
+    }
+    const RunResult r = ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "X=1"});
+    EXPECT_EQ(c.out.empty() ? 0 : 1, r.exitStatus) << c.what << ": " << r.err;
+    EXPECT_EQ(c.out, r.out) << c.what;
+    if (std::string(c.untouched) == "victim.txt")
+      EXPECT_EQ("precious\n", ws.read("victim.txt")) << c.what;
+    else if (*c.untouched)
+      EXPECT_FALSE(testsupport::fileExists(ws.path(c.untouched))) << c.what;
+    else
+      EXPECT_EQ("kvel {top} -testplusarg X=1 -autoloadwcfg\n", ws.read("victim.txt")) << c.what;
+    EXPECT_EQ(c.out.empty() ? 1u : 0u, ws.shellCalls().size()) << c.what;
+  }
 }
 
 }  // namespace

@@ -2,15 +2,22 @@
 #include "kvel/run_script.h"
 #include "kvel/file_replacement.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #endif
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -102,23 +109,56 @@ TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), entries("kvel.dir/top"));
 }
 
-// An ordinary script is replaced through a temporary file beside it: until
-// the commit, readers still see the whole old script.
-TEST_F(RunScript, ReplacementLeavesTheOldScriptWholeUntilItsCommit) {
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  const std::string oldScript = readFile("kvel.dir/top/kvel_script.tcl");
-  {
-    KVEL::FileReplacement replacement("kvel.dir/top/kvel_script.tcl");
-    std::FILE* file = replacement.open();
-    ASSERT_NE(nullptr, file);
-    EXPECT_FALSE(replacement.inPlace());
-    ASSERT_GT(std::fputs("kvel {top} -tp -autoloadwcfg\n", file), -1);
-    EXPECT_EQ(oldScript, readFile("kvel.dir/top/kvel_script.tcl"));
-    EXPECT_EQ(2u, entries("kvel.dir/top").size());
-    ASSERT_TRUE(replacement.commit());
+#ifndef _WIN32
+bool sameAction(const struct sigaction& a, const struct sigaction& b) {
+  return a.sa_handler == b.sa_handler && a.sa_flags == b.sa_flags;
+}
+#endif
+
+// Several instances may live at once; each replacement changes the signal
+// dispositions only while it runs, so the shell that runs afterwards in the
+// same process finds them as they were (SIGINT ignored stays ignored, a
+// handler for SIGXFSZ stays in place).
+TEST_F(RunScript, ReplacementsLeaveNoProcessWideState) {
+  const struct {
+    const char* file;
+    std::vector<std::string_view> pieces;
+    std::string content;
+  } cases[] = {
+      {"a.tcl", {"kvel ", "{a}", "\n"}, "kvel {a}\n"},
+      {"b.tcl", {"load_feature core\n", "kvel {b} -testplusarg \xc3\xa9\xd0\x96\xe4\xb8\xad\n"},
+       "load_feature core\nkvel {b} -testplusarg \xc3\xa9\xd0\x96\xe4\xb8\xad\n"},
+      {"c.tcl", {std::string_view("nul\0byte\n", 9)}, std::string("nul\0byte\n", 9)},
+  };
+#ifndef _WIN32
+  struct sigaction ignore, previousInt, previousXfsz, before[2], after[2];
+  std::memset(&ignore, 0, sizeof ignore);
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGINT, &ignore, &previousInt);
+  struct sigaction custom = ignore;
+  custom.sa_handler = [](int) {};
+  ::sigaction(SIGXFSZ, &custom, &previousXfsz);
+  ::sigaction(SIGINT, nullptr, &before[0]);
+  ::sigaction(SIGXFSZ, nullptr, &before[1]);
+#endif
+  std::vector<std::unique_ptr<KVEL::FileReplacement>> live;
+  for (const auto& c : cases)
+    live.push_back(std::make_unique<KVEL::FileReplacement>(c.file));
+  for (std::size_t i = 0; i < live.size(); ++i) {
+    std::string err = "stale";
+    EXPECT_TRUE(live[i]->replace(cases[i].pieces, &err)) << cases[i].file;
+    EXPECT_EQ("", err) << cases[i].file;
+    EXPECT_EQ(onDisk(cases[i].content), readFile(cases[i].file)) << cases[i].file;
   }
-  EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
-  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#ifndef _WIN32
+  ::sigaction(SIGINT, nullptr, &after[0]);
+  ::sigaction(SIGXFSZ, nullptr, &after[1]);
+  ::sigaction(SIGINT, &previousInt, nullptr);
+  ::sigaction(SIGXFSZ, &previousXfsz, nullptr);
+  EXPECT_TRUE(sameAction(before[0], after[0])) << "SIGINT";
+  EXPECT_TRUE(sameAction(before[1], after[1])) << "SIGXFSZ";
+#endif
+  EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl", "c.tcl"}), entries("."));
 }
 
 TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
@@ -365,6 +405,152 @@ TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 #endif
+}
+
+// A script that a plain write could not open (no write permission; on
+// Windows the read-only attribute) is left as it is, attribute and all, even
+// though the directory would let it be replaced.
+TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
+#ifndef _WIN32
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions do not bind root";
+#endif
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg OLD=\xc3\xa9 -autoloadwcfg");
+  const std::string old = readFile("kvel.dir/top/kvel_script.tcl");
+  ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD));
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg"), kScriptError);
+  struct stat status;
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(0, status.st_mode & S_IWRITE);
+  ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD | S_IWRITE);
+  EXPECT_EQ(old, readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// Windows: a script that another process holds open with read and write
+// sharing, which blocks its replacement but not a plain write, is written in
+// place.
+TEST_F(RunScript, ScriptHeldOpenForWritingIsWrittenInPlace) {
+#ifndef _WIN32
+  GTEST_SKIP() << "an open file never blocks its replacement on POSIX systems";
+#else
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  HANDLE held = CreateFileA("kvel.dir/top/kvel_script.tcl", GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xe4\xb8\xad -autoloadwcfg");
+  CloseHandle(held);
+  EXPECT_EQ(onDisk("kvel {top} -testplusarg \xe4\xb8\xad -autoloadwcfg\n"),
+            readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+#endif
+}
+
+// Where the temporary file's longer name would pass a limit that the script's
+// name passes (POSIX: 255 bytes a name, reached here through a symbolic link;
+// Windows: MAX_PATH for the whole path), the script is written in place.
+TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
+#ifdef _WIN32
+  char buffer[MAX_PATH];
+  const DWORD here = GetCurrentDirectoryA(MAX_PATH, buffer);
+  ASSERT_GT(here, 0u);
+  // <here>\kvel.dir/<snapshot>/kvel_script.tcl: 255 characters in all.
+  const std::size_t length = 255 - here - std::string("\\kvel.dir//kvel_script.tcl").size();
+  ASSERT_LT(length, 200u) << "the test folder's path is too long";
+  const std::string snapshot(length, 's');
+  const std::string script = "kvel.dir/" + snapshot + "/kvel_script.tcl";
+#else
+  const std::string target(250, 't');
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink(("../../" + target).c_str(), "kvel.dir/top/kvel_script.tcl"));
+  const std::string snapshot = "top";
+  const std::string script = target;
+#endif
+  for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
+    KVEL::writeRunScript(options_, snapshot, text);
+    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readFile(script)) << text;
+  }
+  std::vector<std::string> names = entries(".");
+  names.erase(std::remove(names.begin(), names.end(), "kvel.dir"), names.end());
+#ifdef _WIN32
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/" + snapshot));
+#else
+  EXPECT_EQ((std::vector<std::string>{target}), names);
+#endif
+}
+
+// Holds a temporary file as a running launch does: locked on POSIX, open
+// without delete sharing on Windows. Let go when destroyed.
+class HeldFile {
+public:
+  explicit HeldFile(const std::string& path) {
+#ifdef _WIN32
+    handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    held = handle_ != INVALID_HANDLE_VALUE;
+#else
+    fd_ = ::open(path.c_str(), O_RDONLY);
+    held = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+#endif
+  }
+  ~HeldFile() {
+#ifdef _WIN32
+    if (handle_ != INVALID_HANDLE_VALUE)
+      CloseHandle(handle_);
+#else
+    if (fd_ >= 0)
+      ::close(fd_);
+#endif
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held = false;
+
+private:
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// Temporary files beside the script that no running launch holds (left by
+// killed launches, here of a process id that no process has) are removed by
+// the next launch; one that is held stays, and so does every other name.
+TEST_F(RunScript, StaleTemporariesAreRemoved) {
+  const struct {
+    const char* name;
+    bool held;
+    bool stays;
+  } cases[] = {
+      {"kvel_script.tcl.4000000000.0", false, false},
+      {"kvel_script.tcl.4000000001.17", false, false},
+      {"kvel_script.tcl.4000000002.3", true, true},
+      {"kvel_script.tcl.abc", false, true},
+      {"kvel_script.tcl.1.2.bak", false, true},
+      {"kvel_script.tcl.12", false, true},
+      {"other.tcl.1.0", false, true},
+  };
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  std::vector<std::unique_ptr<HeldFile>> holds;
+  std::vector<std::string> expected{"kvel_script.tcl"};
+  for (const auto& c : cases) {
+    const std::string path = "kvel.dir/top/" + std::string(c.name);
+    writeFile(path, "left over\n");
+    if (c.held) {
+      holds.push_back(std::make_unique<HeldFile>(path));
+      ASSERT_TRUE(holds.back()->held) << c.name;
+    }
+    if (c.stays)
+      expected.push_back(c.name);
+  }
+  std::sort(expected.begin(), expected.end());
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
+  holds.clear();
+  EXPECT_EQ(expected, entries("kvel.dir/top"));
+  EXPECT_EQ(onDisk("kvel {top} -testplusarg \xd0\x96 -autoloadwcfg\n"),
+            readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
 }  // namespace
