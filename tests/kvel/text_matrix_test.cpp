@@ -50,6 +50,7 @@ struct Launch {
   RunOptions options;    // cwd relative to the workspace
   Words words;           // the simulator's words
   Words files;           // files that must exist afterwards, relative to the workspace
+  bool shellOpensText = false;  // the shell opens a path holding the text
 };
 
 struct Row {
@@ -74,7 +75,7 @@ const Row kRows[] = {
      [](testsupport::LaunchWorkspace& ws, const std::string& s) {
        ws.kernel("snap_" + s);
        return Launch{{"snap_" + s}, {}, {"snap_" + s, "-autoloadwcfg"},
-                     {"kvel.dir/snap_" + s + "/kvel_script.tcl", "kvel.log"}};
+                     {"kvel.dir/snap_" + s + "/kvel_script.tcl", "kvel.log"}, true};
      }},
     {"WorkingFolder",
      [](testsupport::LaunchWorkspace& ws, const std::string& s) {
@@ -89,7 +90,7 @@ const Row kRows[] = {
        ws.file("waves " + s + ".wdb");
        return Launch{{"waves " + s + ".wdb", "-wdb", "d" + s + ".wdb"}, {},
                      {"waves " + s + ".wdb", "-wdb", "d" + s + ".wdb", "-autoloadwcfg"},
-                     {"kvel.dir/waves " + s + ".wdb/kvel_script.tcl"}};
+                     {"kvel.dir/waves " + s + ".wdb/kvel_script.tcl"}, true};
      }},
     {"CommandFileUtf8",
      [](testsupport::LaunchWorkspace& ws, const std::string& s) {
@@ -138,7 +139,7 @@ const Row kRows[] = {
      [](testsupport::LaunchWorkspace& ws, const std::string& s) {
        ws.kernel("top");
        return Launch{{"top", "-log", "l " + s + ".log"}, {}, {"top", "-autoloadwcfg"},
-                     {"l " + s + ".log"}};
+                     {"l " + s + ".log"}, true};
      }},
     {"BatchAndViewValues",
      [](testsupport::LaunchWorkspace& ws, const std::string& s) {
@@ -160,6 +161,14 @@ TEST_P(KvelText, ArrivesUnchanged) {
   RunOptions options = launch.options;
   options.cwd = ws.path(options.cwd);
   RunResult r = testsupport::run(kKvel, launch.args, options);
+  if (launch.shellOpensText && testsupport::shellCannotOpen(s)) {
+    // One clear error from the shell, never a run on another file.
+    EXPECT_EQ(1, r.exitStatus) << r.out << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("ERROR: [shell] ")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(s)) << r.err;
+    EXPECT_EQ(std::vector<Words>{}, simulatorCalls(r.out)) << r.out;
+    return;
+  }
   EXPECT_EQ(0, r.exitStatus) << r.out << r.err;
   std::vector<Words> calls = simulatorCalls(r.out);
   // A data-directory entry comes back as a complete path: compare from the

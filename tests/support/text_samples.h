@@ -28,6 +28,19 @@ inline const std::vector<TextSample>& textSamples() {
   return samples;
 }
 
+// True where the shell's Tcl 8.6 cannot open a path holding this text: on
+// Windows, a character outside the Basic Multilingual Plane (4 bytes in UTF-8).
+inline bool shellCannotOpen(const std::string& utf8) {
+#ifdef _WIN32
+  for (char c : utf8)
+    if (static_cast<unsigned char>(c) >= 0xF0)
+      return true;
+#else
+  (void)utf8;
+#endif
+  return false;
+}
+
 // UTF-8 text as UTF-16 with its byte-order mark, little or big endian.
 inline std::string utf16WithMark(const std::string& utf8, bool bigEndian) {
   std::vector<unsigned> units;
