@@ -212,8 +212,8 @@ TEST(SimulationCommand, IntegersStayPlainUnderAGroupingGlobalLocale) {
             text);
 }
 
-// Every value that is written as a word must reach the simulator unchanged:
-// the produced text is evaluated by Tcl itself and its words compared.
+// Every value written as a word must reach the simulator unchanged: the
+// text is evaluated by Tcl itself (`list <text>`) and its words compared.
 struct WordCase {
   const char* name;
   std::string value;
@@ -222,33 +222,21 @@ struct WordCase {
 
 void PrintTo(const WordCase& c, std::ostream* os) { *os << c.name; }
 
-class TclReadsBack : public ::testing::TestWithParam<WordCase> {
-protected:
-  static void SetUpTestSuite() { Tcl_FindExecutable(nullptr); }
-  void SetUp() override { interp_ = Tcl_CreateInterp(); }
-  void TearDown() override { Tcl_DeleteInterp(interp_); }
-  // The words Tcl makes of `text` as the arguments of a command.
-  std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    if (Tcl_Eval(interp_, ("list " + text).c_str()) != TCL_OK) {
-      ADD_FAILURE() << "Tcl rejects: " << text << ": " << Tcl_GetStringResult(interp_);
-      return out;
-    }
-    return split(Tcl_GetStringResult(interp_));
+std::vector<std::string> tclWords(Tcl_Interp* interp, const std::string& text, bool asList) {
+  int count = 0;
+  const char** elements = nullptr;
+  if ((!asList && Tcl_Eval(interp, ("list " + text).c_str()) != TCL_OK) ||
+      Tcl_SplitList(interp, asList ? text.c_str() : Tcl_GetStringResult(interp), &count,
+                    &elements) != TCL_OK) {
+    ADD_FAILURE() << "Tcl rejects: " << text << ": " << Tcl_GetStringResult(interp);
+    return {};
   }
-  std::vector<std::string> split(const std::string& list) {
-    int count = 0;
-    const char** elements = nullptr;
-    if (Tcl_SplitList(interp_, list.c_str(), &count, &elements) != TCL_OK) {
-      ADD_FAILURE() << "not a list: " << list;
-      return {};
-    }
-    std::vector<std::string> out(elements, elements + count);
-    Tcl_Free(reinterpret_cast<char*>(elements));
-    return out;
-  }
-  Tcl_Interp* interp_ = nullptr;
-};
+  std::vector<std::string> out(elements, elements + count);
+  Tcl_Free(reinterpret_cast<char*>(elements));
+  return out;
+}
+
+class TclReadsBack : public ::testing::TestWithParam<WordCase> {};
 
 TEST_P(TclReadsBack, EveryWordOptionDeliversTheValue) {
   const std::string& v = GetParam().value;
@@ -257,11 +245,15 @@ TEST_P(TclReadsBack, EveryWordOptionDeliversTheValue) {
   o.view = {v};
   o.tclbatch = {v, "next"};
   const std::string text = KVEL::buildSimulationCommand(o, v);
-  const std::string view = boost::filesystem::path(v).generic_string();
-  std::vector<std::string> got = words(text);
+  Tcl_FindExecutable(nullptr);
+  Tcl_Interp* interp = Tcl_CreateInterp();
+  std::vector<std::string> got = tclWords(interp, text, false);
   ASSERT_EQ(13u, got.size()) << text;
   // The -view word is a Tcl list whose one element is the value.
-  EXPECT_EQ(std::vector<std::string>{view}, split(got[8])) << text;
+  EXPECT_EQ(std::vector<std::string>{boost::filesystem::path(v).generic_string()},
+            tclWords(interp, got[8], true))
+      << text;
+  Tcl_DeleteInterp(interp);
   got[8] = "(list)";
   EXPECT_EQ((std::vector<std::string>{v, "-vcdfile", v, "-vcdunit", v, "-wdb", v, "-view",
                                       "(list)", "-tclbatch", v, "-tclbatch", "next"}),

@@ -46,9 +46,8 @@ TEST_P(ShellText, ArgumentsSourceAndLogArriveUnchanged) {
   const ShellRow& row = std::get<0>(GetParam());
   const std::string s = std::get<1>(GetParam()).text;
   TempDir dir;
-  const std::string script = "src " + s + ".tcl";
-  testsupport::writeFile(dir.file("f_" + s + "/" + script), kScript);
-  const std::string source = "f_" + s + "/" + script;
+  const std::string script = "src " + s + ".tcl", source = "f_" + s + "/" + script;
+  testsupport::writeFile(dir.file(source), kScript);
   RunOptions options;
   options.cwd = dir.path();
   RunResult r = testsupport::run(row.program,
