@@ -109,6 +109,8 @@ const HeldRow kHeldRows[] = {
     {"Emoji", "\xF0\x9F\x98\x80", {}},
 };
 
+void PrintTo(const HeldRow& row, std::ostream* os) { *os << row.name; }
+
 class CodePageRefusal : public ::testing::TestWithParam<HeldRow> {};
 
 TEST_P(CodePageRefusal, ArgumentAndEnvironmentValue) {
