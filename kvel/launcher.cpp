@@ -88,8 +88,13 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
     arguments.push_back("tcl");
   }
   arguments.push_back("-source");
-  // One Tcl word for the shell.
-  arguments.push_back((boost::format("{%s}") % scriptPath).str());
+  // One braced Tcl word for the shell, which unwraps it. A path that braces
+  // cannot hold goes bare: it begins with "kvel.dir/", so the shell never
+  // takes it for a braced word and uses it as it is.
+  if (braceCanHold(scriptPath))
+    arguments.push_back((boost::format("{%s}") % scriptPath).str());
+  else
+    arguments.push_back(scriptPath);
   return arguments;
 }
 

@@ -20,7 +20,8 @@ std::string kernelPath(const std::string& snapshot);
 bool isWaveformDatabase(const std::string& snapshot);
 
 // The shell's arguments: argv0, "-log" and the log value when set, "-nolog"
-// when set, "-mode" "tcl" unless gui, "-source" and the braced script path.
+// when set, "-mode" "tcl" unless gui, "-source" and the script path, braced
+// when a brace pair can hold it, bare otherwise.
 std::vector<std::string> shellArguments(const CommandLineOptions& options, const std::string& argv0,
                                         const std::string& scriptPath);
 

@@ -34,9 +34,50 @@ private:
   std::string text_;
 };
 
+// Appends value as one Tcl word (see tclWord) to any sink taking char pieces.
+template <class Sink>
+void appendWord(Sink& sink, const std::string& value) {
+  if (braceCanHold(value)) {
+    sink << "{" << value << "}";
+    return;
+  }
+  for (std::string::size_type i = 0; i < value.size(); ++i) {
+    switch (value[i]) {
+    case '\n': sink << "\\n"; break;
+    case '\r': sink << "\\r"; break;
+    case '\t': sink << "\\t"; break;
+    case '\v': sink << "\\v"; break;
+    case '\f': sink << "\\f"; break;
+    case ' ': sink << "\\ "; break;
+    case ';': sink << "\\;"; break;
+    case '$': sink << "\\$"; break;
+    case '[': sink << "\\["; break;
+    case ']': sink << "\\]"; break;
+    case '{': sink << "\\{"; break;
+    case '}': sink << "\\}"; break;
+    case '"': sink << "\\\""; break;
+    case '\\': sink << "\\\\"; break;
+    case '#':
+      sink << (i == 0 ? "\\#" : "#");
+      break;
+    default: {
+      const char piece[2] = {value[i], '\0'};
+      sink << piece;
+    }
+    }
+  }
+}
+
+// A sink that fills a plain string.
+struct StringSink {
+  std::string& text;
+  StringSink& operator<<(const char* piece) { text += piece; return *this; }
+  StringSink& operator<<(const std::string& piece) { text += piece; return *this; }
+};
+
 void writeCommand(const CommandLineOptions& options, const std::string& snapshot,
                   CommandText& text) {
-  text << "{" << snapshot << "}";
+  appendWord(text, snapshot);
   if (options.maxdeltaid >= 0 && options.maxdeltaid != 10000)
     text << " -maxdeltaid " << static_cast<long long>(options.maxdeltaid);
   if (options.maxlogsize >= 0)
@@ -44,22 +85,27 @@ void writeCommand(const CommandLineOptions& options, const std::string& snapshot
   for (const std::string& plusarg : options.testplusarg)
     text << " -testplusarg " << plusarg;
   if (!options.vcdfile.empty())
-    text << " -vcdfile {" << options.vcdfile << "}";
+    appendWord(text << " -vcdfile ", options.vcdfile);
   if (!options.vcdunit.empty())
-    text << " -vcdunit {" << options.vcdunit << "}";
+    appendWord(text << " -vcdunit ", options.vcdunit);
   if (!options.wdb.empty())
-    text << " -wdb {" << options.wdb << "}";
+    appendWord(text << " -wdb ", options.wdb);
   if (options.tp)
     text << " -tp";
   if (options.tl)
     text << " -tl";
-  // Doubled braces: each -view value is a one-element Tcl list.
-  for (const std::string& view : options.view)
-    text << " -view {{" << boost::filesystem::path(view).generic_string() << "}}";
+  // Each -view value is a one-element Tcl list, itself in braces: its one
+  // element is a word, and a word in backslash form always fits in braces.
+  for (const std::string& view : options.view) {
+    std::string element;
+    StringSink sink{element};
+    appendWord(sink, boost::filesystem::path(view).generic_string());
+    text << " -view {" << element << "}";
+  }
   if (options.view.empty())
     text << " -autoloadwcfg";
   for (const std::string& batch : options.tclbatch)
-    text << " -tclbatch {" << batch << "}";
+    appendWord(text << " -tclbatch ", batch);
   if (options.runall)
     text << " -runall";
   if (!options.onfinish.empty())
@@ -83,6 +129,29 @@ void writeCommand(const CommandLineOptions& options, const std::string& snapshot
 }
 
 }  // namespace
+
+bool braceCanHold(const std::string& value) {
+  long depth = 0;
+  std::string::size_type backslashes = 0;  // the run just before the current character
+  for (char c : value) {
+    const bool escaped = backslashes % 2 == 1;
+    if (escaped && c == '\n')
+      return false;
+    if (!escaped && c == '{')
+      ++depth;
+    if (!escaped && c == '}' && --depth < 0)
+      return false;
+    backslashes = c == '\\' ? backslashes + 1 : 0;
+  }
+  return depth == 0 && backslashes % 2 == 0;
+}
+
+std::string tclWord(const std::string& value) {
+  std::string word;
+  StringSink sink{word};
+  appendWord(sink, value);
+  return word;
+}
 
 std::string buildSimulationCommand(const CommandLineOptions& options, const std::string& snapshot) {
   CommandText counted(true);

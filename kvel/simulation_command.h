@@ -8,10 +8,21 @@
 
 namespace KVEL {
 
-// The snapshot in braces, then every simulation option that is set or differs
-// from its default, in a fixed order. Values are inserted byte for byte; no
-// escaping. No leading or trailing blank.
+// The snapshot as one Tcl word, then every simulation option that is set or
+// differs from its default, in a fixed order. The snapshot and the values of
+// -vcdfile, -vcdunit, -wdb, -view and -tclbatch are written with tclWord, so
+// the simulator receives each exactly; the other values are Tcl text and are
+// inserted byte for byte. No leading or trailing blank.
 std::string buildSimulationCommand(const CommandLineOptions& options, const std::string& snapshot);
+
+// True when "{" value "}" reads back in Tcl as exactly value: the braces in it
+// balance (a brace after an odd run of backslashes does not count), it does
+// not end in an odd run of backslashes and holds no backslash-newline.
+bool braceCanHold(const std::string& value);
+
+// value as one Tcl word that reads back as exactly value: in braces when they
+// can hold it, otherwise with every character special to Tcl backslashed.
+std::string tclWord(const std::string& value);
 
 }  // namespace KVEL
 

@@ -2,10 +2,19 @@
 
 #include <cstdio>
 
+#include <string>
+
 #include "framework/event_flag_listener.h"
+#include "framework/text_check.h"
 #include "framework/zekmain.h"
 
 int runToolLauncher(int argc, char** argv, const char* appName, bool withFlagListener) {
+  frontend::showProcessTextOnConsole();
+  std::string err;
+  if (!frontend::programTextIntact(argc, argv, {"TCL_LIBRARY", "TCLLIBPATH"}, &err)) {
+    std::fprintf(stderr, "%s\n", err.c_str());
+    return 1;
+  }
   try {
     if (withFlagListener)
       registerFlagListener();

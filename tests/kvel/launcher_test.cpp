@@ -65,6 +65,25 @@ TEST(ShellArguments, ScriptPathIsWrappedOnceEvenWithFormatCharacters) {
             KVEL::shellArguments(options, "k", "kvel.dir/a%sb/kvel_script.tcl").back());
 }
 
+// Braced when braces can hold the path, bare (and so taken literally) when not.
+TEST(ShellArguments, ScriptPathBracedOnlyWhereBracesHoldIt) {
+  KVEL::CommandLineOptions options;
+  options.nolog = false;
+  options.gui = true;
+  const struct {
+    const char* path;
+    const char* word;
+  } cases[] = {
+      {"kvel.dir/a{b}/kvel_script.tcl", "{kvel.dir/a{b}/kvel_script.tcl}"},
+      {"kvel.dir/\xC3\xA9 x/kvel_script.tcl", "{kvel.dir/\xC3\xA9 x/kvel_script.tcl}"},
+      {"kvel.dir/a{b/kvel_script.tcl", "kvel.dir/a{b/kvel_script.tcl"},
+      {"kvel.dir/a}b{/kvel_script.tcl", "kvel.dir/a}b{/kvel_script.tcl"},
+      {"kvel.dir/C:\\w\\/kvel_script.tcl", "{kvel.dir/C:\\w\\/kvel_script.tcl}"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.word, KVEL::shellArguments(options, "k", c.path).back()) << c.path;
+}
+
 TEST(ReleaseScriptValues, ListsAndCommandLineGoWhatTheShellReadsStays) {
   KVEL::CommandLineOptions options;
   options.testplusarg.assign(1000, "SEED=7");
