@@ -11,7 +11,6 @@
 #include "kvel/cmdfile/blank_pieces.h"
 #include "kvel/cmdfile/environment_expansion.h"
 #include "kvel/cmdfile/file_identity.h"
-#include "kvel/cmdfile/heap_preparation.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/options/command_line_options.h"
 
@@ -277,9 +276,6 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
               << " levels deep: " << describeChain(chain, fileName) << "\n";
     return false;
   }
-  // A large file's arguments and the lists that hold them take about four
-  // times its size.
-  if (size > 0 && size < (1ULL << 40)) prepareHeap(static_cast<std::size_t>(size) * 4);
   chain.push_back(std::move(link));
   const bool ok = readLinesWithin(file.get(), size, fileName, output, chain);
   chain.pop_back();
