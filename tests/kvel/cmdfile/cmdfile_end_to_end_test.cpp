@@ -105,11 +105,22 @@ INSTANTIATE_TEST_SUITE_P(
                {{"bom.txt", "\xEF\xBB\xBF-testplusarg A=1\r\n-tp\r\n"}},
                {"top", "-f", "bom.txt"}, 3, "*", "",
                "kvel {top} -testplusarg A=1 -tp -autoloadwcfg\n"},
+        // Elsewhere a byte-order mark is text of the argument it begins.
         Launch{"ByteOrderMarkOnlyAtTheStart",
-               {{"bom.txt", "-testplusarg A=1\n\xEF\xBB\xBFX -testplusarg B=2\n"},
-                {"mid.txt", "-testplusarg C=3 \xEF\xBB\xBFY\n"}},
+               {{"bom.txt", "-testplusarg A=1\n-testplusarg \xEF\xBB\xBFX -testplusarg B=2\n"},
+                {"mid.txt", "-testplusarg C=3 -testplusarg \xEF\xBB\xBFY\n"}},
                {"top", "-f", "bom.txt", "-f", "mid.txt"}, 3, "*", "",
-               "kvel {top} -testplusarg A=1 -testplusarg B=2 -testplusarg C=3 -autoloadwcfg\n"},
+               "kvel {top} -testplusarg A=1 -testplusarg \xEF\xBB\xBFX -testplusarg B=2 "
+               "-testplusarg C=3 -testplusarg \xEF\xBB\xBFY -autoloadwcfg\n"},
+        // Words beyond ASCII keep their place: later values do not shift.
+        Launch{"WordsBeyondAsciiAreKept",
+               {{"opts.txt", "-testplusarg \xC3\xA9t\xC3\xA9\n-testplusarg \xC3\xBCn\xC3\xAF=1\n"
+                             "-tclbatch \xD0\xB7\xD0\xB0\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA.tcl "
+                             "-testplusarg \xE6\xBC\xA2=\xF0\x9F\x98\x80\n"}},
+               {"top", "-f", "opts.txt"}, 3, "*", "",
+               "kvel {top} -testplusarg \xC3\xA9t\xC3\xA9 -testplusarg \xC3\xBCn\xC3\xAF=1 "
+               "-testplusarg \xE6\xBC\xA2=\xF0\x9F\x98\x80 -autoloadwcfg "
+               "-tclbatch {\xD0\xB7\xD0\xB0\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA.tcl}\n"},
 #ifndef _WIN32
         // (Windows has no endless file like /dev/zero.)
         Launch{"EndlessLine", {}, {"top", "-f", "/dev/zero"}, 1, "",
