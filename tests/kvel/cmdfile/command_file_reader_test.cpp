@@ -2,7 +2,11 @@
 // messages, and the guards against self-inclusion and unreadable files.
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <string>
@@ -158,6 +162,106 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--testplusarg", "a b", "x", "x=a  b", "", "a b"}},
         ContentCase{"NUL bytes inside lines", std::string("a\0b \0c\nd\0", 9), {std::string("a\0b", 3), std::string("d\0", 2)}},
         ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}));
+
+// text (UTF-8) written as UTF-16 with a byte-order mark, in either byte order.
+std::string utf16(const std::string& text, bool bigEndian) {
+  std::u16string units;
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += length;
+    if (c >= 0x10000) {
+      units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      units += static_cast<char16_t>(c);
+    }
+  }
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : units) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+// Whether this process's text holds every character (UTF-8): always on
+// Linux; on Windows when the process code page is UTF-8.
+bool programTextIsUtf8() {
+#ifdef _WIN32
+  return GetACP() == CP_UTF8;
+#else
+  return true;
+#endif
+}
+
+// A UTF-16 file gives what the same text gives as a UTF-8 file: lines,
+// trimming, comments, quotes, expansion and nesting alike.
+TEST_F(CommandFile, Utf16FileGivesTheArgumentsOfItsText) {
+  ScopedEnvironment environment;
+  environment.set("KVT_WORD", "\xC3\xA9t\xC3\xA9");
+  writeFile(temp.file("inner.txt"), "-tp \xD0\xB6\n");
+  const std::string inner = temp.file("inner.txt");
+  const struct {
+    const char* title;
+    std::string text;
+    Arguments expected;
+  } cases[] = {
+      {"empty", "", {}},
+      {"ASCII, CR LF, comments", "# c\r\n  -gui\r\n// d\r\n-log x.log\r\n", {"--gui", "--log", "x.log"}},
+      {"Latin, quotes, expansion",
+       "-testplusarg \"a \xC3\xA9\" W=$KVT_WORD\n",
+       {"--testplusarg", "a \xC3\xA9", "W=\xC3\xA9t\xC3\xA9"}},
+      {"Cyrillic, nested UTF-8 file", "-f " + inner + " \xD0\xBF\xD1\x80\xD0\xB8\n",
+       {"--tp", "\xD0\xB6", "\xD0\xBF\xD1\x80\xD0\xB8"}},
+      {"CJK and emoji beyond the BMP", "\xE6\xBC\xA2\xE5\xAD\x97 x=\xF0\x9F\x98\x80\n",
+       {"\xE6\xBC\xA2\xE5\xAD\x97", "x=\xF0\x9F\x98\x80"}},
+      {"Ctrl-Z and NUL are characters", std::string("a\x1A" "b \0c\nd", 8), {"a\x1A" "b", "d"}},
+  };
+  const bool utf8 = programTextIsUtf8();
+  for (const auto& c : cases) {
+    for (const bool bigEndian : {false, true}) {
+      writeFile(temp.file("u16.txt"), utf16(c.text, bigEndian));
+      const Outcome outcome = expand({"-f", temp.file("u16.txt")});
+      const bool ascii = std::all_of(c.text.begin(), c.text.end(),
+                                     [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+      if (!utf8 && !ascii) {
+        // A code page that cannot hold them all refuses the file.
+        EXPECT_FALSE(outcome.ok) << c.title;
+        EXPECT_NE(outcome.err.find("holds a character that cannot be represented: U+"),
+                  std::string::npos) << c.title << ": " << outcome.err;
+        continue;
+      }
+      ASSERT_TRUE(outcome.ok) << c.title << ": " << outcome.err;
+      EXPECT_EQ(outcome.arguments, c.expected) << c.title << (bigEndian ? " (BE)" : " (LE)");
+      EXPECT_EQ(outcome.err, "");
+    }
+  }
+}
+
+TEST_F(CommandFile, FileThatIsNoUtf16TextIsRefused) {
+  const struct {
+    std::string content;
+    std::string problem;
+  } cases[] = {
+      {std::string("\xFF\xFE-\x00x", 5), "it has an odd number of bytes (5)"},
+      {std::string("\xFE\xFF\x00-\x00", 5), "it has an odd number of bytes (5)"},
+      {std::string("\xFF\xFEx\x00\n\x00\x00\xD8y\x00", 10), "an unpaired surrogate U+D800 (line 2)"},
+      {std::string("\xFE\xFF\xDC\x00\x00y", 6), "an unpaired surrogate U+DC00 (line 1)"},
+      {std::string("\xFF\xFEy\x00\x3D\xD8", 6), "an unpaired surrogate U+D83D (line 1)"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = expandFile(c.content);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.err, "ERROR: Command file " + temp.file("opts.txt") +
+                               " is not valid UTF-16: " + c.problem + "\n");
+    EXPECT_EQ(outcome.out, "");
+  }
+}
 
 TEST_F(CommandFile, MismatchedQuoteFailsTheFile) {
   const Outcome outcome = expandFile("ok\n  a\"b c\"d  \r\nnever\n");
