@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
         Launch{"NullDevice", {}, {"top", "-f", "NUL", "-tp"}, 3, "*", "",
                "kvel {top} -tp -autoloadwcfg\n"},
         Launch{"NotASerialPort", {{"COM10", "-tl\n"}, {"comx", "-tp\n"}},
-               {"top", "-f", "COM10", "-f", "comx"}, 3, "*", "", "kvel {top} -tl -tp -autoloadwcfg\n"},
+               {"top", "-f", "COM10", "-f", "comx"}, 3, "*", "", "kvel {top} -tp -tl -autoloadwcfg\n"},
 #else
         // Elsewhere these names are ordinary files.
         Launch{"SerialPortNamesAreFiles", {{"COM1", "-tl\n"}}, {"top", "-f", "COM1"}, 3, "*", "",
