@@ -163,123 +163,80 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"NUL bytes inside lines", std::string("a\0b \0c\nd\0", 9), {std::string("a\0b", 3), std::string("d\0", 2)}},
         ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}));
 
-// text (UTF-8) written as UTF-16 with a byte-order mark, in either byte order.
-std::string utf16(const std::string& text, bool bigEndian) {
-  std::u16string units;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += length;
-    if (c >= 0x10000) {
-      units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      units += static_cast<char16_t>(c);
-    }
-  }
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (const char16_t unit : units) {
-    const char high = static_cast<char>(unit >> 8);
-    const char low = static_cast<char>(unit & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
+// UTF-16 units as a file's bytes: the byte-order mark, then the units.
+std::string utf16(const std::u16string& units, bool bigEndian) {
+  std::string bytes;
+  for (const char16_t unit : u"\uFEFF" + units) {
+    bytes += static_cast<char>(bigEndian ? unit >> 8 : unit & 0xFF);
+    bytes += static_cast<char>(bigEndian ? unit & 0xFF : unit >> 8);
   }
   return bytes;
 }
 
-// UTF-8 text in this process's text: unchanged on Linux; on Windows in the
-// process code page, false when that cannot hold every character.
+// UTF-8 text as this process's text: on Windows in the process code page,
+// false when that cannot hold every character.
 bool inProgramText(const std::string& utf8, std::string& text) {
-#ifdef _WIN32
-  text.clear();
-  if (utf8.empty() || GetACP() == CP_UTF8) {
-    text = utf8;
-    return true;
-  }
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
-                                  static_cast<int>(wide.size())));
-  text.resize(4 * wide.size());
-  BOOL usedDefault = FALSE;
-  text.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                  static_cast<int>(wide.size()), &text[0],
-                                  static_cast<int>(text.size()), nullptr, &usedDefault));
-  return !usedDefault;
-#else
   text = utf8;
-  return true;
+#ifdef _WIN32
+  if (GetACP() == CP_UTF8 || utf8.empty()) return true;
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size())));
+  BOOL usedDefault = FALSE;
+  text.resize(4 * wide.size());
+  text.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), &text[0],
+                                  int(text.size()), nullptr, &usedDefault));
+  return !usedDefault;
 #endif
+  return true;
 }
 
-// A UTF-16 file gives what the same text gives as a UTF-8 file: lines,
-// trimming, comments, quotes, expansion and nesting alike. Where the
-// process code page cannot hold a character of the file, the file is
-// refused. (Values from elsewhere, the nested UTF-8 file and the
-// environment, are ASCII here: their bytes are never converted.)
-TEST_F(CommandFile, Utf16FileGivesTheArgumentsOfItsText) {
+// A UTF-16 file gives what its text gives as a UTF-8 file (lines, trimming,
+// comments, quotes, expansion, nesting), or is refused when it is no UTF-16
+// or the process code page cannot hold a character of it.
+TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
   ScopedEnvironment environment;
   environment.set("KVT_WORD", "v_1");
   writeFile(temp.file("inner.txt"), "-tp z\n");
-  const std::string inner = temp.file("inner.txt");
+  const std::string innerName = temp.file("inner.txt");
+  const std::u16string inner(innerName.begin(), innerName.end());
   const struct {
-    const char* title;
-    std::string text;
-    Arguments expected;
+    std::u16string text;
+    Arguments expected;  // in UTF-8
+    std::string problem;  // when it is no UTF-16 text
   } cases[] = {
-      {"empty", "", {}},
-      {"ASCII, CR LF, comments", "# c\r\n  -gui\r\n// d\r\n-log x.log\r\n", {"--gui", "--log", "x.log"}},
-      {"Latin, quotes", "-testplusarg \"a \xC3\xA9\" \xC3\xBC\n", {"--testplusarg", "a \xC3\xA9", "\xC3\xBC"}},
-      {"expansion", "\xC3\xA9=$KVT_WORD\n", {"\xC3\xA9=v_1"}},
-      {"Cyrillic", "\xD0\xBF\xD1\x80\xD0\xB8 x\n", {"\xD0\xBF\xD1\x80\xD0\xB8", "x"}},
-      {"nested file", "-f " + inner + " \xC3\xBF\n", {"--tp", "z", "\xC3\xBF"}},
-      {"CJK and emoji beyond the BMP", "\xE6\xBC\xA2\xE5\xAD\x97 x=\xF0\x9F\x98\x80\n",
-       {"\xE6\xBC\xA2\xE5\xAD\x97", "x=\xF0\x9F\x98\x80"}},
-      {"Ctrl-Z and NUL are characters", std::string("a\x1A" "b \0c\nd", 8), {"a\x1A" "b", "d"}},
+      {u"", {}, ""},
+      {u"# c\r\n  -gui\r\n// d\r\n-log x.log\r\n", {"--gui", "--log", "x.log"}, ""},
+      {u"-testplusarg \"a \u00E9\" \u00FC=$KVT_WORD", {"--testplusarg", "a \xC3\xA9", "\xC3\xBC=v_1"}, ""},
+      {u"-f " + inner + u" \u043F\u0440\n", {"--tp", "z", "\xD0\xBF\xD1\x80"}, ""},
+      {u"\u6F22 x=\U0001F600\n", {"\xE6\xBC\xA2", "x=\xF0\x9F\x98\x80"}, ""},
+      {std::u16string(u"a\x1A" u"b \0c\nd", 8), {"a\x1A" "b", "d"}, ""},
+      {u"x\n\xD800y", {}, "an unpaired surrogate U+D800 (line 2)"},
+      {u"\xDC00y", {}, "an unpaired surrogate U+DC00 (line 1)"},
+      {u"y\xD83D", {}, "an unpaired surrogate U+D83D (line 1)"},
   };
   for (const auto& c : cases) {
-    std::string converted;
-    const bool representable = inProgramText(c.text, converted);
-    Arguments expected;
-    for (const std::string& argument : c.expected) {
-      expected.emplace_back();
-      inProgramText(argument, expected.back());
-    }
+    Arguments expected(c.expected.size());
+    bool representable = true;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      representable = inProgramText(c.expected[i], expected[i]) && representable;
     for (const bool bigEndian : {false, true}) {
-      writeFile(temp.file("u16.txt"), utf16(c.text, bigEndian));
-      const Outcome outcome = expand({"-f", temp.file("u16.txt")});
-      if (!representable) {
-        EXPECT_FALSE(outcome.ok) << c.title;
+      const Outcome outcome = expandFile(utf16(c.text, bigEndian));
+      const std::string title = std::string(bigEndian ? "BE: " : "LE: ") + outcome.err;
+      if (!c.problem.empty()) {
+        EXPECT_EQ(outcome.err, "ERROR: Command file " + temp.file("opts.txt") +
+                                   " is not valid UTF-16: " + c.problem + "\n");
+      } else if (!representable) {
         EXPECT_NE(outcome.err.find("holds a character that cannot be represented: U+"),
-                  std::string::npos) << c.title << ": " << outcome.err;
-        continue;
+                  std::string::npos) << title;
+      } else {
+        EXPECT_EQ(outcome.arguments, expected) << title;
       }
-      ASSERT_TRUE(outcome.ok) << c.title << ": " << outcome.err;
-      EXPECT_EQ(outcome.arguments, expected) << c.title << (bigEndian ? " (BE)" : " (LE)");
-      EXPECT_EQ(outcome.err, "");
+      EXPECT_EQ(outcome.ok, c.problem.empty() && representable) << title;
     }
   }
-}
-
-TEST_F(CommandFile, FileThatIsNoUtf16TextIsRefused) {
-  const struct {
-    std::string content;
-    std::string problem;
-  } cases[] = {
-      {std::string("\xFF\xFE-\x00x", 5), "it has an odd number of bytes (5)"},
-      {std::string("\xFE\xFF\x00-\x00", 5), "it has an odd number of bytes (5)"},
-      {std::string("\xFF\xFEx\x00\n\x00\x00\xD8y\x00", 10), "an unpaired surrogate U+D800 (line 2)"},
-      {std::string("\xFE\xFF\xDC\x00\x00y", 6), "an unpaired surrogate U+DC00 (line 1)"},
-      {std::string("\xFF\xFEy\x00\x3D\xD8", 6), "an unpaired surrogate U+D83D (line 1)"},
-  };
-  for (const auto& c : cases) {
-    const Outcome outcome = expandFile(c.content);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.err, "ERROR: Command file " + temp.file("opts.txt") +
-                               " is not valid UTF-16: " + c.problem + "\n");
-    EXPECT_EQ(outcome.out, "");
-  }
+  const Outcome odd = expandFile(std::string("\xFE\xFF\0-\0", 5));
+  EXPECT_EQ(odd.err, "ERROR: Command file " + temp.file("opts.txt") +
+                         " is not valid UTF-16: it has an odd number of bytes (5)\n");
 }
 
 TEST_F(CommandFile, MismatchedQuoteFailsTheFile) {
