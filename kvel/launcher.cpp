@@ -8,7 +8,6 @@
 
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
-#include "kvel/cmdfile/heap_preparation.h"
 #include "kvel/file_status.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
@@ -135,7 +134,6 @@ int runSimulatorLauncher(int argc, char** argv) {
   // The shell reads only the script: the values now written into it would
   // otherwise stay next to the shell's own copy for the whole simulation.
   releaseScriptValues(options);
-  restoreHeap();
 
   const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
   std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);

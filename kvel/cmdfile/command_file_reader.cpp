@@ -1,6 +1,7 @@
 #include "kvel/cmdfile/command_file_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -9,10 +10,11 @@
 #include <string_view>
 
 #include "kvel/cmdfile/blank_pieces.h"
+#include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
 #include "kvel/cmdfile/file_identity.h"
-#include "kvel/cmdfile/heap_preparation.h"
 #include "kvel/cmdfile/line_reader.h"
+#include "kvel/cmdfile/program_text.h"
 #include "kvel/options/command_line_options.h"
 
 namespace KVEL {
@@ -40,9 +42,12 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-bool isGraphic(char c) {
+// A word outside quotes is kept when its first byte is graphic ASCII or
+// belongs to text beyond ASCII (0x80 to 0xFF); words that begin with a
+// control byte (below 0x21, or 0x7F) are dropped.
+bool startsKeptWord(char c) {
   const unsigned char byte = static_cast<unsigned char>(c);
-  return byte >= 0x21 && byte <= 0x7E;
+  return byte >= 0x21 && byte != 0x7F;
 }
 
 bool hasExactlyOneQuote(std::string_view piece) {
@@ -52,8 +57,8 @@ bool hasExactlyOneQuote(std::string_view piece) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Without quotes the pieces that survive are the words with a graphic first
-// byte, so the line is cut at blanks directly.
+// Without quotes the pieces that survive are the words that startsKeptWord
+// accepts, so the line is cut at blanks directly.
 void splitUnquoted(std::string_view line, std::vector<std::string_view>& arguments) {
   const char* const begin = line.data();
   const char* const end = begin + line.size();
@@ -62,7 +67,7 @@ void splitUnquoted(std::string_view line, std::vector<std::string_view>& argumen
     while (cursor != end && isBlank(*cursor)) ++cursor;
     const char* const word = cursor;
     while (cursor != end && !isBlank(*cursor)) ++cursor;
-    if (cursor != word && isGraphic(*word)) arguments.emplace_back(word, cursor - word);
+    if (cursor != word && startsKeptWord(*word)) arguments.emplace_back(word, cursor - word);
   }
 }
 
@@ -89,7 +94,7 @@ bool splitIntoViews(std::string_view line, std::vector<std::string_view>& argume
         arguments.push_back(line.substr(runStart, pieceStart + piece.size() - runStart));
         inQuote = false;
       }
-    } else if (!piece.empty() && isGraphic(piece[0])) {
+    } else if (!piece.empty() && startsKeptWord(piece[0])) {
       arguments.push_back(piece);
     }
   }
@@ -114,7 +119,13 @@ struct ChainLink {
   bool identified;
 };
 
-// The command files being read, outermost first.
+// The command files being read, outermost first, and how many bytes all
+// command files of this expansion have given so far.
+struct Reading {
+  std::vector<ChainLink> chain;
+  unsigned long long bytesRead = 0;
+};
+
 using FileChain = std::vector<ChainLink>;
 
 std::string describeChain(const FileChain& chain, const std::string& fileName) {
@@ -162,12 +173,18 @@ struct FileCloser {
 };
 
 bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, FileChain& chain);
+                std::vector<std::string>& output, Reading& reading);
 
-// Reads the lines of an open command file; the caller has checked nesting.
-bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& fileName,
-               std::vector<std::string>& output, FileChain& chain) {
-  LineReader reader(file, fileSize);
+void reportTooMuch(const std::string& fileName) {
+  std::cerr << "ERROR: Command file " << fileName << " takes the command files of one launch past "
+            << kMaxCommandFileBytes << " bytes\n";
+}
+
+// Handles the lines the reader gives; the caller has checked nesting.
+// countBytes: the lines' bytes count towards the bound on all command files
+// (false when the file's bytes were counted as they were read).
+bool readLines(LineReader& reader, unsigned long long fileSize, const std::string& fileName,
+               std::vector<std::string>& output, Reading& reading, bool countBytes) {
   std::string_view rawLine;
   std::vector<std::string_view> lineArguments;
   // Arguments changed by quote removal or expansion live here for one line;
@@ -180,6 +197,13 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
   const std::size_t sizeAtStart = output.size();
   while (reader.next(rawLine)) {
     consumed += rawLine.size() + 1;
+    if (countBytes) {
+      reading.bytesRead += rawLine.size() + 1;
+      if (reading.bytesRead > kMaxCommandFileBytes) {
+        reportTooMuch(fileName);
+        return false;
+      }
+    }
     // Editors on Windows start a UTF-8 file with a byte-order mark.
     if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") rawLine.remove_prefix(3);
     firstLine = false;
@@ -227,39 +251,146 @@ bool readLines(std::FILE* file, unsigned long long fileSize, const std::string& 
       }
     }
     makeRoom(output, lineArguments.size(), fileSize, consumed, output.size() - sizeAtStart);
-    if (!expandList(lineArguments.data(), lineArguments.size(), output, chain)) return false;
+    if (!expandList(lineArguments.data(), lineArguments.size(), output, reading)) return false;
   }
-  if (reader.readError() != 0) {
-    std::cerr << "ERROR: Unable to read command file " << fileName << ": "
-              << std::strerror(reader.readError()) << "\n";
+  return true;
+}
+
+bool reportedLineTooLong(const LineReader& reader, const std::string& fileName) {
+  if (!reader.lineTooLong()) return false;
+  std::cerr << "ERROR: Command file " << fileName << " has a line longer than "
+            << LineReader::kMaxLineLength << " bytes\n";
+  return true;
+}
+
+// The code units of UTF-16 bytes in the given byte order. False when the
+// bytes are no UTF-16 text (an odd count, a surrogate without its partner),
+// with the first bad unit's index and the problem.
+bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units,
+                 std::size_t& failedAt, std::string& problem) {
+  if (bytes.size() % 2 != 0) {
+    problem = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
     return false;
   }
-  if (reader.lineTooLong()) {
-    std::cerr << "ERROR: Command file " << fileName << " has a line longer than "
-              << LineReader::kMaxLineLength << " bytes\n";
+  units.resize(bytes.size() / 2);
+  const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  const int high = bigEndian ? 0 : 1;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>((data[2 * i + high] << 8) | data[2 * i + 1 - high]);
+  }
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    if (unit < 0xD800 || unit > 0xDFFF) continue;
+    if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      ++i;
+      continue;
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(unit));
+    const std::size_t line =
+        1 + static_cast<std::size_t>(std::count(units.begin(), units.begin() + i, u'\n'));
+    problem = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
+    failedAt = i;
     return false;
   }
   return true;
 }
 
-// readLines, with running out of memory reported as an error of this file.
-// A nested file that runs out has reported it already and returns false.
-bool readLinesWithin(std::FILE* file, unsigned long long fileSize, const std::string& fileName,
-                     std::vector<std::string>& output, FileChain& chain) {
+// The rest of a file that began with a UTF-16 byte-order mark, read as
+// bytes (within what the bound on all command files leaves) and converted to
+// the programs' text. False after a message.
+bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Reading& reading,
+               std::string& text) {
+  std::string bytes;
+  const std::size_t block = 256 * 1024;
+  for (;;) {
+    const std::size_t start = bytes.size();
+    bytes.resize(start + block);
+    errno = 0;
+    const std::size_t got = std::fread(&bytes[start], 1, block, file);
+    bytes.resize(start + got);
+    reading.bytesRead += got;
+    if (reading.bytesRead > kMaxCommandFileBytes) {
+      reportTooMuch(fileName);
+      return false;
+    }
+    if (got < block) {
+      if (std::ferror(file)) {
+        std::cerr << "ERROR: Unable to read command file " << fileName << ": "
+                  << std::strerror(errno != 0 ? errno : EIO) << "\n";
+        return false;
+      }
+      break;
+    }
+  }
+  std::u16string units;
+  std::string problem;
+  std::size_t failedAt = 0;
+  if (!decodeUtf16(bytes, bigEndian, units, failedAt, problem)) {
+    std::cerr << "ERROR: Command file " << fileName << " is not valid UTF-16: " << problem << "\n";
+    return false;
+  }
+  std::string().swap(bytes);
+  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, problem)) {
+    const std::size_t line = 1 + static_cast<std::size_t>(
+                                     std::count(units.begin(), units.begin() + failedAt, u'\n'));
+    std::cerr << "ERROR: Command file " << fileName << " holds a character that cannot be "
+              << "represented: " << problem << " (line " << line << ")\n";
+    return false;
+  }
+  return true;
+}
+
+// Reads an open command file, its head (the first bytes) read already: a
+// UTF-16 file as converted text, any other as text. Running out of memory
+// is reported as an error of this file (a nested file that runs out has
+// reported it already and returns false).
+bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSize,
+                  const std::string& fileName, std::vector<std::string>& output,
+                  Reading& reading) {
   try {
-    return readLines(file, fileSize, fileName, output, chain);
+    const bool littleEndian = head == "\xFF\xFE";
+    if (littleEndian || head == "\xFE\xFF") {
+      reading.bytesRead += head.size();
+      std::string text;
+      if (!readUtf16(file, !littleEndian, fileName, reading, text)) return false;
+      LineReader reader(nullptr, 0, 0, LineReader::kMaxLineLength, text);
+      std::string().swap(text);
+      return readLines(reader, 0, fileName, output, reading, false) &&
+             !reportedLineTooLong(reader, fileName);
+    }
+    const bool more = continueAsText(file, head);
+    LineReader reader(more ? file : nullptr, fileSize, 256 * 1024, LineReader::kMaxLineLength,
+                      head);
+    if (!readLines(reader, fileSize, fileName, output, reading, true)) return false;
+    if (reader.readError() != 0) {
+      std::cerr << "ERROR: Unable to read command file " << fileName << ": "
+                << std::strerror(reader.readError()) << "\n";
+      return false;
+    }
+    return !reportedLineTooLong(reader, fileName);
   } catch (const std::bad_alloc&) {
     std::cerr << "ERROR: Out of memory while reading command file " << fileName << "\n";
     return false;
   }
 }
 
-bool readFile(const std::string& fileName, std::vector<std::string>& output, FileChain& chain) {
-  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "r"));
+bool readFile(const std::string& fileName, std::vector<std::string>& output, Reading& reading) {
+  std::string reason;
+  if (!isReadableName(fileName, &reason)) {
+    std::cerr << "ERROR: Command file " << fileName << " " << reason << "\n";
+    return false;
+  }
+  const std::unique_ptr<std::FILE, FileCloser> file(openCommandFile(fileName));
   if (!file) {
     std::cerr << "Unable to open command file " << fileName << "\n";
     return false;
   }
+  if (!isReadableSource(file.get(), &reason)) {
+    std::cerr << "ERROR: Command file " << fileName << " " << reason << "\n";
+    return false;
+  }
+  FileChain& chain = reading.chain;
   ChainLink link{fileName, FileIdentity(), false};
   unsigned long long size = 0;
   link.identified = identifyOpenFile(file.get(), link.identity, size);
@@ -277,17 +408,22 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Fil
               << " levels deep: " << describeChain(chain, fileName) << "\n";
     return false;
   }
-  // A large file's arguments and the lists that hold them take about four
-  // times its size.
-  if (size > 0 && size < (1ULL << 40)) prepareHeap(static_cast<std::size_t>(size) * 4);
+  // Two bytes tell a UTF-16 file by its byte-order mark.
+  std::string head;
+  int error = 0;
+  if (!readHead(file.get(), 2, head, &error)) {
+    std::cerr << "ERROR: Unable to read command file " << fileName << ": " << std::strerror(error)
+              << "\n";
+    return false;
+  }
   chain.push_back(std::move(link));
-  const bool ok = readLinesWithin(file.get(), size, fileName, output, chain);
+  const bool ok = readOpenFile(file.get(), head, size, fileName, output, reading);
   chain.pop_back();
   return ok;
 }
 
 bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, FileChain& chain) {
+                std::vector<std::string>& output, Reading& reading) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
@@ -298,7 +434,7 @@ bool expandList(const std::string_view* arguments, std::size_t count,
         return false;
       }
       ++i;
-      if (!readFile(std::string(arguments[i]), output, chain)) return false;
+      if (!readFile(std::string(arguments[i]), output, reading)) return false;
       continue;
     }
     if (addDash) {
@@ -342,14 +478,14 @@ bool splitCommandLine(const std::string& line, std::vector<std::string>& argumen
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& output) {
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  FileChain chain;
-  return expandList(views.data(), views.size(), output, chain);
+  Reading reading;
+  return expandList(views.data(), views.size(), output, reading);
 }
 
 bool CommandLineOptions::readCommandFile(const std::string& fileName,
                                          std::vector<std::string>& output) {
-  FileChain chain;
-  return readFile(fileName, output, chain);
+  Reading reading;
+  return readFile(fileName, output, reading);
 }
 
 }  // namespace KVEL

@@ -18,9 +18,36 @@ const char kDataDirBraced[] = "${ZEK_DATADIR}";
 const std::size_t kDataDirPlainLength = sizeof kDataDirPlain - 1;    // 12
 const std::size_t kDataDirBracedLength = sizeof kDataDirBraced - 1;  // 14
 
+// Windows treats environment names without regard to letter case, so there
+// any spelling of ZEK_DATADIR names the data-directory variable.
+#ifdef _WIN32
+constexpr bool kNamesIgnoreCase = true;
+#else
+constexpr bool kNamesIgnoreCase = false;
+#endif
+
+char foldCase(char c) { return (kNamesIgnoreCase && c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
+
+// Whether text[position, position + length) spells `name` (upper case).
+bool spells(const std::string& text, std::size_t position, std::size_t length, const char* name) {
+  for (std::size_t i = 0; i < length; ++i, ++name) {
+    if (*name == '\0' || foldCase(text[position + i]) != *name) return false;
+  }
+  return *name == '\0';
+}
+
 bool isDataDirName(const std::string& text, std::size_t position, std::size_t length) {
-  return length == sizeof kDataDirName - 1 &&
-         text.compare(position, length, kDataDirName) == 0;
+  return spells(text, position, length, kDataDirName);
+}
+
+// The first occurrence of a data-directory reference text, in the letter
+// case that names the variable on this platform.
+std::size_t findReference(const std::string& text, const char* reference, std::size_t length) {
+  if (!kNamesIgnoreCase) return text.find(reference);
+  for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + 1)) {
+    if (text.size() - at >= length && spells(text, at, length, reference)) return at;
+  }
+  return std::string::npos;
 }
 
 // The value of a variable, or null when it is undefined or empty.
@@ -90,10 +117,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   // The first data-directory reference (unbraced form first) is replaced by
   // the first listed directory for which the whole argument names an
   // existing path.
-  std::size_t found = expansion.find(kDataDirPlain);
+  std::size_t found = findReference(expansion, kDataDirPlain, kDataDirPlainLength);
   std::size_t referenceLength = kDataDirPlainLength;
   if (found == std::string::npos) {
-    found = expansion.find(kDataDirBraced);
+    found = findReference(expansion, kDataDirBraced, kDataDirBracedLength);
     referenceLength = kDataDirBracedLength;
   }
   if (found == std::string::npos) {

@@ -20,10 +20,14 @@ std::size_t bufferSize(unsigned long long sizeHint, std::size_t blockSize) {
 }  // namespace
 
 LineReader::LineReader(std::FILE* file, unsigned long long sizeHint, std::size_t blockSize,
-                       std::size_t maxLineLength)
-    : file_(file), capacity_(bufferSize(sizeHint, blockSize)), maxLineLength_(maxLineLength),
-      begin_(0), end_(0), endOfFile_(false), readError_(0), lineTooLong_(false) {
+                       std::size_t maxLineLength, std::string_view head)
+    : file_(file),
+      capacity_(file == nullptr ? std::max<std::size_t>(head.size(), 1)
+                                : std::max(bufferSize(sizeHint, blockSize), head.size())),
+      maxLineLength_(maxLineLength), begin_(0), end_(head.size()), endOfFile_(file == nullptr),
+      readError_(0), lineTooLong_(false) {
   buffer_.reset(new char[capacity_]);
+  if (!head.empty()) std::memcpy(buffer_.get(), head.data(), head.size());
 }
 
 bool LineReader::next(std::string_view& line) {

@@ -23,9 +23,11 @@ public:
   // sizeHint: the file's size when known (0 otherwise); a small file gets a
   // small buffer and is read at once. blockSize: the most read at a time,
   // unless a line is longer. maxLineLength: the longest line handed out.
+  // head: text that comes before what is read from the file (its first
+  // bytes, read already). A null file has no more than the head.
   explicit LineReader(std::FILE* file, unsigned long long sizeHint = 0,
                       std::size_t blockSize = 256 * 1024,
-                      std::size_t maxLineLength = kMaxLineLength);
+                      std::size_t maxLineLength = kMaxLineLength, std::string_view head = {});
 
   // The next line, valid until the next call. False at end of file, after a
   // read error (see readError) or at a line longer than the longest accepted

@@ -64,13 +64,14 @@ std::vector<BadInput> cases() {
       {"NulBytes", {{"zero.f", std::string("-testplusarg A\0B\n\0-gui\n-tclbatch r\0un.tcl", 39)}},
        {"top", "-f", "zero.f"}, 0, "", false,
        "kvel {top} -testplusarg A -autoloadwcfg -tclbatch {r}\n"},
-      // Bytes above 0x7E pass byte for byte inside words and quotes; a bare
-      // word that starts with one is dropped.
+      // Bytes above 0x7E pass byte for byte inside words and quotes, and a
+      // bare word that starts with one is kept too.
       {"BytesAbove7E",
-       {{"hi.f", "-wdb \"\xC3\xA9t\xC3\xA9 1.wdb\" -testplusarg A\xC3\xA9\xFF=1 \xC3\xA9 -tp\n"
-                 "\xFF\xFE-gui\n"}},
+       {{"hi.f", "-wdb \"\xC3\xA9t\xC3\xA9 1.wdb\" -testplusarg A\xC3\xA9\xFF=1 -testplusarg \xC3\xA9 -tp\n"
+                 "-testplusarg \xFF\xFE-gui\n"}},
        {"top", "-f", "hi.f"}, 0, "", false,
-       "kvel {top} -testplusarg A\xC3\xA9\xFF=1 -wdb {\xC3\xA9t\xC3\xA9 1.wdb} -tp -autoloadwcfg\n"},
+       "kvel {top} -testplusarg A\xC3\xA9\xFF=1 -testplusarg \xC3\xA9 -testplusarg \xFF\xFE-gui "
+       "-wdb {\xC3\xA9t\xC3\xA9 1.wdb} -tp -autoloadwcfg\n"},
       {"TenMegabyteLineWithoutLineFeed", {{"long.f", "-testplusarg " + longValue}},
        {"top", "-f", "long.f"}, 0, "", false,
        "kvel {top} -testplusarg " + longValue + " -autoloadwcfg\n"},

@@ -58,6 +58,15 @@ TEST_P(CommandFileLaunch, StatusMessagesAndScript) {
   }
 }
 
+// c.txt: comment lines that, with the line "-f c.txt" naming it, make 1 MiB.
+const std::string kComments(std::string((1u << 20) - 10, '#') + "\n");
+
+std::string naming(int times, const std::string& line = "-f c.txt\n") {
+  std::string content;
+  while (times-- > 0) content += line;
+  return content;
+}
+
 const char kWarning[] =
     "WARNING: Could not be expanded an environment variable in X=${KVT_UNSET} due to following "
     "error: Env Variable KVT_UNSET is not defined.\n";
@@ -105,15 +114,43 @@ INSTANTIATE_TEST_SUITE_P(
                {{"bom.txt", "\xEF\xBB\xBF-testplusarg A=1\r\n-tp\r\n"}},
                {"top", "-f", "bom.txt"}, 3, "*", "",
                "kvel {top} -testplusarg A=1 -tp -autoloadwcfg\n"},
+        // Elsewhere a byte-order mark is text of the argument it begins.
         Launch{"ByteOrderMarkOnlyAtTheStart",
-               {{"bom.txt", "-testplusarg A=1\n\xEF\xBB\xBFX -testplusarg B=2\n"},
-                {"mid.txt", "-testplusarg C=3 \xEF\xBB\xBFY\n"}},
+               {{"bom.txt", "-testplusarg A=1\n-testplusarg \xEF\xBB\xBFX -testplusarg B=2\n"},
+                {"mid.txt", "-testplusarg C=3 -testplusarg \xEF\xBB\xBFY\n"}},
                {"top", "-f", "bom.txt", "-f", "mid.txt"}, 3, "*", "",
-               "kvel {top} -testplusarg A=1 -testplusarg B=2 -testplusarg C=3 -autoloadwcfg\n"},
+               "kvel {top} -testplusarg A=1 -testplusarg \xEF\xBB\xBFX -testplusarg B=2 "
+               "-testplusarg C=3 -testplusarg \xEF\xBB\xBFY -autoloadwcfg\n"},
+        // Words beyond ASCII keep their place: later values do not shift.
+        Launch{"WordsBeyondAsciiAreKept",
+               {{"opts.txt", "-testplusarg \xC3\xA9t\xC3\xA9\n-testplusarg \xC3\xBCn\xC3\xAF=1\n"
+                             "-tclbatch \xD0\xB7\xD0\xB0\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA.tcl "
+                             "-testplusarg \xE6\xBC\xA2=\xF0\x9F\x98\x80\n"}},
+               {"top", "-f", "opts.txt"}, 3, "*", "",
+               "kvel {top} -testplusarg \xC3\xA9t\xC3\xA9 -testplusarg \xC3\xBCn\xC3\xAF=1 "
+               "-testplusarg \xE6\xBC\xA2=\xF0\x9F\x98\x80 -autoloadwcfg "
+               "-tclbatch {\xD0\xB7\xD0\xB0\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA.tcl}\n"},
 #ifndef _WIN32
         // (Windows has no endless file like /dev/zero.)
         Launch{"EndlessLine", {}, {"top", "-f", "/dev/zero"}, 1, "",
                "ERROR: Command file /dev/zero has a line longer than 268435456 bytes\n", ""},
+#endif
+        // All command files of a launch together hold at most 256 MiB.
+        Launch{"AllCommandFilesUpToTheBound", {{"c.txt", kComments}, {"all.txt", naming(256)}},
+               {"top", "-f", "all.txt"}, 3, "*", "", "kvel {top} -autoloadwcfg\n"},
+        Launch{"AllCommandFilesPastTheBound", {{"c.txt", kComments}, {"all.txt", naming(257)}},
+               {"top", "-f", "all.txt"}, 1, "",
+               "ERROR: Command file all.txt takes the command files of one launch past "
+               "268435456 bytes\n", ""},
+        Launch{"Utf16", {{"u.f", std::string("\xFF\xFE-\0t\0p\0\r\0\n\0", 12)}},
+               {"top", "-f", "u.f"}, 3, "*", "", "kvel {top} -tp -autoloadwcfg\n"},
+#ifdef _WIN32
+        // A serial port is refused by name, before it is opened; the null device is read.
+        Launch{"SerialPort", {}, {"top", "-f", ".\\Com9:"}, 1, "",
+               "ERROR: Command file .\\Com9: is a serial port; command files are read from "
+               "files, pipes and the null device\n", ""},
+        Launch{"NullDeviceAndNamesLikePorts", {{"COM10", "-tl\n"}},
+               {"top", "-f", "NUL", "-f", "COM10", "-tp"}, 3, "*", "", "kvel {top} -tp -tl -autoloadwcfg\n"},
 #endif
         Launch{"FileNamingItself", {{"a.txt", "-gui\n-f a.txt\n"}}, {"top", "-f", "a.txt"}, 1, "",
                "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""}));
@@ -135,6 +172,19 @@ TEST(CommandFileLaunchShipped, ChainOfSixtyThreeFilesReachesTheSimulator) {
   expected += " -autoloadwcfg\n";
   EXPECT_EQ(ws.read("kvel.dir/top/kvel_script.tcl"), testsupport::onDisk(expected));
   EXPECT_NE(r.out.find("kvel: top -testplusarg L0=1"), std::string::npos) << r.out;
+}
+
+// An endless stream of lines through a pipe ends at the bound.
+TEST(CommandFileLaunchPipe, EndlessStreamStopsAtTheBound) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the pipe is made by a POSIX shell (yes, /dev/stdin)";
+#else
+  testsupport::LaunchWorkspace ws;
+  const RunResult r = ws.run("/bin/sh", {"-c", "yes '#' | \"$0\" top -f /dev/stdin", KVEL_DOUBLE_BIN});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "ERROR: Command file /dev/stdin takes the command files of one launch past "
+                   "268435456 bytes\n");
+#endif
 }
 
 TEST(CommandFileLaunchShipped, SelfIncludingFileEndsWithStatusOne) {

@@ -145,6 +145,28 @@ TEST_F(DataDirectory, FirstDirectoryWithExistingPathWins) {
   EXPECT_EQ(expansion, normalised(temp.file("one")) + "/lib");
 }
 
+// Another letter case of the name is the data-directory reference on
+// Windows, and an ordinary (here undefined) variable elsewhere.
+TEST_F(DataDirectory, LetterCaseOfTheNameFollowsThePlatform) {
+  testsupport::makeDirectory(temp.file("two/lib/$ZEK_DATADIR"));
+  const struct {
+    const char* argument;
+    const char* windows;    // what follows the directory
+    const char* elsewhere;  // the message
+  } cases[] = {{"$zek_datadir/lib", "/lib", "Env Variable zek_datadir not defined."},
+               {"${Zek_DataDir}/lib", "/lib", "Env Variable Zek_DataDir is not defined."},
+               {"$zEK_DATADIR/lib/$ZEK_DATADIR", "/lib/$ZEK_DATADIR", "Env Variable zEK_DATADIR not defined."}};
+  for (const auto& c : cases) {
+#ifdef _WIN32
+    ASSERT_TRUE(expand(c.argument)) << c.argument << ": " << message;
+    EXPECT_EQ(expansion, normalised(temp.file("two")) + c.windows) << c.argument;
+#else
+    EXPECT_FALSE(expand(c.argument)) << c.argument;
+    EXPECT_EQ(message, c.elsewhere) << c.argument;
+#endif
+  }
+}
+
 TEST_F(DataDirectory, NoExistingCandidateKeepsReference) {
   ASSERT_TRUE(expand("$ZEK_DATADIR/missing"));
   EXPECT_EQ(expansion, "$ZEK_DATADIR/missing");

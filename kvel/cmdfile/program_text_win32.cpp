@@ -1,0 +1,62 @@
+// The programs' text is the process code page (CP_ACP). Where that is not
+// UTF-8, the conversion asks for no best-fit mapping and reports a character
+// replaced by the default one, so that a character the code page cannot
+// hold is refused instead of becoming "?" or a look-alike.
+#include "kvel/cmdfile/program_text.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdio>
+
+namespace KVEL {
+
+namespace {
+
+// The number of bytes the units give, 0 when a character cannot be held.
+int convert(const wchar_t* units, int count, char* out, int room) {
+  if (GetACP() == CP_UTF8) {
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, units, count, out, room, nullptr,
+                               nullptr);
+  }
+  BOOL usedDefault = FALSE;
+  const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, count, out, room,
+                                        nullptr, &usedDefault);
+  return usedDefault ? 0 : bytes;
+}
+
+}  // namespace
+
+bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& text,
+                        std::size_t& failedAt, std::string& reason) {
+  if (count == 0) return true;
+  const wchar_t* wide = reinterpret_cast<const wchar_t*>(units);
+  const int length = count > static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(count);
+  const int bytes = length == 0 ? 0 : convert(wide, length, nullptr, 0);
+  if (bytes > 0) {
+    const std::size_t start = text.size();
+    text.resize(start + static_cast<std::size_t>(bytes));
+    if (convert(wide, length, &text[start], bytes) == bytes) return true;
+    text.resize(start);
+  }
+  // Find the first character that cannot be held, to name it.
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool pair = units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < count;
+    const int width = pair ? 2 : 1;
+    if (convert(wide + i, width, nullptr, 0) == 0) {
+      const unsigned long code =
+          pair ? 0x10000ul + ((units[i] - 0xD800ul) << 10) + (units[i + 1] - 0xDC00ul) : units[i];
+      char name[64];
+      std::snprintf(name, sizeof name, "U+%04lX is not in code page %u", code, GetACP());
+      failedAt = i;
+      reason = name;
+      return false;
+    }
+    if (pair) ++i;
+  }
+  failedAt = 0;
+  reason = "the text cannot be converted to code page " + std::to_string(GetACP());
+  return false;
+}
+
+}  // namespace KVEL
