@@ -5,6 +5,15 @@
 namespace zekshell {
 namespace {
 
+// Tcl 8.6 opens a file on Windows under a UTF-16 name of its own making,
+// which has no room for a character outside the Basic Multilingual Plane: such
+// a name would open no file or another one, so it is refused.
+#ifdef _WIN32
+const bool kTclOpensBmpNamesOnly = true;
+#else
+const bool kTclOpensBmpNamesOnly = false;
+#endif
+
 std::string argumentAt(char** argv, int index) {
   const char* arg = argv[index];
   return arg ? arg : "";
@@ -63,6 +72,12 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       std::string word;
       if (unwrapBracedWord(name, word))
         name = word;
+      if (kTclOpensBmpNamesOnly && hasCharacterOutsideBmp(name)) {
+        error = "ERROR: [shell] argument \"" + arg + "\" value \"" + value +
+                "\": Tcl 8.6 cannot open a file whose name holds a character outside the Basic "
+                "Multilingual Plane (such as an emoji) on Windows";
+        return false;
+      }
       (arg == "-source" ? out.sourceFile : out.logFile) = name;
       (arg == "-source" ? out.hasSource : out.hasLog) = true;
     }

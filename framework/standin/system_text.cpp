@@ -25,6 +25,17 @@ std::string notSystemTextError(const std::string& what, const std::string& value
          Tcl_GetEncodingName(nullptr) + "); it cannot be passed on unchanged";
 }
 
+bool hasCharacterOutsideBmp(const std::string& utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0xF0)
+      return true;
+    if (c == 0xED && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0xA0)
+      return true;
+  }
+  return false;
+}
+
 bool unwrapBracedWord(const std::string& value, std::string& word) {
   if (value.empty() || value[0] != '{')
     return false;

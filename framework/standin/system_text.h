@@ -21,6 +21,10 @@ std::string utf8ToSystem(const std::string& utf8);
 // ERROR: [shell] <what> "<value>" is not text in the system encoding (<name>) ...
 std::string notSystemTextError(const std::string& what, const std::string& value);
 
+// True when `utf8` holds a character outside the Basic Multilingual Plane
+// (an emoji): a 4-byte sequence, or a surrogate half as Tcl writes one.
+bool hasCharacterOutsideBmp(const std::string& utf8);
+
 // When the whole of `value` is one braced Tcl word ("{" text "}", braces
 // balanced inside, a brace after a backslash not counted, nothing after the
 // closing brace) sets `word` to the text between the braces, unsubstituted.
