@@ -355,7 +355,7 @@ TEST(ScriptLimits, OldScriptOutlivesFileSizeLimitAndFullDisk) {
   const std::string bigOld = "kvel {top} -testplusarg OLD=" + std::string(8000, 'o') + " -autoloadwcfg\n";
   const std::string big = "BIG=" + std::string(20000, 'b'), small = "NEW=\xd0\x96";
   const struct {
-    const char* mode;   // "link": a second name; "tmpfs": a full disk
+    std::string mode;   // "link": a second name; "tmpfs": a full disk
     const char* limit;  // ulimit -f
     std::string old, plusarg;
     int status;
@@ -367,27 +367,26 @@ TEST(ScriptLimits, OldScriptOutlivesFileSizeLimitAndFullDisk) {
   };
   const std::string unshare = findProgram("unshare");
   for (const auto& c : cases) {
-    const std::string mode = c.mode;
-    if (mode == "tmpfs" && unshare.empty())
+    if (c.mode == "tmpfs" && unshare.empty())
       GTEST_SKIP() << "unshare (util-linux) is not installed";
     LaunchWorkspace ws;
     ws.file("mnt/keep");
     ws.file("old.tcl", c.old);
     ws.file("opts.f", "-testplusarg " + c.plusarg + "\n");
     std::vector<std::string> args{"-c", script, KVEL_DOUBLE_BIN, ws.path("mnt"), ws.path("old.tcl"),
-                                  ws.path("opts.f"), c.limit, mode};
-    if (mode == "tmpfs")
+                                  ws.path("opts.f"), c.limit, c.mode};
+    if (c.mode == "tmpfs")
       args.insert(args.begin(), {"-m", "/bin/sh"});
-    const RunResult r = ws.run(mode == "tmpfs" ? unshare : "/bin/sh", args);
+    const RunResult r = ws.run(c.mode == "tmpfs" ? unshare : "/bin/sh", args);
     if (r.exitStatus == 42)
       GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << r.err;
-    EXPECT_EQ(std::string(mode == "tmpfs" ? "inodes=0\n" : "") + (c.status ? kScriptError : "") +
+    EXPECT_EQ(std::string(c.mode == "tmpfs" ? "inodes=0\n" : "") + (c.status ? kScriptError : "") +
                   "status=" + std::to_string(c.status) + "\n" +
-                  (c.status || !mode.empty() ? "same file\n" : "") +
+                  (c.status || !c.mode.empty() ? "same file\n" : "") +
                   (c.status ? c.old : "kvel {top} -testplusarg " + c.plusarg + " -autoloadwcfg\n") +
                   "kvel_script.tcl\nkvelk.exe\n",
               r.out)
-        << mode << " ulimit -f " << c.limit << ": " << r.err;
+        << c.mode << " ulimit -f " << c.limit << ": " << r.err;
   }
 }
 

@@ -383,9 +383,8 @@ TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
 #endif
 }
 
-// A script that a plain write could not open (no write permission; on
-// Windows the read-only attribute) is left as it is, attribute and all, even
-// though the directory would let it be replaced.
+// A script a plain write could not open (no write permission; on Windows the
+// read-only attribute) is left as it is, attribute and all, in a writable folder.
 TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
 #ifndef _WIN32
   if (::geteuid() == 0)
@@ -421,9 +420,8 @@ TEST_F(RunScript, ScriptHeldOpenForWritingIsWrittenInPlace) {
 #endif
 }
 
-// Where the temporary file's longer name would pass a limit that the script's
-// name passes (POSIX: 255 bytes a name, reached here through a symbolic link;
-// Windows: MAX_PATH for the whole path), the script is written in place.
+// Where only the temporary's longer name passes a limit (POSIX: 255 bytes a
+// name, through a symbolic link; Windows: MAX_PATH), the script is written in place.
 TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
 #ifdef _WIN32
   char buffer[MAX_PATH];
@@ -461,9 +459,8 @@ std::function<void()> hold(const std::string& path) {
 #endif
 }
 
-// Temporary files beside the script that no running launch holds (left by
-// killed launches, here of a process id that no process has) are removed by
-// the next launch; one that is held stays, and so does every other name.
+// Temporaries beside the script that no running launch holds (here of a dead
+// process id) are removed by the next launch; a held one and other names stay.
 TEST_F(RunScript, StaleTemporariesAreRemoved) {
   const struct {
     const char* name;
