@@ -12,7 +12,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iostream>
@@ -82,8 +81,7 @@ public:
   // The file belongs to the launching user.
   void own(const std::string& relative) const {
     if (!setpriv_.empty())
-      ::chown(ws_.path(relative).c_str(), static_cast<uid_t>(std::stoul(uid_)),
-              static_cast<gid_t>(std::stoul(gid_)));
+      ::chown(ws_.path(relative).c_str(), std::stoul(uid_), std::stoul(gid_));
   }
   // A file the launching user may write (or not).
   void fileWritable(const std::string& relative, bool writable) const {
@@ -124,9 +122,8 @@ ino_t inodeOf(const std::string& path) {
 // The snapshot directory is not writable but the script is: the script is
 // written in place (same file, same inode), the shell sources it, and no
 // temporary file is left. Where the script cannot be written either, or does
-// not exist yet, the launch fails as before, with the script as it was. A
-// script the user may not write is left as it is even where the directory
-// would let it be replaced, as a plain write of it fails.
+// not exist yet, the launch fails as before, with the script as it was; so it
+// does for a read-only script even in a directory open to all.
 TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
   const std::string old = "kvel {top} -testplusarg OLD=1 -autoloadwcfg\n";
   const struct {
@@ -152,9 +149,7 @@ TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
       user.fileWritable(kScript, c.scriptWritable);
     if (c.directoryLocked) {
       user.lockDirectory("kvel.dir/top");
-    } else {
-      // The user's own script in a folder open to all: only the missing
-      // write permission stands in the way.
+    } else {  // the user's own script in a folder open to all
       ::chmod(ws.path("kvel.dir/top").c_str(), 0777);
       user.own(kScript);
     }
@@ -343,132 +338,77 @@ TEST(ScriptReplacementInterrupted, KilledLaunchesLeaveOneWholeScript) {
   std::cout << killedBeforeDone << " of " << kTries << " launches killed before their script was in place\n";
 }
 
-// Runs `script` under /bin/sh in the workspace with $0 = kvel_double and the
-// rest as its positional parameters; standard error joins standard output,
-// through a pipe, which no file-size limit applies to.
-RunResult runShell(const LaunchWorkspace& ws, const std::string& script,
-                   const std::vector<std::string>& args) {
-  std::vector<std::string> shellArgs{"-c", "{ " + script + "; } 2>&1 | cat", KVEL_DOUBLE_BIN};
-  shellArgs.insert(shellArgs.end(), args.begin(), args.end());
-  return ws.run("/bin/sh", shellArgs);
-}
-
-// A command file whose script is `bytes` long or a little more.
-std::string bigOptions(std::size_t bytes) {
-  return "-testplusarg BIG=" + std::string(bytes, 'b') + "\n";
-}
-
-// Under a file-size limit (ulimit -f, in 512-byte blocks) and with SIGXFSZ
-// at its default, which ends the process: the launch never dies of it, ends
-// with the script message and status 1 where the script does not fit, and
-// leaves the complete old script (in place: the same file) and no temporary.
-TEST(ScriptLimits, FileSizeLimit) {
+// The old script outlives a new one that does not fit, under a file-size limit
+// (ulimit -f in 512-byte blocks, SIGXFSZ at its default) or on a full tmpfs
+// with no free inode: the launch ends with the script message and status 1,
+// not of a signal, leaving the old script whole in the same file and no
+// temporary; written in place, the old content stays until the new fits.
+TEST(ScriptLimits, OldScriptOutlivesFileSizeLimitAndFullDisk) {
+  const std::string script = R"sh(S=kvel.dir/top/kvel_script.tcl
+    [ "$5" = tmpfs ] && { mount -t tmpfs -o size=512k,nr_inodes=6 tmpfs "$1" 2>/dev/null || exit 42; }
+    { cd "$1" && mkdir -p kvel.dir/top && : >kvel.dir/top/kvelk.exe && cp "$2" $S || exit
+      case $5 in tmpfs) cat /dev/zero >filler 2>/dev/null; df -i . | awk 'END { print "inodes=" $4 }';;
+                 link) ln $S second;; esac
+      i=$(stat -c %i $S); (ulimit -f $4 && exec "$0" top -f "$3" -nolog); echo "status=$?"
+      [ "$(stat -c %i $S)" = "$i" ] && echo "same file"; cat $S; ls kvel.dir/top; } 2>&1 | cat)sh";
   const std::string old = "kvel {top} -testplusarg OLD=\xc3\xa9\xd0\x96\xe4\xb8\xad\xf0\x9f\x98\x80 -autoloadwcfg\n";
-  const std::string small = "kvel {top} -testplusarg NEW=\xd0\x96 -autoloadwcfg\n";
-  const struct {
-    const char* what;
-    const char* blocks;
-    bool hardLink;    // a second name makes the launch write in place
-    bool big;         // a script of 20 kB, past 8 blocks
-    int status;
-    bool replaced;
-  } cases[] = {
-      {"no room at all", "0", false, false, 1, false},
-      {"past the limit part way", "8", false, true, 1, false},
-      {"past the limit, in place", "8", true, true, 1, false},
-      {"in place, not even the old size", "0", true, false, 1, false},
-      {"within the limit", "8", false, false, 0, true},
-      {"within the limit, in place", "8", true, false, 0, true},
-  };
-  for (const auto& c : cases) {
-    LaunchWorkspace ws;
-    ws.kernel("top");
-    ws.file(kScript, old);
-    ws.file("opts.f", c.big ? bigOptions(20000) : "-testplusarg NEW=\xd0\x96\n");
-    if (c.hardLink) {
-      ASSERT_EQ(0, ::link(ws.path(kScript).c_str(), ws.path("second.tcl").c_str()));
-    }
-    const ino_t before = inodeOf(ws.path(kScript));
-    const RunResult r = runShell(ws, "ulimit -f \"$1\"; \"$0\" top -f opts.f -nolog; echo \"status=$?\"",
-                                 {c.blocks});
-    ASSERT_EQ(0, r.exitStatus) << c.what << ": " << r.out << r.err;
-    const std::string expected =
-        c.status == 0 ? "status=0\n" : kScriptError + "status=" + std::to_string(c.status) + "\n";
-    EXPECT_EQ(expected, r.out) << c.what;
-    EXPECT_EQ(c.replaced ? small : old, ws.read(kScript)) << c.what;
-    if (c.hardLink) {
-      EXPECT_EQ(before, inodeOf(ws.path(kScript))) << c.what;
-    }
-    EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"))
-        << c.what;
-  }
-}
-
-// A full disk without a free inode (a tmpfs made for the test in a private
-// mount namespace, filled to the last block): the script is written in place,
-// where the new script fits in the room the old one takes; where it does not,
-// the launch ends with the script message and the old script is whole.
-TEST(ScriptLimits, FullDiskAndNoFreeInode) {
-  const std::string unshare = findProgram("unshare");
-  if (unshare.empty())
-    GTEST_SKIP() << "unshare (util-linux) is not installed";
-  // Inodes: the root, kvel.dir, top, the kernel, the script and the filler.
-  const std::string script =
-      "mount -t tmpfs -o size=512k,nr_inodes=6 tmpfs \"$1\" 2>/dev/null || exit 42; cd \"$1\" &&"
-      " mkdir -p kvel.dir/top && : >kvel.dir/top/kvelk.exe && cp \"$2\" kvel.dir/top/kvel_script.tcl &&"
-      " { cat /dev/zero >filler 2>/dev/null; true; } &&"
-      " df -i . | tail -n 1 | awk '{print \"inodes=\" $4}' &&"
-      " \"$0\" top -f \"$3\" -nolog; echo \"status=$?\"; cat kvel.dir/top/kvel_script.tcl; ls kvel.dir/top";
   const std::string bigOld = "kvel {top} -testplusarg OLD=" + std::string(8000, 'o') + " -autoloadwcfg\n";
-  const std::string smallOld = "kvel {top} -testplusarg OLD=1 -autoloadwcfg\n";
+  const std::string big = "BIG=" + std::string(20000, 'b'), small = "NEW=\xd0\x96";
   const struct {
-    const char* what;
-    std::string old, options;
-    std::string out;
+    std::string mode;   // "link": a second name; "tmpfs": a full disk
+    const char* limit;  // ulimit -f
+    std::string old, plusarg;
+    int status;
   } cases[] = {
-      {"new script longer than the room", smallOld, bigOptions(20000),
-       "inodes=0\n" + kScriptError + "status=1\n" + smallOld + "kvel_script.tcl\nkvelk.exe\n"},
-      {"new script within the old one's room", bigOld, "-testplusarg NEW=\xe4\xb8\xad\n",
-       "inodes=0\nstatus=0\nkvel {top} -testplusarg NEW=\xe4\xb8\xad -autoloadwcfg\n"
-       "kvel_script.tcl\nkvelk.exe\n"},
+      {"", "0", old, small, 1},          {"", "8", old, big, 1},
+      {"link", "8", old, big, 1},        {"link", "0", old, small, 1},
+      {"", "8", old, small, 0},          {"link", "8", old, small, 0},
+      {"tmpfs", "unlimited", old, big, 1}, {"tmpfs", "unlimited", bigOld, "NEW=\xe4\xb8\xad", 0},
   };
+  const std::string unshare = findProgram("unshare");
   for (const auto& c : cases) {
+    if (c.mode == "tmpfs" && unshare.empty())
+      GTEST_SKIP() << "unshare (util-linux) is not installed";
     LaunchWorkspace ws;
     ws.file("mnt/keep");
     ws.file("old.tcl", c.old);
-    ws.file("opts.f", c.options);
-    const RunResult r = ws.run(unshare, {"-m", "/bin/sh", "-c", script, KVEL_DOUBLE_BIN,
-                                         ws.path("mnt"), ws.path("old.tcl"), ws.path("opts.f")});
+    ws.file("opts.f", "-testplusarg " + c.plusarg + "\n");
+    std::vector<std::string> args{"-c", script, KVEL_DOUBLE_BIN, ws.path("mnt"), ws.path("old.tcl"),
+                                  ws.path("opts.f"), c.limit, c.mode};
+    if (c.mode == "tmpfs")
+      args.insert(args.begin(), {"-m", "/bin/sh"});
+    const RunResult r = ws.run(c.mode == "tmpfs" ? unshare : "/bin/sh", args);
     if (r.exitStatus == 42)
       GTEST_SKIP() << "no private mount namespace with a tmpfs here: " << r.err;
-    EXPECT_EQ(0, r.exitStatus) << r.err;
-    EXPECT_EQ(c.out, r.out) << c.what;
+    EXPECT_EQ(std::string(c.mode == "tmpfs" ? "inodes=0\n" : "") + (c.status ? kScriptError : "") +
+                  "status=" + std::to_string(c.status) + "\n" +
+                  (c.status || !c.mode.empty() ? "same file\n" : "") +
+                  (c.status ? c.old : "kvel {top} -testplusarg " + c.plusarg + " -autoloadwcfg\n") +
+                  "kvel_script.tcl\nkvelk.exe\n",
+              r.out)
+        << c.mode << " ulimit -f " << c.limit << ": " << r.err;
   }
 }
 
 // A launch killed with SIGKILL while it writes its temporary file leaves the
-// file behind (nothing can remove it then); the next launch removes it.
+// file behind; the next launch removes it.
 TEST(ScriptLimits, KilledLaunchTemporaryIsRemovedByTheNext) {
   LaunchWorkspace ws;
   ws.kernel("top");
-  ws.file("big.f", bigOptions(4000000));
-  const RunResult first = ws.run(KVEL_DOUBLE_BIN, {"top"});
-  ASSERT_EQ(0, first.exitStatus) << first.out << first.err;
+  ws.file("big.f", "-testplusarg BIG=" + std::string(4000000, 'b') + "\n");
+  ASSERT_EQ(0, ws.run(KVEL_DOUBLE_BIN, {"top"}).exitStatus);
   int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(watch, 0);
   ASSERT_GE(::inotify_add_watch(watch, ws.path("kvel.dir/top").c_str(), IN_CREATE), 0);
-  int left = 0;
-  for (int i = 0; i < 10 && left == 0; ++i) {
+  for (int i = 0; i < 10 && ws.list("kvel.dir/top").size() < 3; ++i) {
     pid_t pid = startLaunch(ws.path(""), {"top", "-f", "big.f"});
     ASSERT_GT(pid, 0);
     waitForTemporary(watch, pid);
     ::kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
-    left = static_cast<int>(ws.list("kvel.dir/top").size()) - 2;
+    ASSERT_EQ(pid, ::waitpid(pid, nullptr, 0));
   }
   ::close(watch);
-  if (left == 0)
+  if (ws.list("kvel.dir/top").size() < 3)
     GTEST_SKIP() << "no launch was killed while its temporary file existed in 10 tries";
   const RunResult next = ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "NEXT=1"});
   EXPECT_EQ(0, next.exitStatus) << next.out << next.err;
@@ -476,57 +416,48 @@ TEST(ScriptLimits, KilledLaunchTemporaryIsRemovedByTheNext) {
   EXPECT_EQ("kvel {top} -testplusarg NEXT=1 -autoloadwcfg\n", ws.read(kScript));
 }
 
-// Symbolic links on the way to the script that belong to another user (here
-// "nobody") are not followed, dangling or not: the launch ends with the
-// layer's message and status 1, and nothing is written where they point. A
-// link that root owns is followed.
+// Symbolic links on the way to the script owned by another user ("nobody")
+// are not followed, dangling or not: the launch ends with the layer's message
+// and status 1 and writes nothing where they point. Root's own are followed.
 TEST(ScriptLimits, OtherUsersSymbolicLinks) {
-  if (::geteuid() != 0)
-    GTEST_SKIP() << "only root can give a symbolic link another owner";
   const struct passwd* nobody = ::getpwnam("nobody");
-  if (!nobody)
-    GTEST_SKIP() << "no account \"nobody\" to own the links";
+  if (::geteuid() != 0 || !nobody)
+    GTEST_SKIP() << "only root can give a symbolic link to another user (\"nobody\")";
   const std::string directoryError = "ERROR: Unable to create kvel working directory kvel.dir/top.\n";
   const struct {
-    const char* what;
-    const char* link;    // the link, in the workspace
-    const char* points;  // what it names
+    std::string link;
+    const char* points;
     bool nobodyOwns;
     std::string out;
-    const char* untouched;  // a file that must not change or appear; empty: none
   } cases[] = {
-      {"kvel.dir", "kvel.dir", "real", true, directoryError, "real/top/kvel_script.tcl"},
-      {"snapshot folder", "kvel.dir/top", "../real/top", true, directoryError,
-       "real/top/kvel_script.tcl"},
-      {"script", "kvel.dir/top/kvel_script.tcl", "../../victim.txt", true, kScriptError,
-       "victim.txt"},
-      {"dangling script", "kvel.dir/top/kvel_script.tcl", "../../created.txt", true, kScriptError,
-       "created.txt"},
-      {"script owned by root", "kvel.dir/top/kvel_script.tcl", "../../victim.txt", false, "", ""},
+      {"kvel.dir", "real", true, directoryError},
+      {"kvel.dir/top", "../real/top", true, directoryError},
+      {kScript, "../../victim.txt", true, kScriptError},
+      {kScript, "../../created.txt", true, kScriptError},
+      {kScript, "../../victim.txt", false, ""},
   };
   for (const auto& c : cases) {
     LaunchWorkspace ws;
     ws.file("real/top/kvelk.exe");
     ws.file("victim.txt", "precious\n");
-    const std::string link = c.link;
-    if (link == "kvel.dir/top")
+    if (c.link == "kvel.dir/top")
       ASSERT_EQ(0, testsupport::makeDirectory(ws.path("kvel.dir")));
-    else if (link != "kvel.dir")
+    else if (c.link != "kvel.dir")
       ws.kernel("top");
-    ASSERT_EQ(0, ::symlink(c.points, ws.path(link).c_str())) << c.what;
+    const std::string what = c.link + " -> " + c.points;
+    ASSERT_EQ(0, ::symlink(c.points, ws.path(c.link).c_str())) << what;
     if (c.nobodyOwns) {
-      ASSERT_EQ(0, ::lchown(ws.path(link).c_str(), nobody->pw_uid, nobody->pw_gid)) << c.what;
+      ASSERT_EQ(0, ::lchown(ws.path(c.link).c_str(), nobody->pw_uid, nobody->pw_gid)) << what;
     }
     const RunResult r = ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "X=1"});
-    EXPECT_EQ(c.out.empty() ? 0 : 1, r.exitStatus) << c.what << ": " << r.err;
-    EXPECT_EQ(c.out, r.out) << c.what;
-    if (std::string(c.untouched) == "victim.txt")
-      EXPECT_EQ("precious\n", ws.read("victim.txt")) << c.what;
-    else if (*c.untouched)
-      EXPECT_FALSE(testsupport::fileExists(ws.path(c.untouched))) << c.what;
-    else
-      EXPECT_EQ("kvel {top} -testplusarg X=1 -autoloadwcfg\n", ws.read("victim.txt")) << c.what;
-    EXPECT_EQ(c.out.empty() ? 1u : 0u, ws.shellCalls().size()) << c.what;
+    EXPECT_EQ(c.out.empty() ? 0 : 1, r.exitStatus) << what << ": " << r.err;
+    EXPECT_EQ(c.out, r.out) << what;
+    EXPECT_EQ(c.out.empty() ? "kvel {top} -testplusarg X=1 -autoloadwcfg\n" : "precious\n",
+              ws.read("victim.txt"))
+        << what;
+    EXPECT_FALSE(testsupport::fileExists(ws.path("created.txt"))) << what;
+    EXPECT_FALSE(testsupport::fileExists(ws.path("real/top/kvel_script.tcl"))) << what;
+    EXPECT_EQ(c.out.empty() ? 1u : 0u, ws.shellCalls().size()) << what;
   }
 }
 

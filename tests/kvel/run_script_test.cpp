@@ -15,9 +15,7 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstring>
-#include <memory>
-#include <string_view>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,56 +107,34 @@ TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), entries("kvel.dir/top"));
 }
 
-#ifndef _WIN32
-bool sameAction(const struct sigaction& a, const struct sigaction& b) {
-  return a.sa_handler == b.sa_handler && a.sa_flags == b.sa_flags;
-}
-#endif
-
-// Several instances may live at once; each replacement changes the signal
-// dispositions only while it runs, so the shell that runs afterwards in the
-// same process finds them as they were (SIGINT ignored stays ignored, a
-// handler for SIGXFSZ stays in place).
+// Replacements, two instances alive at once, leave the signal dispositions
+// as they found them for the shell run afterwards: SIGINT ignored stays
+// ignored and a handler for SIGXFSZ stays in place.
 TEST_F(RunScript, ReplacementsLeaveNoProcessWideState) {
-  const struct {
-    const char* file;
-    std::vector<std::string_view> pieces;
-    std::string content;
-  } cases[] = {
-      {"a.tcl", {"kvel ", "{a}", "\n"}, "kvel {a}\n"},
-      {"b.tcl", {"load_feature core\n", "kvel {b} -testplusarg \xc3\xa9\xd0\x96\xe4\xb8\xad\n"},
-       "load_feature core\nkvel {b} -testplusarg \xc3\xa9\xd0\x96\xe4\xb8\xad\n"},
-      {"c.tcl", {std::string_view("nul\0byte\n", 9)}, std::string("nul\0byte\n", 9)},
-  };
 #ifndef _WIN32
-  struct sigaction ignore, previousInt, previousXfsz, before[2], after[2];
-  std::memset(&ignore, 0, sizeof ignore);
-  ignore.sa_handler = SIG_IGN;
-  ::sigaction(SIGINT, &ignore, &previousInt);
-  struct sigaction custom = ignore;
-  custom.sa_handler = [](int) {};
-  ::sigaction(SIGXFSZ, &custom, &previousXfsz);
-  ::sigaction(SIGINT, nullptr, &before[0]);
-  ::sigaction(SIGXFSZ, nullptr, &before[1]);
-#endif
-  std::vector<std::unique_ptr<KVEL::FileReplacement>> live;
-  for (const auto& c : cases)
-    live.push_back(std::make_unique<KVEL::FileReplacement>(c.file));
-  for (std::size_t i = 0; i < live.size(); ++i) {
-    std::string err = "stale";
-    EXPECT_TRUE(live[i]->replace(cases[i].pieces, &err)) << cases[i].file;
-    EXPECT_EQ("", err) << cases[i].file;
-    EXPECT_EQ(onDisk(cases[i].content), readFile(cases[i].file)) << cases[i].file;
+  const int signals[] = {SIGINT, SIGXFSZ};
+  struct sigaction set = {}, saved[2], before[2], after[2];
+  for (int i = 0; i < 2; ++i) {
+    set.sa_handler = i == 0 ? SIG_IGN : [](int) {};
+    ::sigaction(signals[i], &set, &saved[i]);
+    ::sigaction(signals[i], nullptr, &before[i]);
   }
-#ifndef _WIN32
-  ::sigaction(SIGINT, nullptr, &after[0]);
-  ::sigaction(SIGXFSZ, nullptr, &after[1]);
-  ::sigaction(SIGINT, &previousInt, nullptr);
-  ::sigaction(SIGXFSZ, &previousXfsz, nullptr);
-  EXPECT_TRUE(sameAction(before[0], after[0])) << "SIGINT";
-  EXPECT_TRUE(sameAction(before[1], after[1])) << "SIGXFSZ";
 #endif
-  EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl", "c.tcl"}), entries("."));
+  KVEL::FileReplacement first("a.tcl"), second("b.tcl");
+  for (KVEL::FileReplacement* replacement : {&first, &second, &first}) {
+    std::string err = "stale";
+    EXPECT_TRUE(replacement->replace({"kvel {", "\xc3\xa9\xd0\x96\xe4\xb8\xad", "}\n"}, &err));
+    EXPECT_EQ("", err);
+  }
+  EXPECT_EQ(onDisk("kvel {\xc3\xa9\xd0\x96\xe4\xb8\xad}\n"), readFile("b.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl"}), entries("."));
+#ifndef _WIN32
+  for (int i = 0; i < 2; ++i) {
+    ::sigaction(signals[i], &saved[i], &after[i]);
+    EXPECT_EQ(before[i].sa_handler, after[i].sa_handler) << signals[i];
+    EXPECT_EQ(before[i].sa_flags, after[i].sa_flags) << signals[i];
+  }
+#endif
 }
 
 TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
@@ -407,9 +383,8 @@ TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
 #endif
 }
 
-// A script that a plain write could not open (no write permission; on
-// Windows the read-only attribute) is left as it is, attribute and all, even
-// though the directory would let it be replaced.
+// A script a plain write could not open (no write permission; on Windows the
+// read-only attribute) is left as it is, attribute and all, in a writable folder.
 TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
 #ifndef _WIN32
   if (::geteuid() == 0)
@@ -427,9 +402,8 @@ TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
-// Windows: a script that another process holds open with read and write
-// sharing, which blocks its replacement but not a plain write, is written in
-// place.
+// Windows: a script another process holds open with read and write sharing,
+// which blocks its replacement but not a plain write, is written in place.
 TEST_F(RunScript, ScriptHeldOpenForWritingIsWrittenInPlace) {
 #ifndef _WIN32
   GTEST_SKIP() << "an open file never blocks its replacement on POSIX systems";
@@ -446,9 +420,8 @@ TEST_F(RunScript, ScriptHeldOpenForWritingIsWrittenInPlace) {
 #endif
 }
 
-// Where the temporary file's longer name would pass a limit that the script's
-// name passes (POSIX: 255 bytes a name, reached here through a symbolic link;
-// Windows: MAX_PATH for the whole path), the script is written in place.
+// Where only the temporary's longer name passes a limit (POSIX: 255 bytes a
+// name, through a symbolic link; Windows: MAX_PATH), the script is written in place.
 TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
 #ifdef _WIN32
   char buffer[MAX_PATH];
@@ -457,97 +430,62 @@ TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
   // <here>\kvel.dir/<snapshot>/kvel_script.tcl: 255 characters in all.
   const std::size_t length = 255 - here - std::string("\\kvel.dir//kvel_script.tcl").size();
   ASSERT_LT(length, 200u) << "the test folder's path is too long";
-  const std::string snapshot(length, 's');
-  const std::string script = "kvel.dir/" + snapshot + "/kvel_script.tcl";
+  const std::string snapshot(length, 's'), script = "kvel.dir/" + snapshot + "/kvel_script.tcl";
+  const std::string listed = "kvel.dir/" + snapshot;
+  const std::vector<std::string> left{"kvel_script.tcl"};
 #else
-  const std::string target(250, 't');
+  const std::string snapshot = "top", script(250, 't'), listed = ".";
+  const std::vector<std::string> left{"kvel.dir", script};
   fs::create_directories("kvel.dir/top");
-  ASSERT_EQ(0, ::symlink(("../../" + target).c_str(), "kvel.dir/top/kvel_script.tcl"));
-  const std::string snapshot = "top";
-  const std::string script = target;
+  ASSERT_EQ(0, ::symlink(("../../" + script).c_str(), "kvel.dir/top/kvel_script.tcl"));
 #endif
   for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
     KVEL::writeRunScript(options_, snapshot, text);
     EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readFile(script)) << text;
   }
-  std::vector<std::string> names = entries(".");
-  names.erase(std::remove(names.begin(), names.end(), "kvel.dir"), names.end());
+  EXPECT_EQ(left, entries(listed));
+}
+
+// Holds a file as a running launch holds its temporary: locked on POSIX, open
+// without delete sharing on Windows. Returns what lets it go; empty on failure.
+std::function<void()> hold(const std::string& path) {
 #ifdef _WIN32
-  EXPECT_TRUE(names.empty());
-  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/" + snapshot));
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  return handle == INVALID_HANDLE_VALUE ? nullptr : std::function<void()>([=] { CloseHandle(handle); });
 #else
-  EXPECT_EQ((std::vector<std::string>{target}), names);
+  int fd = ::open(path.c_str(), O_RDONLY);
+  return fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ? nullptr : std::function<void()>([=] { ::close(fd); });
 #endif
 }
 
-// Holds a temporary file as a running launch does: locked on POSIX, open
-// without delete sharing on Windows. Let go when destroyed.
-class HeldFile {
-public:
-  explicit HeldFile(const std::string& path) {
-#ifdef _WIN32
-    handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, 0, nullptr);
-    held = handle_ != INVALID_HANDLE_VALUE;
-#else
-    fd_ = ::open(path.c_str(), O_RDONLY);
-    held = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-#endif
-  }
-  ~HeldFile() {
-#ifdef _WIN32
-    if (handle_ != INVALID_HANDLE_VALUE)
-      CloseHandle(handle_);
-#else
-    if (fd_ >= 0)
-      ::close(fd_);
-#endif
-  }
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  bool held = false;
-
-private:
-#ifdef _WIN32
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-#else
-  int fd_ = -1;
-#endif
-};
-
-// Temporary files beside the script that no running launch holds (left by
-// killed launches, here of a process id that no process has) are removed by
-// the next launch; one that is held stays, and so does every other name.
+// Temporaries beside the script that no running launch holds (here of a dead
+// process id) are removed by the next launch; a held one and other names stay.
 TEST_F(RunScript, StaleTemporariesAreRemoved) {
   const struct {
     const char* name;
-    bool held;
-    bool stays;
+    bool held, stays;
   } cases[] = {
-      {"kvel_script.tcl.4000000000.0", false, false},
-      {"kvel_script.tcl.4000000001.17", false, false},
-      {"kvel_script.tcl.4000000002.3", true, true},
-      {"kvel_script.tcl.abc", false, true},
-      {"kvel_script.tcl.1.2.bak", false, true},
-      {"kvel_script.tcl.12", false, true},
+      {"kvel_script.tcl.4000000000.0", false, false}, {"kvel_script.tcl.4000000001.17", false, false},
+      {"kvel_script.tcl.4000000002.3", true, true},   {"kvel_script.tcl.abc", false, true},
+      {"kvel_script.tcl.1.2.bak", false, true},       {"kvel_script.tcl.12", false, true},
       {"other.tcl.1.0", false, true},
   };
   KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  std::vector<std::unique_ptr<HeldFile>> holds;
+  std::function<void()> release;
   std::vector<std::string> expected{"kvel_script.tcl"};
   for (const auto& c : cases) {
-    const std::string path = "kvel.dir/top/" + std::string(c.name);
-    writeFile(path, "left over\n");
+    writeFile("kvel.dir/top/" + std::string(c.name), "left over\n");
     if (c.held) {
-      holds.push_back(std::make_unique<HeldFile>(path));
-      ASSERT_TRUE(holds.back()->held) << c.name;
+      release = hold("kvel.dir/top/" + std::string(c.name));
+      ASSERT_TRUE(release) << c.name;
     }
     if (c.stays)
       expected.push_back(c.name);
   }
   std::sort(expected.begin(), expected.end());
   KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
-  holds.clear();
+  release();
   EXPECT_EQ(expected, entries("kvel.dir/top"));
   EXPECT_EQ(onDisk("kvel {top} -testplusarg \xd0\x96 -autoloadwcfg\n"),
             readFile("kvel.dir/top/kvel_script.tcl"));
