@@ -234,17 +234,13 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
   EXPECT_EQ(expandFile(std::string("\xFE\xFF\0-\0", 5)).err, refused + "it has an odd number of bytes (5)\n");
 }
 
-// On Windows an open serial port is refused like one named so.
+// An open serial port is refused as well as one named so (ports are Windows').
 TEST(CommandFileSource, OpenSerialPortIsRefused) {
-#ifndef _WIN32
-  GTEST_SKIP() << "serial ports are refused on Windows only";
-#else
   std::FILE* port = KVEL::openCommandFile("\\\\.\\COM1");
   if (port == nullptr) GTEST_SKIP() << "no serial port COM1 to open here";
   std::string reason;
   EXPECT_FALSE(KVEL::isReadableSource(port, &reason)) << reason;
   std::fclose(port);
-#endif
 }
 
 TEST_F(CommandFile, MismatchedQuoteFailsTheFile) {
@@ -408,9 +404,9 @@ TEST(ReadCommandFile, AppendsToOutputAndFailsOnMissingFile) {
             "Unable to open command file " + temp.file("none.txt") + "\n");
 }
 
-// A command file read the straightforward way (std::getline in text mode, one
-// line at a time, through the public helpers), to prove the block reading and
-// in-place handling equal on generated files (on Windows Ctrl-Z ends both).
+// A command file read the straightforward way (std::getline, one line at a
+// time, through the public helpers), to prove the block reading and in-place
+// handling equal on generated files (read in text mode: Ctrl-Z ends both on Windows).
 bool referenceRead(const std::string& fileName, Arguments& output) {
   std::ifstream file(fileName);
   std::string line;
