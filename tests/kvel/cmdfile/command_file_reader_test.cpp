@@ -6,7 +6,6 @@
 #include <windows.h>
 #endif
 
-#include <algorithm>
 #include <fstream>
 #include <random>
 #include <string>
@@ -15,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "kvel/cmdfile/command_file_reader.h"
+#include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
 #include "kvel/options/command_line_options.h"
 #include "tests/kvel/cmdfile/scoped_environment.h"
@@ -173,32 +173,34 @@ std::string utf16(const std::u16string& units, bool bigEndian) {
   return bytes;
 }
 
-// UTF-8 text as this process's text: on Windows in the process code page,
-// false when that cannot hold every character.
-bool inProgramText(const std::string& utf8, std::string& text) {
+// UTF-8 words as this process's text (on Windows its code page); false when
+// that cannot hold every character.
+bool inProgramText(const Arguments& utf8, Arguments& text) {
   text = utf8;
 #ifdef _WIN32
-  if (GetACP() == CP_UTF8 || utf8.empty()) return true;
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size())));
-  BOOL usedDefault = FALSE;
-  text.resize(4 * wide.size());
-  text.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), &text[0],
-                                  int(text.size()), nullptr, &usedDefault));
-  return !usedDefault;
+  BOOL lost = FALSE;
+  for (std::string& word : text) {
+    if (GetACP() == CP_UTF8 || word.empty()) continue;
+    std::wstring wide(word.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, word.data(), int(word.size()), &wide[0], int(wide.size())));
+    word.resize(4 * wide.size());
+    word.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), &word[0],
+                                    int(word.size()), nullptr, &lost));
+  }
+  return !lost;
 #endif
   return true;
 }
 
-// A UTF-16 file gives what its text gives as a UTF-8 file (lines, trimming,
-// comments, quotes, expansion, nesting), or is refused when it is no UTF-16
-// or the process code page cannot hold a character of it.
+// A UTF-16 file (either byte order) gives what its text gives as a UTF-8
+// file, or is refused when it is no UTF-16 or a character has no place in
+// the process's text.
 TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
   ScopedEnvironment environment;
   environment.set("KVT_WORD", "v_1");
   writeFile(temp.file("inner.txt"), "-tp z\n");
   const std::string innerName = temp.file("inner.txt");
-  const std::u16string inner(innerName.begin(), innerName.end());
+  const std::string refused = "ERROR: Command file " + temp.file("opts.txt") + " is not valid UTF-16: ";
   const struct {
     std::u16string text;
     Arguments expected;  // in UTF-8
@@ -207,7 +209,7 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
       {u"", {}, ""},
       {u"# c\r\n  -gui\r\n// d\r\n-log x.log\r\n", {"--gui", "--log", "x.log"}, ""},
       {u"-testplusarg \"a \u00E9\" \u00FC=$KVT_WORD", {"--testplusarg", "a \xC3\xA9", "\xC3\xBC=v_1"}, ""},
-      {u"-f " + inner + u" \u043F\u0440\n", {"--tp", "z", "\xD0\xBF\xD1\x80"}, ""},
+      {u"-f " + std::u16string(innerName.begin(), innerName.end()) + u" \u043F\u0440\n", {"--tp", "z", "\xD0\xBF\xD1\x80"}, ""},
       {u"\u6F22 x=\U0001F600\n", {"\xE6\xBC\xA2", "x=\xF0\x9F\x98\x80"}, ""},
       {std::u16string(u"a\x1A" u"b \0c\nd", 8), {"a\x1A" "b", "d"}, ""},
       {u"x\n\xD800y", {}, "an unpaired surrogate U+D800 (line 2)"},
@@ -215,28 +217,30 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
       {u"y\xD83D", {}, "an unpaired surrogate U+D83D (line 1)"},
   };
   for (const auto& c : cases) {
-    Arguments expected(c.expected.size());
-    bool representable = true;
-    for (std::size_t i = 0; i < expected.size(); ++i)
-      representable = inProgramText(c.expected[i], expected[i]) && representable;
+    Arguments expected;
+    const bool representable = inProgramText(c.expected, expected);
     for (const bool bigEndian : {false, true}) {
       const Outcome outcome = expandFile(utf16(c.text, bigEndian));
-      const std::string title = std::string(bigEndian ? "BE: " : "LE: ") + outcome.err;
-      if (!c.problem.empty()) {
-        EXPECT_EQ(outcome.err, "ERROR: Command file " + temp.file("opts.txt") +
-                                   " is not valid UTF-16: " + c.problem + "\n");
-      } else if (!representable) {
-        EXPECT_NE(outcome.err.find("holds a character that cannot be represented: U+"),
-                  std::string::npos) << title;
-      } else {
+      const std::string title = (bigEndian ? "BE: " : "LE: ") + outcome.err;
+      if (!c.problem.empty())
+        EXPECT_EQ(outcome.err, refused + c.problem + "\n");
+      else if (!representable)
+        EXPECT_NE(outcome.err.find("holds a character that cannot be represented: U+"), std::string::npos) << title;
+      else
         EXPECT_EQ(outcome.arguments, expected) << title;
-      }
       EXPECT_EQ(outcome.ok, c.problem.empty() && representable) << title;
     }
   }
-  const Outcome odd = expandFile(std::string("\xFE\xFF\0-\0", 5));
-  EXPECT_EQ(odd.err, "ERROR: Command file " + temp.file("opts.txt") +
-                         " is not valid UTF-16: it has an odd number of bytes (5)\n");
+  EXPECT_EQ(expandFile(std::string("\xFE\xFF\0-\0", 5)).err, refused + "it has an odd number of bytes (5)\n");
+}
+
+// An open serial port is refused as well as one named so (ports are Windows').
+TEST(CommandFileSource, OpenSerialPortIsRefused) {
+  std::FILE* port = KVEL::openCommandFile("\\\\.\\COM1");
+  if (port == nullptr) GTEST_SKIP() << "no serial port COM1 to open here";
+  std::string reason;
+  EXPECT_FALSE(KVEL::isReadableSource(port, &reason)) << reason;
+  std::fclose(port);
 }
 
 TEST_F(CommandFile, MismatchedQuoteFailsTheFile) {
@@ -400,10 +404,9 @@ TEST(ReadCommandFile, AppendsToOutputAndFailsOnMissingFile) {
             "Unable to open command file " + temp.file("none.txt") + "\n");
 }
 
-// A command file read the straightforward way (std::getline in text mode,
-// one line at a time, through the public helpers), to prove the block
-// reading and in-place handling equal on generated files (on Windows, Ctrl-Z
-// ends both, also within a file's first two bytes).
+// A command file read the straightforward way (std::getline, one line at a
+// time, through the public helpers), to prove the block reading and in-place
+// handling equal on generated files (read in text mode: Ctrl-Z ends both on Windows).
 bool referenceRead(const std::string& fileName, Arguments& output) {
   std::ifstream file(fileName);
   std::string line;
@@ -439,8 +442,7 @@ std::string randomContent(std::mt19937& random) {
   static const std::vector<std::string> fragments = {
       "-abc", "x", "-", "--", "-5", " ", " ", "\t", "\"", "\"", "$KVT_A", "${KVT_A}",
       "${KVT_B}", "${KVT_NOPE}", "$KVT_NOPE/", "$", "{", "}", "#", "//", "\r", "\v", "\f",
-      "\xC3\xA9", std::string(1, '\0'), "\n", "\n", "\n", "\r\n", "a b", "=", "\"q r\"",
-      "\x1A"};
+      "\xC3\xA9", std::string(1, '\0'), "\n", "\n", "\n", "\r\n", "a b", "=", "\"q r\"", "\x1A"};
   std::uniform_int_distribution<int> length(0, 60);
   std::uniform_int_distribution<std::size_t> pick(0, fragments.size() - 1);
   std::string content;

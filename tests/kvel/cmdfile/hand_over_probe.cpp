@@ -1,6 +1,5 @@
-// kvel's launch with a shell entry that reports, instead of running a shell,
-// how many bytes glibc mapped apart for a 4 MiB block, for a second one
-// after the first was freed, and for a 64 MiB block: "N N N".
+// kvel's launch with a shell entry that reports where glibc puts a 4 MiB block
+// allocated after a freed one, and a 64 MiB block: "heap" or "mapped" each.
 #include <malloc.h>
 
 #include <cstdio>
@@ -9,19 +8,19 @@
 #include "framework/zekmain.h"
 #include "kvel/launcher.h"
 
-static std::size_t mappedFor(std::size_t bytes) {
+static const char* placeOf(std::size_t bytes) {
   const std::size_t before = mallinfo2().hblkhd;
   volatile char* block = static_cast<char*>(std::malloc(bytes));
   block[0] = 1;
-  const std::size_t mapped = mallinfo2().hblkhd - before;
+  const bool mapped = mallinfo2().hblkhd - before >= bytes;
   std::free(const_cast<char*>(block));
-  return mapped;
+  return mapped ? "mapped" : "heap";
 }
 
 int zekmain::main(int, char**, const char*, TclInitProc) {
-  const std::size_t first = mappedFor(4u << 20);
-  const std::size_t second = mappedFor(4u << 20);
-  std::printf("%zu %zu %zu\n", first, second, mappedFor(64u << 20));
+  placeOf(4u << 20);  // freeing a mapped block raises glibc's threshold above it
+  const char* second = placeOf(4u << 20);
+  std::printf("%s %s\n", second, placeOf(64u << 20));
   return 0;
 }
 
