@@ -139,12 +139,10 @@ TEST_F(ScriptSourceTest, WhichScriptsAreEvaluatedDirectly) {
       {"lappend seen 1\n\nlappend seen(x) 2\n", true},
       {"lappend seen 1\nlappend\n", true},
       {"\xef\xbb\xbflappend seen bom\n", utf8},
-      {"lappend seen a\n\x1alappend seen b\n", true},
       {"lappend seen {*}{a {b c}} f\n", true},
       {"lappend seen {*}\"a\\ b\" f\n", false},
       {"lappend seen {*}$seen f\n", false},
       {"lappend seen \"tab\\there\"\n", false},
-      {"set seen [info script]\n", false},
       {"proc p {} {lappend ::seen [info frame] [dict get [info frame -1] type]}\np\n", false},
       {"rename info _info\nproc info args {exit 7}\nlappend seen a\n", false},
   };
