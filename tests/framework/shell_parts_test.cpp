@@ -116,8 +116,8 @@ TEST_F(ShellTest, ArgumentsAreRead) {
       {{"-source", "{a.tcl", "-log", " {x}"}, ShellMode::Gui, "{a.tcl", " {x}", false, {}},
       {{"-source", "{a\\}", "-log", "{a\\}}"}, ShellMode::Gui, "{a\\}", "a\\}", false, {}},
       {{"-source", "{}", "-log", "{{}}"}, ShellMode::Gui, "", "{}", false, {}},
-      {{"-source", "{\xd0\x96 \xf0\x9f\x98\x80}", "-log", "", "-tclargs", "\xf0\x9f\x98\x80"},
-       ShellMode::Gui, "\xd0\x96 \xf0\x9f\x98\x80", "", false, {"\xf0\x9f\x98\x80"}},
+      {{"-source", "{\xd0\x96 \xe6\xbc\xa2}", "-log", "", "-tclargs", "\xf0\x9f\x98\x80"},
+       ShellMode::Gui, "\xd0\x96 \xe6\xbc\xa2", "", false, {"\xf0\x9f\x98\x80"}},
   };
   for (const ArgumentsCase& c : cases) {
     std::vector<std::string> args{"prog"};
@@ -160,6 +160,11 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
       {{"-tclargs", "ok", "\xe9t\xe9"},
        "ERROR: [shell] argument \"\xe9t\xe9\" is not text in the system encoding (utf-8); it "
        "cannot be passed on unchanged"},
+#else
+      {{"-log", "\xf0\x9f\x98\x80"},
+       "ERROR: [shell] argument \"-log\" value \"\xf0\x9f\x98\x80\": Tcl 8.6 cannot open a file "
+       "whose name holds a character outside the Basic Multilingual Plane (such as an emoji) "
+       "on Windows"},
 #endif
   };
   for (const auto& c : cases) {

@@ -299,8 +299,11 @@ TEST_P(StandinProgramTest, LogThatIsTheSourceScriptIsRefused) {
 
 // Names and words beyond ASCII reach the files and the script exactly.
 TEST_P(StandinProgramTest, NamesAndWordsBeyondAsciiPassUnchanged) {
-  for (const std::string text : {"\xc3\xa9t\xc3\xa9", "\xd0\x96\xd1\x83\xd0\xba",
-                                 "\xe6\xbc\xa2\xe5\xad\x97", "\xf0\x9f\x98\x80"}) {
+  std::vector<std::string> texts{"\xc3\xa9t\xc3\xa9", "\xd0\x96\xd1\x83\xd0\xba", "\xe6\xbc\xa2"};
+#ifndef _WIN32
+  texts.push_back("\xf0\x9f\x98\x80");  // a name Tcl 8.6 cannot open on Windows
+#endif
+  for (const std::string& text : texts) {
     SCOPED_TRACE(text);
     const std::string name = text + " s.tcl", log = text + ".log";
     writeFile(dir.file(name), "puts [join $argv |]\n");
