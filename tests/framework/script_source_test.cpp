@@ -1,5 +1,5 @@
 // Sourcing run scripts: every script here is sourced once by Tcl's own
-// Tcl_EvalFile and once by the shell's direct evaluation, in fresh
+// Tcl_EvalFile and once by the shell's own sourcing, in fresh
 // interpreters, and everything a script can observe must agree.
 #include <string>
 #include <vector>
@@ -29,13 +29,11 @@ std::string globalVariable(Tcl_Interp* interp, const char* name) {
   return value ? value : "<unset>";
 }
 
-// Sources path in a fresh interpreter after `prelude`. Its `exit` only
-// records the call, so that a script's exit cannot end the test.
-Outcome source(bool direct, const std::string& path, const std::string& prelude,
+// Sources path after `prelude`, with an `exit` that only records the call.
+Outcome source(bool direct, const std::string& path, const std::string& prelude = "",
                bool* tookDirectWay = nullptr) {
   Tcl_Interp* interp = Tcl_CreateInterp();
-  Tcl_Eval(interp, "proc exit {{status 0}} {lappend ::seen exit$status}");
-  Tcl_Eval(interp, prelude.c_str());
+  Tcl_Eval(interp, ("proc exit {{status 0}} {lappend ::seen exit$status}\n" + prelude).c_str());
   Outcome outcome;
   outcome.code = direct ? zekshell::sourceScriptFile(interp, path.c_str(), "lappend", tookDirectWay)
                         : Tcl_EvalFile(interp, path.c_str());
@@ -54,110 +52,127 @@ class ScriptSourceTest : public testing::Test {
 protected:
   static void SetUpTestSuite() { Tcl_FindExecutable(nullptr); }
 
-  // The script sourced both ways agrees; `direct` says whether the shell's
-  // way must evaluate it directly (a script of plain `lappend` commands).
-  void expectSameAsTcl(const std::string& script, bool direct, const std::string& prelude = "") {
+  // Returns whether the shell's way evaluated the script directly.
+  bool expectSameAsTcl(const std::string& script, const std::string& prelude = "") {
     const std::string path = dir.file("script.tcl");
     testsupport::writeFile(path, script);
     const Outcome tcl = source(false, path, prelude);
-    bool tookDirectWay = !direct;
-    const Outcome shell = source(true, path, prelude, &tookDirectWay);
+    bool tookDirectWay = false;
+    const Outcome direct = source(true, path, prelude, &tookDirectWay);
     SCOPED_TRACE("script: " + script);
-    EXPECT_EQ(direct, tookDirectWay);
-    EXPECT_EQ(tcl.code, shell.code);
-    EXPECT_EQ(tcl.result, shell.result);
-    EXPECT_EQ(tcl.seen, shell.seen);
-    EXPECT_EQ(tcl.nameAfter, shell.nameAfter);
+    EXPECT_EQ(tcl.code, direct.code);
+    EXPECT_EQ(tcl.result, direct.result);
+    EXPECT_EQ(tcl.seen, direct.seen);
+    EXPECT_EQ(tcl.nameAfter, direct.nameAfter);
     if (tcl.code == TCL_ERROR) {
-      EXPECT_EQ(tcl.errorInfo, shell.errorInfo);
-      EXPECT_EQ(tcl.errorCode, shell.errorCode);
-      EXPECT_EQ(tcl.errorLine, shell.errorLine);
+      EXPECT_EQ(tcl.errorInfo, direct.errorInfo);
+      EXPECT_EQ(tcl.errorCode, direct.errorCode);
+      EXPECT_EQ(tcl.errorLine, direct.errorLine);
     }
+    return tookDirectWay;
   }
 
   TempDir dir;
 };
 
-struct SourceCase {
-  const char* script;
-  bool direct;
-};
+TEST_F(ScriptSourceTest, PlainCommandsCommentsAndSeparators) {
+  expectSameAsTcl("");
+  expectSameAsTcl("lappend seen a b\nlappend seen {c d} {} \"e\"\n");
+  expectSameAsTcl("# comment \\\n still comment\n  lappend seen x ;# trailing\n");
+  expectSameAsTcl("lappend seen a;lappend seen b;\n\n\nlappend seen last");
+  expectSameAsTcl("lappend seen a\\\n b \\\n\tc\n");
+  expectSameAsTcl("set seen [info script]\n");
+}
 
-TEST_F(ScriptSourceTest, PlainCommandsAreEvaluatedDirectly) {
-  // A byte-order mark is a mark only in UTF-8; in another system encoding it
-  // is three characters in front of the command name.
+TEST_F(ScriptSourceTest, Substitutions) {
+  expectSameAsTcl("set v 1\nlappend seen $v [expr {$v+1}] \"s $v\" \\t${v}x\n");
+  expectSameAsTcl("lappend seen {*}{a {b c}} {*}\"\" {*}[list d e] f\n");
+  expectSameAsTcl("catch {error x} m; lappend seen $m [catch {break}]\n");
+}
+
+TEST_F(ScriptSourceTest, ErrorsKeepMessageInfoAndLine) {
+  expectSameAsTcl("lappend seen 1\nerror boom\nlappend seen 2\n");
+  expectSameAsTcl("proc p {} {\n  error inner\n}\n\nlappend seen a\nlappend seen [p]\n");
+  expectSameAsTcl("lappend seen x\n\nundefined_command a {b c}\n");
+  expectSameAsTcl("lappend seen x\nset seen $undefined\n");
+  expectSameAsTcl("lappend seen x\nlappend seen {*}{a {b}\n");
+  expectSameAsTcl("lappend seen x\nlappend seen {*}\"{a\"\n");
+  expectSameAsTcl("lappend {*}{seen x} {*}{} {*}\"{a\" b\n");
+  expectSameAsTcl("error msg info CODE\n");
+  expectSameAsTcl("return -code error -errorinfo given -errorcode {A B} ret\n");
+}
+
+TEST_F(ScriptSourceTest, ParseErrors) {
+  expectSameAsTcl("lappend seen 1\nset x [\n");
+  expectSameAsTcl("lappend seen 1\n\nlappend seen {a}b\n");
+  expectSameAsTcl("lappend seen \"open\n");
+}
+
+TEST_F(ScriptSourceTest, TopLevelReturnBreakAndContinue) {
+  expectSameAsTcl("lappend seen a\nreturn\nlappend seen no\n");
+  expectSameAsTcl("return value\n");
+  expectSameAsTcl("return -code error ret\n");
+  expectSameAsTcl("return -level 2 x\n");
+  expectSameAsTcl("return -code 7 odd\n");
+  expectSameAsTcl("lappend seen a\nbreak\nlappend seen no\n");
+  expectSameAsTcl("continue\n");
+  expectSameAsTcl("lappend seen [break]\n");
+}
+
+TEST_F(ScriptSourceTest, FileEncodingMarks) {
+  expectSameAsTcl("\xef\xbb\xbflappend seen bom\n");
+  expectSameAsTcl("lappend seen a\n\x1alappend seen b\n");
+  expectSameAsTcl("\xef\xbb\xbf");
+  expectSameAsTcl("x");
+}
+
+// Only scripts of plain `lappend` commands are evaluated directly.
+TEST_F(ScriptSourceTest, WhichScriptsAreEvaluatedDirectly) {
+  // A byte-order mark is a mark only in UTF-8; elsewhere it starts the name.
   const bool utf8 = std::string(Tcl_GetEncodingName(nullptr)) == "utf-8";
-  const SourceCase cases[] = {
-      {"", true},
-      {"lappend seen a b\nlappend seen {c d} {} \"e\"\n", true},
-      {"# comment \\\n still comment\n  lappend seen x ;# trailing\n", true},
-      {"lappend seen a;lappend seen b;\n\n\nlappend seen last", true},
-      {"lappend seen a\\\n b \\\n\tc\n", true},
+  const struct {
+    const char* script;
+    bool direct;
+  } cases[] = {
+      {"# c \\\n c\n lappend seen a\\\n b;lappend seen {c d} {} \"e\" ;# t\n\n", true},
       {"{lappend} seen {a b} \"c d\"\n", true},
-      // Errors of the command itself: message, errorInfo and line agree.
       {"lappend seen 1\n\nlappend seen(x) 2\n", true},
       {"lappend seen 1\nlappend\n", true},
       {"\xef\xbb\xbflappend seen bom\n", utf8},
-      {"lappend seen a\n\x1alappend seen b\n", true},
-      {"\xef\xbb\xbf", utf8},
-      // Tcl's parser itself expands a literal list after {*}.
       {"lappend seen {*}{a {b c}} f\n", true},
-  };
-  for (const SourceCase& c : cases)
-    expectSameAsTcl(c.script, c.direct);
-}
-
-TEST_F(ScriptSourceTest, EverythingElseGoesThroughTclsSource) {
-  const SourceCase cases[] = {
-      {"set seen [info script]\n", false},
-      {"set v 1\nlappend seen $v [expr {$v+1}] \"s $v\" \\t${v}x\n", false},
       {"lappend seen {*}\"a\\ b\" f\n", false},
       {"lappend seen {*}$seen f\n", false},
       {"lappend seen \"tab\\there\"\n", false},
-      {"lappend seen a\nerror boom\nlappend seen 2\n", false},
-      {"lappend seen 1\nset x [\n", false},
-      {"lappend seen 1\n\nlappend seen {a}b\n", false},
-      {"lappend seen a\nreturn\nlappend seen no\n", false},
-      {"lappend seen a\nbreak\n", false},
-      {"x", false},
-      // A procedure of the script sees its frame as in any sourced file.
       {"proc p {} {lappend ::seen [info frame] [dict get [info frame -1] type]}\np\n", false},
-      // A script that wraps `info`: its wrapper is never called afterwards.
       {"rename info _info\nproc info args {exit 7}\nlappend seen a\n", false},
   };
-  for (const SourceCase& c : cases)
-    expectSameAsTcl(c.script, c.direct);
-}
-
-// `info script` is set and put back without calling whatever the name
-// `info` stands for.
-TEST_F(ScriptSourceTest, ScriptNameIsRestoredWithoutCallingInfo) {
-  const char* preludes[] = {
-      "rename info _info\nproc info args {exit 7}",
-      "rename info {}",
-      "info script before.tcl",
-  };
-  for (const char* prelude : preludes) {
-    SCOPED_TRACE(prelude);
-    expectSameAsTcl("lappend seen a\n", true, prelude);
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(c.direct, expectSameAsTcl(c.script)) << c.script;
+  // `info script` is set and put back without calling what `info` names.
+  for (const char* prelude :
+       {"rename info _info\nproc info args {exit 7}", "rename info {}", "info script old.tcl"})
+    EXPECT_TRUE(expectSameAsTcl("lappend seen a\n", prelude)) << prelude;
 }
 
 TEST_F(ScriptSourceTest, UnreadableFiles) {
   for (const std::string& path : {dir.file("missing.tcl"), dir.path()}) {
-    const Outcome tcl = source(false, path, "");
-    const Outcome shell = source(true, path, "");
-    EXPECT_EQ(TCL_ERROR, shell.code);
-    EXPECT_EQ(tcl.result, shell.result);
+    const Outcome tcl = source(false, path);
+    const Outcome direct = source(true, path);
+    EXPECT_EQ(TCL_ERROR, direct.code);
+    EXPECT_EQ(tcl.result, direct.result);
   }
 }
 
 TEST_F(ScriptSourceTest, LargeCommandReachesItsCommandWhole) {
+  std::string script = "set seen [llength [list";
+  for (int i = 0; i < 50000; ++i)
+    script += " w" + std::to_string(i);
+  script += "]]\n";
+  expectSameAsTcl(script);
   std::string words = "lappend seen";
   for (int i = 0; i < 20000; ++i)
     words += " w" + std::to_string(i) + (i % 3 ? "" : " {x y}");
-  expectSameAsTcl(words + "\n", true);
-  expectSameAsTcl(words + "\nlappend seen [llength $seen]\n", false);
+  EXPECT_TRUE(expectSameAsTcl(words + "\n"));
 }
 
 }  // namespace
