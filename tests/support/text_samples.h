@@ -1,8 +1,7 @@
 // Text beyond ASCII that every front end must pass on unchanged, and the
-// end-to-end check shared by the text tests: a program runs on names and
-// values holding a sample ("@" in a row), and the words the simulator's `kvel`
-// command receives and the files on disk must hold exactly what was typed.
-// Each including test instantiates TextMatrix with its own rows.
+// end-to-end check each text test instantiates with its own rows: a program
+// runs on names and values holding a sample ("@" in a row); the words the
+// simulator's `kvel` command receives and the files made must hold it.
 #ifndef TESTS_SUPPORT_TEXT_SAMPLES_H
 #define TESTS_SUPPORT_TEXT_SAMPLES_H
 
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,16 +24,17 @@ namespace testsupport {
 struct TextSample {
   const char* name;
   const char* text;              // UTF-8
+  const char16_t* utf16;         // the same text
   std::vector<unsigned> heldBy;  // ANSI code pages that can hold it
 };
 
 // A Latin letter with accent, Cyrillic, CJK and an emoji (outside the BMP).
 inline const std::vector<TextSample>& textSamples() {
   static const std::vector<TextSample> samples = {
-      {"Accented", "\xC3\xA9t\xC3\xA9", {1252}},
-      {"Cyrillic", "\xD0\x96\xD1\x83\xD0\xBA", {1251, 932}},
-      {"Cjk", "\xE6\x97\xA5\xE6\x9C\xAC", {932}},
-      {"Emoji", "\xF0\x9F\x98\x80", {}},
+      {"Accented", "\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9", {1252}},
+      {"Cyrillic", "\xD0\x96\xD1\x83\xD0\xBA", u"\u0416\u0443\u043A", {1251, 932}},
+      {"Cjk", "\xE6\x97\xA5\xE6\x9C\xAC", u"\u65E5\u672C", {932}},
+      {"Emoji", "\xF0\x9F\x98\x80", u"\U0001F600", {}},
   };
   return samples;
 }
@@ -42,26 +43,19 @@ inline void PrintTo(const TextSample& sample, std::ostream* os) { *os << sample.
 
 enum Encoding { kUtf8, kUtf8Mark, kUtf16Le, kUtf16Be };
 
-// UTF-8 text as saved in `encoding`, with its byte-order mark where it has one.
-inline std::string encoded(const std::string& utf8, Encoding encoding) {
-  if (encoding == kUtf8 || encoding == kUtf8Mark)
-    return (encoding == kUtf8Mark ? "\xEF\xBB\xBF" : "") + utf8;
-  std::vector<unsigned> units = {0xFEFF};
-  for (std::string::size_type i = 0; i < utf8.size();) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    unsigned code = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k)
-      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += extra + 1;
-    if (code >= 0x10000) {
-      units.push_back(0xD800 + ((code - 0x10000) >> 10));
-      code = 0xDC00 + (code & 0x3FF);
-    }
-    units.push_back(code);
+// ASCII text with "@" standing for the sample, saved in `encoding` with its
+// byte-order mark where it has one.
+inline std::string encoded(const std::string& text, const TextSample& sample, Encoding encoding) {
+  std::string out = encoding == kUtf8Mark ? "\xEF\xBB\xBF" : "";
+  std::u16string units = u"\uFEFF";
+  for (char c : text) {
+    out += c == '@' ? sample.text : std::string(1, c);
+    units += c == '@' ? sample.utf16 : std::u16string(1, static_cast<char16_t>(c));
   }
-  std::string out;
-  for (unsigned u : units) {
+  if (encoding == kUtf8 || encoding == kUtf8Mark)
+    return out;
+  out.clear();
+  for (char16_t u : units) {
     char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
     out += encoding == kUtf16Be ? std::string{high, low} : std::string{low, high};
   }
@@ -75,7 +69,7 @@ struct TextRow {
   const char* program;
   std::map<std::string, std::string> files;  // written first, in `encoding`
   Words args;
-  Words words;                              // the simulator's, if it is called
+  Words words;                              // the simulator's, if called
   std::map<std::string, std::string> made;  // files afterwards ("": any content)
   std::map<std::string, std::string> env{};
   std::string cwd{};
@@ -101,47 +95,44 @@ inline Words fill(Words words, const std::string& s) {
 // entry comes back as a complete path and is kept from "dd_" on.
 inline std::vector<Words> simulatorCalls(const std::string& out) {
   std::vector<Words> calls;
-  for (std::string::size_type start = 0, end; start < out.size(); start = end + 1) {
-    end = std::min(out.find('\n', start), out.size());
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
     int count = 0;
     const char** elements = nullptr;
-    if (out.compare(start, 6, "kvel: ") == 0 &&
-        Tcl_SplitList(nullptr, out.substr(start + 6, end - start - 6).c_str(), &count,
-                      &elements) == TCL_OK) {
-      calls.emplace_back(elements, elements + count);
-      Tcl_Free(reinterpret_cast<char*>(elements));
-    }
-  }
-  for (Words& call : calls)
-    for (std::string& word : call)
-      if (word.find("dd_") != std::string::npos && word.find("dd_") > 0) {
-        word.erase(0, word.find("dd_"));
+    if (line.compare(0, 6, "kvel: ") != 0 ||
+        Tcl_SplitList(nullptr, line.c_str() + 6, &count, &elements) != TCL_OK)
+      continue;
+    calls.emplace_back(elements, elements + count);
+    Tcl_Free(reinterpret_cast<char*>(elements));
+    for (std::string& word : calls.back()) {
+      const std::string::size_type at = word.find("dd_");
+      if (at != std::string::npos && at > 0) {
+        word.erase(0, at);
         std::replace(word.begin(), word.end(), '\\', '/');
       }
+    }
+  }
   return calls;
 }
 
-// True where the shell's Tcl 8.6 cannot open a path holding this text: on
-// Windows, a character outside the Basic Multilingual Plane (4 bytes in UTF-8).
-inline bool shellCannotOpen(const std::string& utf8) {
+// The shell's Tcl 8.6 on Windows cannot open a path holding a character
+// outside the Basic Multilingual Plane (4 bytes in UTF-8, lead byte 0xF0).
 #ifdef _WIN32
-  return std::any_of(utf8.begin(), utf8.end(),
-                     [](char c) { return static_cast<unsigned char>(c) >= 0xF0; });
+const bool kShellOnWindows = true;
 #else
-  (void)utf8;
-  return false;
+const bool kShellOnWindows = false;
 #endif
-}
 
 class TextMatrix : public ::testing::TestWithParam<std::tuple<TextRow, TextSample>> {};
 
 TEST_P(TextMatrix, ArrivesUnchanged) {
   const TextRow& row = std::get<0>(GetParam());
-  const std::string s = std::get<1>(GetParam()).text;
+  const TextSample& sample = std::get<1>(GetParam());
+  const std::string s = sample.text;
   TempDir dir;
   writeFile(dir.file("kvel.dir/top/kvelk.exe"), "");
   for (const auto& file : row.files)
-    writeFile(dir.file(fill(file.first, s)), encoded(fill(file.second, s), row.encoding));
+    writeFile(dir.file(fill(file.first, s)), encoded(file.second, sample, row.encoding));
   RunOptions options;
   options.cwd = dir.file(fill(row.cwd, s));
   options.unsetEnv = {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "ZEK_MSG_INIT_FAIL"};
@@ -149,7 +140,7 @@ TEST_P(TextMatrix, ArrivesUnchanged) {
     options.setEnv[var.first] = fill(var.second, s);
   RunResult r = run(row.program, fill(row.args, s), options);
   const std::vector<Words> calls = simulatorCalls(r.out);
-  if (row.shellOpensText && shellCannotOpen(s)) {
+  if (row.shellOpensText && kShellOnWindows && s.find('\xF0') != std::string::npos) {
     // One clear error from the shell, never a run on another file.
     EXPECT_EQ(1, r.exitStatus) << r.out << r.err;
     EXPECT_NE(std::string::npos, r.err.find("ERROR: [shell] ")) << r.err;
@@ -161,15 +152,11 @@ TEST_P(TextMatrix, ArrivesUnchanged) {
   EXPECT_EQ(row.words.empty() ? std::vector<Words>{} : std::vector<Words>{fill(row.words, s)},
             calls)
       << r.out << r.err;
-  if (!row.out.empty()) {
-    EXPECT_EQ(fill(row.out, s), r.out);
-  }
+  EXPECT_TRUE(row.out.empty() || fill(row.out, s) == r.out) << r.out;
   for (const auto& file : row.made) {
     const std::string path = dir.file(fill(file.first, s));
-    EXPECT_TRUE(fileExists(path)) << path;
-    if (!file.second.empty()) {
-      EXPECT_EQ(fill(file.second, s), readFile(path)) << path;
-    }
+    EXPECT_TRUE(fileExists(path) && (file.second.empty() || fill(file.second, s) == readFile(path)))
+        << path;
   }
 }
 
