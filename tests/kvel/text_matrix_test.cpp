@@ -4,8 +4,7 @@
 
 namespace {
 
-using testsupport::TextMatrix;
-using testsupport::TextRow;
+using namespace testsupport;
 
 // Words beginning with the text, environment values and a ZEK_DATADIR entry.
 const char kOpts[] =
@@ -17,7 +16,7 @@ const TextRow kCommandFile = {
      "-tclbatch", "@.tcl", "-tclbatch", "dd_@/b_@.tcl"},
     {}, {{"TEXT_VALUE", "@"}, {"ZEK_DATADIR", "none_@;dd_@"}}};
 
-TextRow encodedAs(const char* name, testsupport::Encoding encoding) {
+TextRow encodedAs(const char* name, Encoding encoding) {
   TextRow row = kCommandFile;
   row.name = name;
   row.encoding = encoding;
@@ -27,23 +26,23 @@ TextRow encodedAs(const char* name, testsupport::Encoding encoding) {
 const TextRow kRows[] = {
     {"SnapshotAndLog", KVEL_BIN, {{"kvel.dir/s_@/kvelk.exe", ""}}, {"s_@", "-log", "l @.log"},
      {"s_@", "-autoloadwcfg"}, {{"kvel.dir/s_@/kvel_script.tcl", ""}, {"l @.log", ""}}, {}, "",
-     testsupport::kUtf8, true},
+     kUtf8, true},
     {"WaveformDatabase", KVEL_BIN, {{"w @.wdb", ""}}, {"w @.wdb", "-wdb", "d@.wdb"},
      {"w @.wdb", "-wdb", "d@.wdb", "-autoloadwcfg"}, {{"kvel.dir/w @.wdb/kvel_script.tcl", ""}},
-     {}, "", testsupport::kUtf8, true},
+     {}, "", kUtf8, true},
     {"FolderBatchAndView", KVEL_BIN, {{"w_@/kvel.dir/top/kvelk.exe", ""}},
      {"top", "-tclbatch", "@{.tcl", "-view", "@.wcfg"},
      {"top", "-view", "{@.wcfg}", "-tclbatch", "@{.tcl"},
      {{"w_@/kvel.dir/top/kvel_script.tcl", ""}, {"w_@/kvel.log", ""}}, {}, "w_@"},
     kCommandFile,
-    encodedAs("CommandFileUtf8WithMark", testsupport::kUtf8Mark),
-    encodedAs("CommandFileUtf16LittleEndian", testsupport::kUtf16Le),
-    encodedAs("CommandFileUtf16BigEndian", testsupport::kUtf16Be),
+    encodedAs("CommandFileUtf8WithMark", kUtf8Mark),
+    encodedAs("CommandFileUtf16LittleEndian", kUtf16Le),
+    encodedAs("CommandFileUtf16BigEndian", kUtf16Be),
 };
 
 INSTANTIATE_TEST_SUITE_P(Kvel, TextMatrix,
                          ::testing::Combine(::testing::ValuesIn(kRows),
-                                            ::testing::ValuesIn(testsupport::textSamples())),
-                         testsupport::textRowName);
+                                            ::testing::ValuesIn(textSamples())),
+                         textRowName);
 
 }  // namespace

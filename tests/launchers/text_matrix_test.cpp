@@ -9,11 +9,7 @@
 
 namespace {
 
-using testsupport::RunOptions;
-using testsupport::RunResult;
-using testsupport::TextMatrix;
-using testsupport::TextRow;
-using testsupport::TextSample;
+using namespace testsupport;
 
 // Writes a file named after its first argument, holding that argument, and
 // one naming the script's own name as the shell saw it.
@@ -28,7 +24,7 @@ const std::map<std::string, std::string> kMade = {
 TextRow shellRow(const char* name, const char* program, const std::string& source) {
   return {name, program, {{"f_@/src @.tcl", kScript}},
           {"-mode", "tcl", "-log", "lg @.log", "-source", source, "-tclargs", "a_@"}, {}, kMade,
-          {}, "", testsupport::kUtf8, true};
+          {}, "", kUtf8, true};
 }
 
 const TextRow kRows[] = {
@@ -37,13 +33,13 @@ const TextRow kRows[] = {
     shellRow("DravikBracedSource", DRAVIK_BIN, "{f_@/src @.tcl}"),
     shellRow("Quindle", QUINDLE_BIN, "f_@/src @.tcl"),
     {"Tarnlet", TARNLET_BIN, {}, {"-x@"}, {}, {}, {{"https_proxy", "http://@.example:3128"}}, "",
-     testsupport::kUtf8, false, "Proxy=http://@.example:3128\n"},
+     kUtf8, false, "Proxy=http://@.example:3128\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Launchers, TextMatrix,
                          ::testing::Combine(::testing::ValuesIn(kRows),
-                                            ::testing::ValuesIn(testsupport::textSamples())),
-                         testsupport::textRowName);
+                                            ::testing::ValuesIn(textSamples())),
+                         textRowName);
 
 // A program without the UTF-8 manifest, in whatever code page the system
 // gives it: a character that code page cannot hold is refused, never
@@ -53,15 +49,15 @@ class CodePageRefusal : public ::testing::TestWithParam<TextSample> {};
 TEST_P(CodePageRefusal, ArgumentAndEnvironmentValue) {
   const TextSample& sample = GetParam();
   // The probe prints its code page first ("0" off Windows); ASCII always passes.
-  RunResult page = testsupport::run(TEXT_PROBE_BIN, {"plain"});
+  RunResult page = run(TEXT_PROBE_BIN, {"plain"});
   ASSERT_EQ("", page.out.substr(page.out.find('\n') + 1));
   const unsigned codePage = static_cast<unsigned>(std::stoul(page.out));
   const bool held = codePage == 0 || codePage == 65001 ||
                     std::count(sample.heldBy.begin(), sample.heldBy.end(), codePage) > 0;
   RunOptions inEnvironment;
   inEnvironment.setEnv["TEXT_PROBE"] = sample.text;
-  for (const RunResult& r : {testsupport::run(TEXT_PROBE_BIN, {sample.text}),
-                             testsupport::run(TEXT_PROBE_BIN, {"plain"}, inEnvironment)}) {
+  for (const RunResult& r : {run(TEXT_PROBE_BIN, {sample.text}),
+                             run(TEXT_PROBE_BIN, {"plain"}, inEnvironment)}) {
     const std::string error = r.out.substr(r.out.find('\n') + 1);
     EXPECT_EQ(held ? 0 : 1, r.exitStatus) << r.out;
     EXPECT_EQ(held ? std::string::npos : 0, error.find("ERROR: ")) << r.out;
@@ -69,7 +65,7 @@ TEST_P(CodePageRefusal, ArgumentAndEnvironmentValue) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, CodePageRefusal, ::testing::ValuesIn(testsupport::textSamples()),
+INSTANTIATE_TEST_SUITE_P(Samples, CodePageRefusal, ::testing::ValuesIn(textSamples()),
                          [](const ::testing::TestParamInfo<TextSample>& info) {
                            return std::string(info.param.name);
                          });
