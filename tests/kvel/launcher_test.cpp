@@ -70,10 +70,7 @@ TEST(ShellArguments, ScriptPathBracedOnlyWhereBracesHoldIt) {
   KVEL::CommandLineOptions options;
   options.nolog = false;
   options.gui = true;
-  const struct {
-    const char* path;
-    const char* word;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"kvel.dir/a{b}/kvel_script.tcl", "{kvel.dir/a{b}/kvel_script.tcl}"},
       {"kvel.dir/\xC3\xA9 x/kvel_script.tcl", "{kvel.dir/\xC3\xA9 x/kvel_script.tcl}"},
       {"kvel.dir/a{b/kvel_script.tcl", "kvel.dir/a{b/kvel_script.tcl"},
@@ -81,7 +78,7 @@ TEST(ShellArguments, ScriptPathBracedOnlyWhereBracesHoldIt) {
       {"kvel.dir/C:\\w\\/kvel_script.tcl", "{kvel.dir/C:\\w\\/kvel_script.tcl}"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(c.word, KVEL::shellArguments(options, "k", c.path).back()) << c.path;
+    EXPECT_EQ(c.second, KVEL::shellArguments(options, "k", c.first).back()) << c.first;
 }
 
 TEST(ReleaseScriptValues, ListsAndCommandLineGoWhatTheShellReadsStays) {
