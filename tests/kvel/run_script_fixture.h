@@ -1,0 +1,68 @@
+// The run script tests' working-directory fixture, shared by the tests every
+// platform runs and those that only make sense on one.
+#ifndef TESTS_KVEL_RUN_SCRIPT_FIXTURE_H
+#define TESTS_KVEL_RUN_SCRIPT_FIXTURE_H
+
+#include "kvel/run_script.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem.hpp>
+#include <gtest/gtest.h>
+
+#include "tests/support/test_process.h"
+
+namespace runscripttest {
+
+namespace fs = boost::filesystem;
+
+const char kDirectoryError[] = "ERROR: Unable to create kvel working directory kvel\\.dir/top\\.\n";
+const char kScriptError[] = "ERROR: Unable to create script file kvel\\.dir/top/kvel_script\\.tcl\\.\n";
+
+// Runs each test inside a fresh working directory.
+class RunScript : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char buffer[4096];
+    ASSERT_NE(nullptr, ::getcwd(buffer, sizeof buffer));
+    previous_ = buffer;
+    ASSERT_EQ(0, ::chdir(dir_.path().c_str()));
+    options_.gui = false;
+  }
+  void TearDown() override { ASSERT_EQ(0, ::chdir(previous_.c_str())); }
+
+  // Names of the entries of a directory, sorted.
+  static std::vector<std::string> entries(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(directory))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  testsupport::TempDir dir_;
+  std::string previous_;
+  KVEL::CommandLineOptions options_;
+};
+
+// stdout goes to stderr in the dying child, so the message can be matched.
+#define EXPECT_EXIT_1_WITH(statement, message)                                     \
+  EXPECT_EXIT(                                                                     \
+      {                                                                            \
+        ::dup2(2, 1);                                                              \
+        statement;                                                                 \
+      },                                                                           \
+      ::testing::ExitedWithCode(1), message)
+
+// Holds a file as a running launch holds its temporary: locked on POSIX, open
+// without delete sharing on Windows. Returns what lets it go; empty on failure.
+std::function<void()> hold(const std::string& path);
+
+}  // namespace runscripttest
+
+#endif

@@ -1,0 +1,210 @@
+// Run script cases that only make sense on POSIX: permission bits, owners,
+// umask, fork, symbolic links, file-size limits and name length limits.
+#include "kvel/run_script.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "tests/kvel/run_script_fixture.h"
+
+namespace runscripttest {
+
+std::function<void()> hold(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  return fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ? nullptr : std::function<void()>([=] { ::close(fd); });
+}
+
+namespace {
+
+using testsupport::onDisk;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
+  struct stat status;
+  mode_t previous = ::umask(027);
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  ::umask(previous);
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(0640u, status.st_mode & 0777u);
+}
+
+// A replaced script keeps the permission bits of the one it replaces, as a
+// plain write into the existing file does, whatever the mask says.
+TEST_F(RunScript, ReplacedScriptKeepsItsMode) {
+  struct stat status;
+  mode_t previous = ::umask(022);
+  for (mode_t mode : {0600u, 0640u, 0755u}) {
+    KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+    ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", mode));
+    KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+    ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+    EXPECT_EQ(mode, status.st_mode & 07777u) << std::oct << mode;
+    EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
+  }
+  ::umask(previous);
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// Run by root (as in CI), the replaced script keeps its owner and group too.
+TEST_F(RunScript, ReplacedScriptKeepsItsOwner) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can give a file another owner";
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  ASSERT_EQ(0, ::chown("kvel.dir/top/kvel_script.tcl", 65534, 65534));
+  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+  struct stat status;
+  ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
+  EXPECT_EQ(65534u, status.st_uid);
+  EXPECT_EQ(65534u, status.st_gid);
+  EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
+}
+
+// A reader never sees a partly written script while another process keeps
+// replacing it with contents of different lengths.
+TEST_F(RunScript, ReaderSeesOnlyWholeScripts) {
+  const std::string shortText = "{top} -autoloadwcfg";
+  const std::string longText = "{top} -testplusarg " + std::string(20000, 'x') + " -autoloadwcfg";
+  KVEL::writeRunScript(options_, "top", shortText);
+  pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    for (int i = 0; i < 300; ++i)
+      KVEL::writeRunScript(options_, "top", i % 2 ? shortText : longText);
+    ::_exit(0);
+  }
+  int reads = 0, torn = 0, status = 0;
+  while (::waitpid(writer, &status, WNOHANG) == 0) {
+    std::string content = readFile("kvel.dir/top/kvel_script.tcl");
+    ++reads;
+    if (content != "kvel " + shortText + "\n" && content != "kvel " + longText + "\n")
+      ++torn;
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(0, torn) << "of " << reads << " reads";
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// A script that is a symbolic link: the file it points to receives the new
+// script and the link stays, as a plain write through the link gives.
+TEST_F(RunScript, SymbolicLinkIsFollowed) {
+  struct Link {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // name, points to
+    std::string file;                                          // the file written
+  };
+  const std::string absolute = dir_.file("abs/real.tcl");
+  const Link cases[] = {
+      {"relative", {{"kvel.dir/top/kvel_script.tcl", "../../elsewhere.tcl"}}, "elsewhere.tcl"},
+      {"absolute", {{"kvel.dir/top/kvel_script.tcl", absolute}}, absolute},
+      {"chain", {{"kvel.dir/top/kvel_script.tcl", "../hop.tcl"}, {"kvel.dir/hop.tcl", "sub/end.tcl"}},
+       "kvel.dir/sub/end.tcl"},
+  };
+  for (const Link& c : cases) {
+    fs::remove_all("kvel.dir");
+    fs::remove_all("abs");
+    writeFile(c.file, "keep me\n");
+    ASSERT_EQ(0, ::chmod(c.file.c_str(), 0600));
+    fs::create_directories("kvel.dir/top");
+    for (const auto& link : c.links)
+      ASSERT_EQ(0, ::symlink(link.second.c_str(), link.first.c_str())) << c.what;
+    KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+    for (const auto& link : c.links) {
+      EXPECT_TRUE(fs::is_symlink(link.first)) << c.what;
+      EXPECT_EQ(link.second, fs::read_symlink(link.first).string()) << c.what;
+    }
+    EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile(c.file)) << c.what;
+    struct stat status;
+    ASSERT_EQ(0, ::stat(c.file.c_str(), &status));
+    EXPECT_EQ(0600u, status.st_mode & 0777u) << c.what;
+    fs::path directory = fs::path(c.file).parent_path();
+    if (directory.empty())
+      directory = ".";
+    for (const fs::directory_entry& e : fs::directory_iterator(directory))
+      EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tcl."))
+          << c.what << ": temporary file left: " << e.path();
+  }
+}
+
+// A link to a file that does not exist yet creates that file.
+TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("../new.tcl", "kvel.dir/top/kvel_script.tcl"));
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/new.tcl"));
+}
+
+// A link that leads to itself cannot be written, as with a plain write.
+TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("kvel_script.tcl", "kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// A link to something that is not a regular file is written through, as a
+// plain write does: /dev/null stays a device and swallows the script.
+TEST_F(RunScript, SymbolicLinkToADeviceIsWrittenThrough) {
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink("/dev/null", "kvel.dir/top/kvel_script.tcl"));
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
+  struct stat status;
+  ASSERT_EQ(0, ::stat("/dev/null", &status));
+  EXPECT_TRUE(S_ISCHR(status.st_mode));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+TEST_F(RunScript, UnwritableDirectoryGivesTheScriptMessage) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "permissions do not bind root";
+  fs::create_directories("kvel.dir/top");
+  ::chmod("kvel.dir/top", 0555);
+  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  ::chmod("kvel.dir/top", 0755);
+  EXPECT_TRUE(entries("kvel.dir/top").empty());
+}
+
+// Writes beyond `bytes` fail with EFBIG instead of raising SIGXFSZ.
+void limitFileSize(rlim_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit;
+  limit.rlim_cur = limit.rlim_max = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// A write that fails part way (file size limit) is reported, the previous
+// script stays whole and the temporary file is removed.
+TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
+  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  const std::string longText = "{top} -testplusarg " + std::string(5000, 'x');
+  EXPECT_EXIT_1_WITH(limitFileSize(1024); KVEL::writeRunScript(options_, "top", longText),
+                     kScriptError);
+  EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
+  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+}
+
+// Where only the temporary's longer name passes the 255-byte limit on a name
+// (through a symbolic link), the script is written in place.
+TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
+  const std::string snapshot = "top", script(250, 't'), listed = ".";
+  const std::vector<std::string> left{"kvel.dir", script};
+  fs::create_directories("kvel.dir/top");
+  ASSERT_EQ(0, ::symlink(("../../" + script).c_str(), "kvel.dir/top/kvel_script.tcl"));
+  for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
+    KVEL::writeRunScript(options_, snapshot, text);
+    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readFile(script)) << text;
+  }
+  EXPECT_EQ(left, entries(listed));
+}
+
+}  // namespace
+}  // namespace runscripttest
