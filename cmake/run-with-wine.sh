@@ -8,6 +8,8 @@
 # reader would wait until its timeout. So the program writes into files, which
 # are passed on when it ends; its exit status is kept.
 set -u
+KVEL_SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
+. "$KVEL_SOURCE_DIR/cmake/wine-env.sh"
 wine=${KVEL_WINE:-}
 if [ -z "$wine" ]; then
   for candidate in /usr/lib/wine/wine64 wine64 wine; do
@@ -23,7 +25,7 @@ if [ -z "$wine" ]; then
 fi
 # A new prefix is made once, before any program runs in it: programs started
 # at the same moment in a prefix that is not there yet trip over each other.
-prefix=${WINEPREFIX:-$HOME/.wine}
+prefix=$WINEPREFIX
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$(dirname "$prefix")"
   (
