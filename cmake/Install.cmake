@@ -19,8 +19,8 @@
 #   examples/     the bundled examples
 #
 # Included before the programs are defined, so that the RPATH below applies to
-# them; the install rules for the targets are added once the whole tree has
-# been read (they name targets from several directories).
+# them; each directory installs its own targets and files next to where it
+# defines them (the documents in doc/CMakeLists.txt).
 
 set(KVEL_INSTALL_BINDIR bin)
 # The libraries serve only these programs, so they live in a folder of their
@@ -41,89 +41,3 @@ set(KVEL_SHIPPED_PROGRAMS kvel dravik quindle tarnlet)
 # wherever the tree is installed or unpacked, without LD_LIBRARY_PATH; the
 # libraries find each other in their own folder.
 set(CMAKE_INSTALL_RPATH "$ORIGIN/../${KVEL_INSTALL_LIBDIR}")
-
-# Manual pages as plain text for Windows, made with the build machine's groff.
-function(kvel_install_windows_files)
-  install(TARGETS ${KVEL_SHIPPED_PROGRAMS} zek_common zek_commonmain
-    RUNTIME DESTINATION bin)
-  install(FILES ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION bin)
-  install(DIRECTORY ${KVEL_TCL_LIBRARY_DIRS} DESTINATION lib PATTERN "*.a" EXCLUDE)
-
-  find_program(KVEL_GROFF groff REQUIRED)
-  set(pages)
-  foreach(page ${KVEL_SHIPPED_PROGRAMS})
-    set(text ${PROJECT_BINARY_DIR}/doc/${page}.txt)
-    add_custom_command(OUTPUT ${text}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
-      COMMAND sh -c "\"$0\" -man -Tascii -P-cbou \"$1\" > \"$2\""
-              ${KVEL_GROFF} ${PROJECT_SOURCE_DIR}/doc/${page}.1 ${text}
-      DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}.1 VERBATIM)
-    list(APPEND pages ${text})
-  endforeach()
-  add_custom_target(manual_text ALL DEPENDS ${pages})
-  install(FILES ${pages} ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/doc/copyright
-    DESTINATION doc)
-
-  if(EXISTS ${PROJECT_SOURCE_DIR}/examples)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples)
-  endif()
-endfunction()
-
-# Manual pages and the changelog are installed compressed, as Debian wants
-# them (gzip -9n: best compression, no name or time stamp in the file).
-find_program(KVEL_GZIP gzip)
-mark_as_advanced(KVEL_GZIP)
-
-# Compresses `source` into `output` at build time.
-function(kvel_gzip_file source output)
-  add_custom_command(OUTPUT ${output}
-    COMMAND sh -c "\"$0\" -9n -c \"$1\" > \"$2\"" ${KVEL_GZIP} ${source} ${output}
-    DEPENDS ${source}
-    VERBATIM)
-endfunction()
-
-function(kvel_install_shipped_files)
-  if(WIN32)
-    kvel_install_windows_files()
-    return()
-  endif()
-  # The shipped programs only; the *_double test builds stay in the build tree.
-  install(TARGETS ${KVEL_SHIPPED_PROGRAMS}
-    RUNTIME DESTINATION ${KVEL_INSTALL_BINDIR})
-  install(TARGETS zek_common zek_commonmain
-    LIBRARY DESTINATION ${KVEL_INSTALL_LIBDIR})
-  set_target_properties(zek_common zek_commonmain PROPERTIES INSTALL_RPATH "$ORIGIN")
-
-  # The changelog's version is the project's.
-  set(changelog ${PROJECT_BINARY_DIR}/doc/changelog)
-  configure_file(${PROJECT_SOURCE_DIR}/doc/changelog.in ${changelog} @ONLY)
-  set(man_pages)
-  if(KVEL_GZIP)
-    foreach(page ${KVEL_SHIPPED_PROGRAMS})
-      set(compressed ${PROJECT_BINARY_DIR}/doc/${page}.1.gz)
-      kvel_gzip_file(${PROJECT_SOURCE_DIR}/doc/${page}.1 ${compressed})
-      list(APPEND man_pages ${compressed})
-    endforeach()
-    kvel_gzip_file(${changelog} ${changelog}.gz)
-    add_custom_target(compressed_docs ALL DEPENDS ${man_pages} ${changelog}.gz)
-    set(changelog ${changelog}.gz)
-  else()
-    foreach(page ${KVEL_SHIPPED_PROGRAMS})
-      list(APPEND man_pages ${PROJECT_SOURCE_DIR}/doc/${page}.1)
-    endforeach()
-  endif()
-  install(FILES ${man_pages} DESTINATION ${KVEL_INSTALL_MANDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/copyright ${changelog}
-    DESTINATION ${KVEL_INSTALL_DOCDIR})
-
-  install(FILES ${PROJECT_SOURCE_DIR}/scripts/bash-completion/kvel
-    DESTINATION ${KVEL_INSTALL_COMPLETIONDIR})
-
-  if(EXISTS ${PROJECT_SOURCE_DIR}/examples)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
-      DESTINATION ${KVEL_INSTALL_DOCDIR}
-      USE_SOURCE_PERMISSIONS)
-  endif()
-endfunction()
-
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL kvel_install_shipped_files)

@@ -14,7 +14,7 @@ endif()
 set(CPACK_PACKAGE_NAME kvel-frontends)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "kvel front-end developers")
-set(CPACK_PACKAGE_CONTACT "kvel front-end developers <kvel-frontends@example.org>")
+set(CPACK_PACKAGE_CONTACT "kvel front-end developers <maintainers@kvel-frontends.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Command-line front ends of an HDL design and simulation suite")
 # Lines of at most 80 characters, as Debian's control file wants them.

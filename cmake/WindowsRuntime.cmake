@@ -44,6 +44,8 @@ if(package_count LESS 2)
 endif()
 
 file(COPY ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION ${PROJECT_BINARY_DIR}/bin)
+install(FILES ${KVEL_RUNTIME_DLLS} ${KVEL_TCL_DLLS} DESTINATION bin)
+install(DIRECTORY ${KVEL_TCL_LIBRARY_DIRS} DESTINATION lib PATTERN "*.a" EXCLUDE)
 # The import libraries (*.dll.a) of the packages serve no program.
 file(COPY ${KVEL_TCL_LIBRARY_DIRS} DESTINATION ${PROJECT_BINARY_DIR}/lib
   PATTERN "*.a" EXCLUDE)

@@ -1,6 +1,6 @@
 # Cross-build for 64-bit Windows with Debian's MinGW-w64 (GCC, posix threads),
 # run through Wine. The libraries built by scripts/build-mingw-deps.sh are
-# found under KVEL_MINGW_DEPS (default: the script's cache folder).
+# found under KVEL_MINGW_DEPS (default: the prefix that script prints).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -10,12 +10,13 @@ set(CMAKE_CXX_COMPILER ${KVEL_MINGW_HOST}-g++-posix)
 set(CMAKE_RC_COMPILER ${KVEL_MINGW_HOST}-windres)
 
 if(NOT KVEL_MINGW_DEPS)
-  if(DEFINED ENV{KVEL_MINGW_DEPS})
-    set(KVEL_MINGW_DEPS "$ENV{KVEL_MINGW_DEPS}/prefix")
-  elseif(DEFINED ENV{XDG_CACHE_HOME})
-    set(KVEL_MINGW_DEPS "$ENV{XDG_CACHE_HOME}/kvel-frontends/mingw-deps/prefix")
-  else()
-    set(KVEL_MINGW_DEPS "$ENV{HOME}/.cache/kvel-frontends/mingw-deps/prefix")
+  # The script names its cache folder (and honours KVEL_MINGW_DEPS there).
+  execute_process(
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-mingw-deps.sh --print
+    OUTPUT_VARIABLE KVEL_MINGW_DEPS OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT KVEL_MINGW_DEPS)
+    message(FATAL_ERROR "scripts/build-mingw-deps.sh --print failed")
   endif()
 endif()
 set(KVEL_MINGW_DEPS "${KVEL_MINGW_DEPS}" CACHE PATH "Prefix of the MinGW builds of Boost.Filesystem, Tcl and GoogleTest")

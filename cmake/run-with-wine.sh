@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a Windows program under Wine: the emulator of the windows presets
-# (programs, tests and GoogleTest's test listing).
+# (programs, tests and GoogleTest's test listing), with the Wine settings of
+# cmake/wine-env.sh.
 #
 # The first Wine program of a prefix starts Wine's background services, and
 # they inherit its standard output and error. Were those pipes (ctest reading
@@ -8,6 +9,8 @@
 # reader would wait until its timeout. So the program writes into files, which
 # are passed on when it ends; its exit status is kept.
 set -u
+KVEL_SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
+. "$KVEL_SOURCE_DIR/cmake/wine-env.sh"
 wine=${KVEL_WINE:-}
 if [ -z "$wine" ]; then
   for candidate in /usr/lib/wine/wine64 wine64 wine; do
@@ -23,7 +26,7 @@ if [ -z "$wine" ]; then
 fi
 # A new prefix is made once, before any program runs in it: programs started
 # at the same moment in a prefix that is not there yet trip over each other.
-prefix=${WINEPREFIX:-$HOME/.wine}
+prefix=$WINEPREFIX
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$(dirname "$prefix")"
   (

@@ -21,11 +21,9 @@ cmake --preset windows
 cmake --build --preset windows -j2
 echo "windows leg: configure and build $(( $(now) - step_start )) s"
 
-# The same prefix and settings as the windows presets.
-WINEPREFIX=$(pwd)/build/windows/wineprefix
-WINEDEBUG=-all
-WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+# The same prefix and settings as the programs and tests get from the emulator.
+KVEL_SOURCE_DIR=$(pwd)
+. cmake/wine-env.sh
 trap 'wineserver -k 2>/dev/null || true' EXIT INT TERM
 step_start=$(now)
 # A new prefix is made first; its server is waited for, then one that stays

@@ -151,6 +151,9 @@ if [ -d "$source/examples" ]; then
     fail "share/doc/kvel-frontends/ differs from examples/"
 fi
 cmp -s "$source/doc/copyright" "$doc/copyright" || fail "share/doc/kvel-frontends/copyright"
+grep -q '^Licensed under the Apache License, Version 2.0' "$doc/copyright" &&
+  grep -q '/usr/share/common-licenses/Apache-2.0' "$doc/copyright" ||
+  fail "share/doc/kvel-frontends/copyright does not name the Apache License 2.0"
 version=$(sed -n 's/^project(kvel_frontends VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 gzip -dc "$doc/changelog.gz" | head -n 1 | grep -q "^kvel-frontends ($version) " ||
   fail "share/doc/kvel-frontends/changelog.gz does not start with version $version"

@@ -32,7 +32,7 @@ for f in bin/kvel.exe bin/dravik.exe bin/quindle.exe bin/tarnlet.exe \
          bin/libzek_common.dll bin/libzek_commonmain.dll \
          bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll \
          bin/tcl86.dll lib/tcl8.6/init.tcl lib/tcl8.6/tzdata/UTC \
-         doc/README.md doc/kvel.txt doc/dravik.txt doc/quindle.txt doc/tarnlet.txt \
+         doc/README.md doc/copyright doc/LICENSE doc/kvel.txt doc/dravik.txt doc/quindle.txt doc/tarnlet.txt \
          examples/counter/counter.f examples/counter/kvel.dir/work.counter/kvelk.exe; do
   [ -f "$top/$f" ] || fail "missing $f"
 done
@@ -42,6 +42,7 @@ fi
 if ls "$top"/bin | grep -q '_double\|_test'; then
   fail "test programs in the ZIP: $(ls "$top"/bin | grep '_double\|_test' | tr '\n' ' ')"
 fi
+cmp -s "$(dirname "$0")/../../LICENSE" "$top/doc/LICENSE" || fail "doc/LICENSE is not the licence"
 grep -q 'kvel - ' "$top/doc/kvel.txt" || fail "doc/kvel.txt is not the formatted manual page"
 if grep -q "$(printf '\010')" "$top/doc/kvel.txt"; then
   fail "doc/kvel.txt holds overstrike sequences"
