@@ -8,8 +8,6 @@
 #include "framework/fw_error.h"
 #include "framework/gui_event_broker.h"
 
-const int kFlagEventNumber = 61;
-
 // Data item 0 of the event as T; throws FwAlgException when it holds another type.
 template <typename T>
 T eventData(const GuiEvent* event) {

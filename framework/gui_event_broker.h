@@ -8,6 +8,10 @@
 #include <boost/function.hpp>
 #include <boost/signals2/connection.hpp>
 
+// The event the shell raises once before it opens its log; its data item 0
+// is a bool* that a front end's listener sets to say it is attached.
+const int kFlagEventNumber = 61;
+
 // An event as the broker hands it to listeners.
 class GuiEvent {
 public:

@@ -1,5 +1,6 @@
 #include "framework/standin/shell_arguments.h"
 
+#include "framework/standin/shell_error.h"
 #include "framework/standin/system_text.h"
 
 namespace zekshell {
@@ -41,11 +42,11 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       break;
     }
     if (arg != "-mode" && arg != "-source" && arg != "-log") {
-      error = "ERROR: [shell] unknown argument \"" + arg + "\"";
+      error = std::string(kShellErrorPrefix) + "unknown argument \"" + arg + "\"";
       return false;
     }
     if (i + 1 >= argc) {
-      error = "ERROR: [shell] argument \"" + arg + "\" needs a value";
+      error = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" needs a value";
       return false;
     }
     const std::string value = argumentAt(argv, ++i);
@@ -57,8 +58,8 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       } else if (value == "batch") {
         out.mode = ShellMode::Batch;
       } else {
-        error = "ERROR: [shell] argument \"-mode\" has the unknown value \"" + value +
-                "\" (expected tcl, gui or batch)";
+        error = std::string(kShellErrorPrefix) + "argument \"-mode\" has the unknown value \"" +
+                value + "\" (expected tcl, gui or batch)";
         return false;
       }
     } else {
@@ -73,7 +74,7 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       if (unwrapBracedWord(name, word))
         name = word;
       if (kTclOpensBmpNamesOnly && hasCharacterOutsideBmp(name)) {
-        error = "ERROR: [shell] argument \"" + arg + "\" value \"" + value +
+        error = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" value \"" + value +
                 "\": Tcl 8.6 cannot open a file whose name holds a character outside the Basic "
                 "Multilingual Plane (such as an emoji) on Windows";
         return false;

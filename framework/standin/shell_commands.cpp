@@ -151,25 +151,24 @@ int scanWord(const char* bytes, int length, int& flags) {
   return needed;
 }
 
-// Appends "prefix" and the words as list elements to out, reserving the
-// room for all of them first so that the text is built in place once.
-template <typename WordAt>
-void appendElements(std::string& out, const char* prefix, std::size_t prefixLength, int count,
-                    WordAt wordAt) {
+}  // namespace
+
+// The room for every word is reserved first, so that the text is built in
+// place once.
+void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
+                       Tcl_Obj* const words[]) {
   std::size_t room = prefixLength + 1;
   for (int i = 0; i < count; ++i) {
-    const char* bytes = nullptr;
     int length = 0;
-    wordAt(i, bytes, length);
+    const char* bytes = Tcl_GetStringFromObj(words[i], &length);
     int flags = 0;
     room += static_cast<std::size_t>(scanWord(bytes, length, flags)) + 1;
   }
   out.reserve(out.size() + room);
   out.append(prefix, prefixLength);
   for (int i = 0; i < count; ++i) {
-    const char* bytes = nullptr;
     int length = 0;
-    wordAt(i, bytes, length);
+    const char* bytes = Tcl_GetStringFromObj(words[i], &length);
     int flags = 0;
     const std::size_t needed = static_cast<std::size_t>(scanWord(bytes, length, flags));
     if (i)
@@ -180,27 +179,6 @@ void appendElements(std::string& out, const char* prefix, std::size_t prefixLeng
     const int written = Tcl_ConvertCountedElement(bytes, length, &out[start], flags);
     out.resize(start + static_cast<std::size_t>(written));
   }
-}
-
-}  // namespace
-
-void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
-                       Tcl_Obj* const words[]) {
-  appendElements(out, prefix, prefixLength, count,
-                 [words](int i, const char*& bytes, int& length) {
-                   bytes = Tcl_GetStringFromObj(words[i], &length);
-                 });
-}
-
-std::string quoteWords(const std::vector<std::string>& words) {
-  std::string out;
-  appendElements(out, "", 0, static_cast<int>(words.size()),
-                 [&words](int i, const char*& bytes, int& length) {
-                   const std::string& word = words[static_cast<std::size_t>(i)];
-                   bytes = word.data();
-                   length = static_cast<int>(word.size());
-                 });
-  return out;
 }
 
 }  // namespace zekshell

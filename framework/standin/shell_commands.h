@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include <tcl.h>
 
@@ -27,12 +26,10 @@ struct ShellCommandState {
 // `kvel`, `load_feature` and `current_fileset`.
 void installShellCommands(Tcl_Interp* interp, ShellCommandState& state, bool kvelCommands);
 
-// The words as a Tcl list on one line: like Tcl_Merge, except that a word
-// holding a line break is written with backslash escapes instead of braces.
-std::string quoteWords(const std::vector<std::string>& words);
-
-// Appends prefix and then the words quoted as quoteWords does, straight from
-// the objects' text, with one reservation for the whole.
+// Appends prefix and then the words as a Tcl list on one line, straight from
+// the objects' text, with one reservation for the whole: like Tcl_Merge,
+// except that a word holding a line break is written with backslash escapes
+// instead of braces.
 void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
                        Tcl_Obj* const words[]);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "framework/standin/file_size_limit.h"
+#include "framework/standin/shell_error.h"
 
 namespace zekshell {
 
@@ -16,8 +17,8 @@ void ShellOutput::logFailed() {
   if (logFailed_)
     return;
   logFailed_ = true;
-  std::string line = "ERROR: [shell] cannot write log file \"" + logPath_ + "\": " +
-                     Tcl_ErrnoMsg(Tcl_GetErrno()) + "\n";
+  std::string line = std::string(kShellErrorPrefix) + "cannot write log file \"" + logPath_ +
+                     "\": " + Tcl_ErrnoMsg(Tcl_GetErrno()) + "\n";
   if (Tcl_Channel err = Tcl_GetStdChannel(TCL_STDERR)) {
     Tcl_WriteChars(err, line.data(), static_cast<int>(line.size()));
     Tcl_Flush(err);
@@ -44,7 +45,7 @@ bool ShellOutput::openLog(const std::string& path, const std::string& shownName,
                           std::string& error) {
   log_ = Tcl_OpenFileChannel(nullptr, path.c_str(), "w", 0666);
   if (!log_) {
-    error = "ERROR: [shell] cannot create log file \"" + shownName + "\": " +
+    error = std::string(kShellErrorPrefix) + "cannot create log file \"" + shownName + "\": " +
             Tcl_ErrnoMsg(Tcl_GetErrno());
     return false;
   }

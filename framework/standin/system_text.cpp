@@ -2,6 +2,7 @@
 
 #include <tcl.h>
 
+#include "framework/standin/shell_error.h"
 namespace zekshell {
 
 bool systemToUtf8(const std::string& external, std::string& utf8) {
@@ -21,7 +22,7 @@ std::string utf8ToSystem(const std::string& utf8) {
 }
 
 std::string notSystemTextError(const std::string& what, const std::string& value) {
-  return "ERROR: [shell] " + what + " \"" + value + "\" is not text in the system encoding (" +
+  return kShellErrorPrefix + what + " \"" + value + "\" is not text in the system encoding (" +
          Tcl_GetEncodingName(nullptr) + "); it cannot be passed on unchanged";
 }
 

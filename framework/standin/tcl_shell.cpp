@@ -4,12 +4,11 @@
 
 #include "framework/standin/script_source.h"
 #include "framework/standin/shell_commands.h"
+#include "framework/standin/shell_error.h"
 #include "framework/standin/terminal.h"
 
 namespace zekshell {
 namespace {
-
-const char kErrorPrefix[] = "ERROR: [shell] ";
 
 Tcl_Obj* textObj(const std::string& utf8) {
   return Tcl_NewStringObj(utf8.data(), static_cast<int>(utf8.size()));
@@ -42,17 +41,33 @@ void setScriptVariables(Tcl_Interp* interp, const ShellArguments& args,
 }
 
 void reportError(Tcl_Interp* interp, ShellOutput& out) {
-  out.writeErrorLine(std::string(kErrorPrefix) + Tcl_GetStringResult(interp));
+  out.writeErrorLine(std::string(kShellErrorPrefix) + Tcl_GetStringResult(interp));
 }
 
+// What an application's shell offers and how it sources its -source script.
+struct ShellProfile {
+  // Adds `kvel`, `load_feature` and `current_fileset`.
+  bool kvelCommands;
+  // When set, a script made only of plain calls of this command is evaluated
+  // directly (see sourceScriptFile); otherwise, and for any other script,
+  // Tcl's own source runs it.
+  const char* directCommand;
+};
+
 // The kvel application sources the run script kvel wrote, a command line
-// that may hold millions of words: a script of plain `kvel` commands is
-// evaluated directly, anything else with Tcl's own source. Other
-// applications source any script the user gives with Tcl's own source.
+// that may hold millions of words. Other applications source any script the
+// user gives with Tcl's own source.
+ShellProfile profileFor(const std::string& appName) {
+  if (appName == "kvel")
+    return ShellProfile{true, "kvel"};
+  return ShellProfile{false, nullptr};
+}
+
 int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state,
-                  bool runScript) {
-  int code = runScript ? sourceScriptFile(interp, args.sourceFile.c_str(), "kvel")
-                       : Tcl_EvalFile(interp, args.sourceFile.c_str());
+                  const ShellProfile& profile) {
+  int code = profile.directCommand
+                 ? sourceScriptFile(interp, args.sourceFile.c_str(), profile.directCommand)
+                 : Tcl_EvalFile(interp, args.sourceFile.c_str());
   if (state.exitRequested)
     return state.exitStatus;
   if (code == TCL_OK || code == TCL_RETURN)
@@ -95,7 +110,7 @@ int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interact
     }
     Tcl_DecrRefCount(line);
     if (atEnd && !Tcl_Eof(in)) {
-      state.out.writeErrorLine(std::string(kErrorPrefix) + "error reading \"stdin\": " +
+      state.out.writeErrorLine(std::string(kShellErrorPrefix) + "error reading \"stdin\": " +
                                Tcl_ErrnoMsg(Tcl_GetErrno()));
       status = 1;
       break;
@@ -148,15 +163,16 @@ int runTclShell(const ShellArguments& args, const std::string& programPath,
     return 1;
   }
 
+  const ShellProfile profile = profileFor(appName);
   bool interactive = !args.hasSource && standardInputIsTerminal();
   setScriptVariables(interp, args, programPath, interactive);
-  installShellCommands(interp, state, appName == "kvel");
+  installShellCommands(interp, state, profile.kvelCommands);
 
   if (initProc && initProc(interp) != TCL_OK) {
     reportError(interp, out);
     return 1;
   }
-  return args.hasSource ? runSourceFile(interp, args, state, appName == "kvel")
+  return args.hasSource ? runSourceFile(interp, args, state, profile)
                         : runStandardInput(interp, state, interactive);
 }
 

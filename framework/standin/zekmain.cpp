@@ -15,20 +15,17 @@
 #include "framework/gui_event_broker.h"
 #include "framework/standin/file_identity.h"
 #include "framework/standin/shell_arguments.h"
+#include "framework/standin/shell_error.h"
 #include "framework/standin/shell_output.h"
 #include "framework/standin/system_text.h"
 #include "framework/standin/tcl_shell.h"
 
 namespace {
 
-// Raised once before the log is opened; data item 0 is a bool* that a front
-// end sets to say it is attached.
-const int kFrontEndEvent = 61;
-
 bool askForFrontEnd() {
   bool attached = false;
   DataGuiEvent event(std::vector<boost::any>{boost::any(&attached)});
-  GuiEventBroker::dispatch(kFrontEndEvent, event);
+  GuiEventBroker::dispatch(kFlagEventNumber, event);
   return attached;
 }
 
@@ -42,7 +39,7 @@ bool askForFrontEnd() {
   std::vsnprintf(message, sizeof message, format, arguments);
   va_end(arguments);
   std::fflush(stdout);
-  std::fprintf(stderr, "ERROR: [shell] %s\n", message);
+  std::fprintf(stderr, "%s%s\n", zekshell::kShellErrorPrefix, message);
   std::fflush(stderr);
   std::_Exit(1);
 }
@@ -102,9 +99,8 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
     // file identity of the names both are opened by, so another spelling
     // or a link is caught too).
     if (args.hasSource && zekshell::sameExistingFile(logPath, args.sourceFile)) {
-      std::fprintf(stderr,
-                   "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
-                   shownLog.c_str());
+      std::fprintf(stderr, "%slog file \"%s\" is the -source script; not overwritten\n",
+                   zekshell::kShellErrorPrefix, shownLog.c_str());
       return 1;
     }
     if (!out.openLog(logPath, shownLog, error)) {
@@ -120,7 +116,7 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   // Output that never reached standard output fails the run, as a failed
   // `puts` does.
   if (!out.flush()) {
-    out.writeErrorLine(std::string("ERROR: [shell] error writing \"stdout\": ") +
+    out.writeErrorLine(std::string(zekshell::kShellErrorPrefix) + "error writing \"stdout\": " +
                        Tcl_ErrnoMsg(Tcl_GetErrno()));
     if (status == 0)
       status = 1;

@@ -6,7 +6,7 @@
 
 #include "framework/message_manager.h"
 #include "framework/quindle_manager.h"
-#include "framework/testdouble/recorder.h"
+#include "framework/testdouble/controls.h"
 
 namespace {
 

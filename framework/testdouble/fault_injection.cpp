@@ -1,7 +1,7 @@
 // Real hardware faults (and a hang) on request, so that crash reports can be
 // tested. Each fault is raised by the instruction that really faults, so the
 // signal carries the kernel's si_code and fault address.
-#include "framework/testdouble/recorder.h"
+#include "framework/testdouble/controls.h"
 
 #ifdef _WIN32
 #include <float.h>

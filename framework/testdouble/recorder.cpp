@@ -1,4 +1,4 @@
-#include "framework/testdouble/recorder.h"
+#include "framework/testdouble/controls.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,8 +21,7 @@ std::vector<Fields>& memory() {
   return lines;
 }
 
-}  // namespace
-
+// One line of fields, escaped as recorder.h describes.
 std::string escapeLine(const Fields& fields) {
   std::string out;
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -42,6 +41,7 @@ std::string escapeLine(const Fields& fields) {
   return out;
 }
 
+// The fields of a line that escapeLine wrote.
 Fields splitLine(const std::string& line) {
   Fields fields(1);
   for (std::size_t i = 0; i < line.size(); ++i) {
@@ -57,6 +57,17 @@ Fields splitLine(const std::string& line) {
   }
   return fields;
 }
+
+// True when ZEKDOUBLE_FAIL names `operation`.
+bool shouldFail(const char* operation) {
+  const char* list = std::getenv("ZEKDOUBLE_FAIL");
+  if (!list)
+    return false;
+  std::string names = std::string(",") + list + ",";
+  return names.find(std::string(",") + operation + ",") != std::string::npos;
+}
+
+}  // namespace
 
 void record(const Fields& fields) {
   memory().push_back(fields);
@@ -87,14 +98,6 @@ std::vector<Fields> readRecordFile(const std::string& path) {
   while (std::getline(in, line))
     out.push_back(splitLine(line));
   return out;
-}
-
-bool shouldFail(const char* operation) {
-  const char* list = std::getenv("ZEKDOUBLE_FAIL");
-  if (!list)
-    return false;
-  std::string names = std::string(",") + list + ",";
-  return names.find(std::string(",") + operation + ",") != std::string::npos;
 }
 
 void failIfAsked(const char* operation) {

@@ -47,25 +47,12 @@ namespace zekdouble {
 
 typedef std::vector<std::string> Fields;
 
-// Records one call.
-void record(const Fields& fields);
-
 // Lines recorded in this process so far, each split into fields.
 std::vector<Fields> calls();
 void clearCalls();
 
 // Reads a record file written by ZEKDOUBLE_RECORD; missing file: empty.
 std::vector<Fields> readRecordFile(const std::string& path);
-
-std::string escapeLine(const Fields& fields);
-Fields splitLine(const std::string& line);
-
-// True when ZEKDOUBLE_FAIL names `operation`.
-bool shouldFail(const char* operation);
-// Throws std::runtime_error when ZEKDOUBLE_FAIL names `operation`.
-void failIfAsked(const char* operation);
-// Raises the fault that ZEKDOUBLE_FAULT asks of `operation`, if any.
-void faultIfAsked(const char* operation);
 
 }  // namespace zekdouble
 

@@ -8,7 +8,7 @@
 
 #include "framework/fw_error.h"
 #include "framework/gui_event_broker.h"
-#include "framework/testdouble/recorder.h"
+#include "framework/testdouble/controls.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void raiseEvent(bool withBool) {
     items.push_back(boost::any(42));
   DataGuiEvent event(items);
   try {
-    GuiEventBroker::dispatch(61, event);
+    GuiEventBroker::dispatch(kFlagEventNumber, event);
   } catch (const std::exception& e) {
     zekdouble::record({"event61", "threw", e.what()});
     throw;
@@ -39,7 +39,7 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
     fields.push_back(argv[i] ? argv[i] : "(null)");
   fields.push_back(argv[argc] == nullptr ? "null" : "nonnull");
   fields.push_back(initProc ? "set" : "null");
-  fields.push_back(std::to_string(GuiEventBroker::listenerCount(61)));
+  fields.push_back(std::to_string(GuiEventBroker::listenerCount(kFlagEventNumber)));
   zekdouble::record(fields);
 
   std::string event = std::getenv("ZEKDOUBLE_EVENT") ? std::getenv("ZEKDOUBLE_EVENT") : "";

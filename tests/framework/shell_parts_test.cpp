@@ -199,17 +199,31 @@ const std::vector<std::vector<std::string>> kWordLists = {
     {"line\nbreak", "tab\there", "\xc3\xa9t\xc3\xa9", "-testplusarg", "SEED=7"},
 };
 
+// The words quoted as the kvel command quotes them, with no prefix.
+std::string quoteWords(const std::vector<std::string>& words) {
+  std::vector<Tcl_Obj*> objects;
+  for (const std::string& word : words) {
+    objects.push_back(Tcl_NewStringObj(word.data(), static_cast<int>(word.size())));
+    Tcl_IncrRefCount(objects.back());
+  }
+  std::string out;
+  zekshell::appendQuotedWords(out, "", 0, static_cast<int>(objects.size()), objects.data());
+  for (Tcl_Obj* object : objects)
+    Tcl_DecrRefCount(object);
+  return out;
+}
+
 TEST_F(ShellTest, QuotedWordsReadBackAsTheSameWordsOnOneLine) {
   // A carriage return cannot pass through a script file (Tcl reads it as a
   // line end), so it is checked here only.
   auto lists = kWordLists;
   lists.push_back({"cr\rlf", "\r"});
   for (const auto& words : lists) {
-    std::string quoted = zekshell::quoteWords(words);
+    std::string quoted = quoteWords(words);
     EXPECT_EQ(std::string::npos, quoted.find_first_of("\n\r")) << quoted;
     EXPECT_EQ(words, splitTclList(quoted)) << quoted;
   }
-  EXPECT_EQ("top {a b} {}", zekshell::quoteWords({"top", "a b", ""}));
+  EXPECT_EQ("top {a b} {}", quoteWords({"top", "a b", ""}));
 }
 
 TEST_F(ShellTest, KvelCommandEchoesItsWordsRequoted) {
@@ -250,6 +264,28 @@ TEST_F(ShellTest, KvelOnlyCommands) {
   EXPECT_EQ("", stdoutText);
 }
 
+// The application name, exactly as given, picks the shell's commands: only
+// "kvel" has the kvel command, and its words reach the output unchanged.
+TEST_F(ShellTest, ApplicationNamePicksTheShellsCommands) {
+  const std::string words = "top \xc3\xa9t\xc3\xa9 \xd0\x9c\xd0\xb8\xd1\x80 \xe6\xbc\xa2";
+  struct Case {
+    const char* app;
+    int status;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"kvel", 0, "kvel: " + words + "\n"},
+      {"Dravik", 1, ""},
+      {"Quindle", 1, ""},
+      {"Kvel", 1, ""},
+      {"kvel ", 1, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.status, runScript(c.app, "kvel " + words + "\n")) << c.app;
+    EXPECT_EQ(c.out, stdoutText) << c.app;
+  }
+}
+
 TEST_F(ShellTest, ExitReturnsFromTheEntryWithoutEndingTheProcess) {
   EXPECT_EQ(7, runScript("kvel", "puts before\nexit 7\nputs after\n"));
   EXPECT_EQ("before\n", stdoutText);
@@ -264,7 +300,7 @@ TEST_F(ShellTest, ExitReturnsFromTheEntryWithoutEndingTheProcess) {
 
 TEST_F(ShellTest, Event61IsRaisedBeforeTheLogIsOpened) {
   boost::signals2::connection thrower = GuiEventBroker::addListener(
-      61, [](const GuiEvent*) { throw std::runtime_error("listener fails"); });
+      kFlagEventNumber, [](const GuiEvent*) { throw std::runtime_error("listener fails"); });
   EXPECT_THROW(runShell("kvel", {"-mode", "tcl", "-log", dir.file("never.log")}),
                std::runtime_error);
   thrower.disconnect();
@@ -273,7 +309,7 @@ TEST_F(ShellTest, Event61IsRaisedBeforeTheLogIsOpened) {
   runScript("kvel", "");
   EXPECT_NE(std::string::npos, testsupport::readTextFile(dir.file("s.log")).find("# front end: none\n"));
   boost::signals2::connection setter = GuiEventBroker::addListener(
-      61, [](const GuiEvent* e) { *boost::any_cast<bool*>(e->data(0)) = true; });
+      kFlagEventNumber, [](const GuiEvent* e) { *boost::any_cast<bool*>(e->data(0)) = true; });
   runScript("kvel", "");
   setter.disconnect();
   EXPECT_NE(std::string::npos,
