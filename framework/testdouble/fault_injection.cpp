@@ -3,19 +3,11 @@
 // signal carries the kernel's si_code and fault address.
 #include "framework/testdouble/controls.h"
 
-#ifdef _WIN32
-#include <float.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
-#include <cfenv>
 #include <climits>
 #include <cstdlib>
 #include <string>
+
+#include "framework/testdouble/platform_faults.h"
 
 namespace zekdouble {
 namespace {
@@ -50,13 +42,7 @@ ZEKDOUBLE_REAL_FAULT void divideIntByZero() {
 }
 
 ZEKDOUBLE_REAL_FAULT void divideDoubleByZero() {
-#ifdef _WIN32
-  // Unmask the divide-by-zero trap (x87 and SSE).
-  unsigned int control = 0;
-  _controlfp_s(&control, ~static_cast<unsigned int>(_EM_ZERODIVIDE), _EM_ZERODIVIDE);
-#else
-  feenableexcept(FE_DIVBYZERO);
-#endif
+  enableFloatDivideTrap();
   volatile double x = 1.0 / gZeroDouble;
   (void)x;
 }
@@ -72,29 +58,6 @@ ZEKDOUBLE_REAL_FAULT int exhaustStack(long depth, volatile char* previous) {
   return exhaustStack(depth + 1, frame) + frame[1];
 }
 
-#ifdef _WIN32
-// Windows has no bus error: "bus" is not a fault there.
-void busError() {}
-#else
-void busError() {
-  // A mapping past the end of its file: touching it gives SIGBUS.
-  char path[] = "/tmp/zekdouble-busXXXXXX";
-  int fd = ::mkstemp(path);
-  if (fd < 0)
-    std::abort();
-  ::unlink(path);
-  if (::ftruncate(fd, 1) != 0)
-    std::abort();
-  long page = ::sysconf(_SC_PAGESIZE);
-  void* map = ::mmap(nullptr, static_cast<std::size_t>(page) * 2, PROT_READ, MAP_SHARED, fd, 0);
-  if (map == MAP_FAILED)
-    std::abort();
-  volatile char* p = static_cast<volatile char*>(map) + page;
-  char c = *p;
-  (void)c;
-}
-#endif
-
 void raiseFault(const std::string& kind) {
   if (kind == "segv") {
     writeThroughNull();
@@ -109,13 +72,7 @@ void raiseFault(const std::string& kind) {
   } else if (kind == "stack") {
     exhaustStack(0, nullptr);
   } else if (kind == "hang") {
-    for (;;) {
-#ifdef _WIN32
-      ::Sleep(INFINITE);
-#else
-      ::pause();
-#endif
-    }
+    waitForever();
   }
 }
 
