@@ -1,4 +1,5 @@
 #include "kvel/file_replacement.h"
+#include "kvel/file_replacement_parts.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +13,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -20,6 +20,10 @@
 namespace KVEL {
 
 namespace {
+
+using replacement::OneAtATime;
+using replacement::Outcome;
+using replacement::removalFailure;
 
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 const int kInterruptCount = sizeof kInterrupts / sizeof kInterrupts[0];
@@ -117,21 +121,6 @@ private:
   bool fileSizeChanged_ = false;
 };
 
-// True for one replacement at a time in the process.
-std::atomic<bool> replacing(false);
-
-class OneAtATime {
-public:
-  OneAtATime() : acquired(!replacing.exchange(true)) {}
-  ~OneAtATime() {
-    if (acquired)
-      replacing.store(false);
-  }
-  OneAtATime(const OneAtATime&) = delete;
-  OneAtATime& operator=(const OneAtATime&) = delete;
-  const bool acquired;
-};
-
 // The file that path names once symbolic links are followed, as opening it
 // would. Empty when the links cannot be followed (a loop, a link that changes
 // meanwhile): the file is then written in place, where opening reports it.
@@ -224,12 +213,6 @@ bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
   }
   return true;
 }
-
-std::string removalFailure(const std::string& name) {
-  return "ERROR: Unable to remove temporary file " + name + ".";
-}
-
-enum class Outcome { Done, Failed, Unavailable };
 
 // A temporary file of this process beside target, locked and with the
 // replaced file's mode and owner, guarded against interrupts while it exists.

@@ -1,4 +1,5 @@
 #include "kvel/file_replacement.h"
+#include "kvel/file_replacement_parts.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -6,7 +7,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -14,6 +14,10 @@
 namespace KVEL {
 
 namespace {
+
+using replacement::OneAtATime;
+using replacement::Outcome;
+using replacement::removalFailure;
 
 // The console's control handler runs on a thread of its own while the main
 // thread may be writing the temporary file, which cannot be removed while it
@@ -47,21 +51,6 @@ void releaseTemporary() {
   if (InterlockedCompareExchange(&consoleEvent, 0, 0) != 0)
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
-
-// True for one replacement at a time in the process.
-std::atomic<bool> replacing(false);
-
-class OneAtATime {
-public:
-  OneAtATime() : acquired(!replacing.exchange(true)) {}
-  ~OneAtATime() {
-    if (acquired)
-      replacing.store(false);
-  }
-  OneAtATime(const OneAtATime&) = delete;
-  OneAtATime& operator=(const OneAtATime&) = delete;
-  const bool acquired;
-};
 
 // Another launch's shell may hold the script open without delete sharing, and
 // a file being replaced by another launch cannot be opened for a moment: such
@@ -191,12 +180,6 @@ bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
   }
   return true;
 }
-
-std::string removalFailure(const std::string& name) {
-  return "ERROR: Unable to remove temporary file " + name + ".";
-}
-
-enum class Outcome { Done, Failed, Unavailable };
 
 // Creates the temporary file; _O_EXCL fails when the name is taken, so a
 // concurrent run never shares it (msvcrt.dll's fopen knows no "x" mode).
