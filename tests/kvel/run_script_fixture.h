@@ -45,6 +45,19 @@ protected:
     return names;
   }
 
+  // Writes the script of snapshot twice (ASCII, then an emoji) where only the
+  // temporary's longer name would pass a path limit: the script file gets
+  // each content and `listed` holds only `left` afterwards (no temporary).
+  void expectWrittenInPlace(const std::string& snapshot, const std::string& script,
+                            const std::string& listed, const std::vector<std::string>& left) {
+    for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
+      KVEL::writeRunScript(options_, snapshot, text);
+      EXPECT_EQ(testsupport::onDisk("kvel " + std::string(text) + "\n"), testsupport::readFile(script))
+          << text;
+    }
+    EXPECT_EQ(left, entries(listed));
+  }
+
   testsupport::TempDir dir_;
   std::string previous_;
   KVEL::CommandLineOptions options_;

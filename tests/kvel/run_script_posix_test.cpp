@@ -199,11 +199,7 @@ TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
   const std::vector<std::string> left{"kvel.dir", script};
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink(("../../" + script).c_str(), "kvel.dir/top/kvel_script.tcl"));
-  for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
-    KVEL::writeRunScript(options_, snapshot, text);
-    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readFile(script)) << text;
-  }
-  EXPECT_EQ(left, entries(listed));
+  expectWrittenInPlace(snapshot, script, listed, left);
 }
 
 }  // namespace

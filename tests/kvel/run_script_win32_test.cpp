@@ -44,11 +44,7 @@ TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
   const std::string snapshot(length, 's'), script = "kvel.dir/" + snapshot + "/kvel_script.tcl";
   const std::string listed = "kvel.dir/" + snapshot;
   const std::vector<std::string> left{"kvel_script.tcl"};
-  for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
-    KVEL::writeRunScript(options_, snapshot, text);
-    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readFile(script)) << text;
-  }
-  EXPECT_EQ(left, entries(listed));
+  expectWrittenInPlace(snapshot, script, listed, left);
 }
 
 }  // namespace
