@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <ostream>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -15,7 +16,6 @@
 #include "kvel/cmdfile/file_identity.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/cmdfile/program_text.h"
-#include "kvel/options/command_line_options.h"
 
 namespace KVEL {
 
@@ -101,8 +101,8 @@ bool splitIntoViews(std::string_view line, std::vector<std::string_view>& argume
   return !inQuote;
 }
 
-void reportMismatchedQuote(std::string_view line) {
-  std::cerr << "Mismatched quote found in line " << line << "\n";
+std::string mismatchedQuote(std::string_view line) {
+  return "Mismatched quote found in line " + std::string(line);
 }
 
 // Positions of the first and last double quote when there are two or more.
@@ -119,11 +119,20 @@ struct ChainLink {
   bool identified;
 };
 
-// The command files being read, outermost first, and how many bytes all
-// command files of this expansion have given so far.
+// The command files being read, outermost first, how many bytes all
+// command files of this expansion have given so far, where warnings go and
+// the error that ended the reading.
 struct Reading {
+  explicit Reading(std::ostream& warningStream) : warnings(warningStream) {}
   std::vector<ChainLink> chain;
   unsigned long long bytesRead = 0;
+  std::ostream& warnings;
+  std::string error;
+
+  bool fail(std::string message) {
+    error = std::move(message);
+    return false;
+  }
 };
 
 using FileChain = std::vector<ChainLink>;
@@ -175,9 +184,10 @@ struct FileCloser {
 bool expandList(const std::string_view* arguments, std::size_t count,
                 std::vector<std::string>& output, Reading& reading);
 
-void reportTooMuch(const std::string& fileName) {
-  std::cerr << "ERROR: Command file " << fileName << " takes the command files of one launch past "
-            << kMaxCommandFileBytes << " bytes\n";
+bool failTooMuch(Reading& reading, const std::string& fileName) {
+  return reading.fail("ERROR: Command file " + fileName +
+                      " takes the command files of one launch past " +
+                      std::to_string(kMaxCommandFileBytes) + " bytes");
 }
 
 // Handles the lines the reader gives; the caller has checked nesting.
@@ -199,10 +209,7 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
     consumed += rawLine.size() + 1;
     if (countBytes) {
       reading.bytesRead += rawLine.size() + 1;
-      if (reading.bytesRead > kMaxCommandFileBytes) {
-        reportTooMuch(fileName);
-        return false;
-      }
+      if (reading.bytesRead > kMaxCommandFileBytes) return failTooMuch(reading, fileName);
     }
     // Editors on Windows start a UTF-8 file with a byte-order mark.
     if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") rawLine.remove_prefix(3);
@@ -213,9 +220,8 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
     }
     lineArguments.clear();
     if (!splitIntoViews(line, lineArguments)) {
-      reportMismatchedQuote(line);
-      std::cerr << "ERROR: Error founds in command file " << fileName << "\n";
-      return false;
+      return reading.fail(mismatchedQuote(line) + "\nERROR: Error founds in command file " +
+                          fileName);
     }
     if (lineArguments.empty()) continue;
     if (edited.size() < lineArguments.size()) edited.resize(lineArguments.size());
@@ -244,7 +250,7 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
         edited[i].swap(expansion);
         lineArguments[i] = edited[i];
       } else {
-        std::cout << "WARNING: Could not be expanded an environment variable in " << unexpanded
+        reading.warnings << "WARNING: Could not be expanded an environment variable in " << unexpanded
                   << " due to following error: " << message << "\n";
         edited[i] = unexpanded;
         lineArguments[i] = edited[i];
@@ -256,11 +262,11 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
   return true;
 }
 
-bool reportedLineTooLong(const LineReader& reader, const std::string& fileName) {
-  if (!reader.lineTooLong()) return false;
-  std::cerr << "ERROR: Command file " << fileName << " has a line longer than "
-            << LineReader::kMaxLineLength << " bytes\n";
-  return true;
+// False, with the error, when the reader met a line beyond its bound.
+bool lineLengthKept(const LineReader& reader, const std::string& fileName, Reading& reading) {
+  if (!reader.lineTooLong()) return true;
+  return reading.fail("ERROR: Command file " + fileName + " has a line longer than " +
+                      std::to_string(LineReader::kMaxLineLength) + " bytes");
 }
 
 // The code units of UTF-16 bytes in the given byte order. False when the
@@ -310,15 +316,11 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
     const std::size_t got = std::fread(&bytes[start], 1, block, file);
     bytes.resize(start + got);
     reading.bytesRead += got;
-    if (reading.bytesRead > kMaxCommandFileBytes) {
-      reportTooMuch(fileName);
-      return false;
-    }
+    if (reading.bytesRead > kMaxCommandFileBytes) return failTooMuch(reading, fileName);
     if (got < block) {
       if (std::ferror(file)) {
-        std::cerr << "ERROR: Unable to read command file " << fileName << ": "
-                  << std::strerror(errno != 0 ? errno : EIO) << "\n";
-        return false;
+        return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
+                            std::strerror(errno != 0 ? errno : EIO));
       }
       break;
     }
@@ -327,24 +329,23 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
   std::string problem;
   std::size_t failedAt = 0;
   if (!decodeUtf16(bytes, bigEndian, units, failedAt, problem)) {
-    std::cerr << "ERROR: Command file " << fileName << " is not valid UTF-16: " << problem << "\n";
-    return false;
+    return reading.fail("ERROR: Command file " + fileName + " is not valid UTF-16: " + problem);
   }
   std::string().swap(bytes);
   if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, problem)) {
     const std::size_t line = 1 + static_cast<std::size_t>(
                                      std::count(units.begin(), units.begin() + failedAt, u'\n'));
-    std::cerr << "ERROR: Command file " << fileName << " holds a character that cannot be "
-              << "represented: " << problem << " (line " << line << ")\n";
-    return false;
+    return reading.fail("ERROR: Command file " + fileName +
+                        " holds a character that cannot be represented: " + problem + " (line " +
+                        std::to_string(line) + ")");
   }
   return true;
 }
 
 // Reads an open command file, its head (the first bytes) read already: a
 // UTF-16 file as converted text, any other as text. Running out of memory
-// is reported as an error of this file (a nested file that runs out has
-// reported it already and returns false).
+// is an error of this file (a nested file that runs out has set its own
+// error already and returns false).
 bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSize,
                   const std::string& fileName, std::vector<std::string>& output,
                   Reading& reading) {
@@ -357,39 +358,31 @@ bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSiz
       LineReader reader(nullptr, 0, 0, LineReader::kMaxLineLength, text);
       std::string().swap(text);
       return readLines(reader, 0, fileName, output, reading, false) &&
-             !reportedLineTooLong(reader, fileName);
+             lineLengthKept(reader, fileName, reading);
     }
     const bool more = continueAsText(file, head);
     LineReader reader(more ? file : nullptr, fileSize, 256 * 1024, LineReader::kMaxLineLength,
                       head);
     if (!readLines(reader, fileSize, fileName, output, reading, true)) return false;
     if (reader.readError() != 0) {
-      std::cerr << "ERROR: Unable to read command file " << fileName << ": "
-                << std::strerror(reader.readError()) << "\n";
-      return false;
+      return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
+                          std::strerror(reader.readError()));
     }
-    return !reportedLineTooLong(reader, fileName);
+    return lineLengthKept(reader, fileName, reading);
   } catch (const std::bad_alloc&) {
-    std::cerr << "ERROR: Out of memory while reading command file " << fileName << "\n";
-    return false;
+    return reading.fail("ERROR: Out of memory while reading command file " + fileName);
   }
 }
 
-bool readFile(const std::string& fileName, std::vector<std::string>& output, Reading& reading) {
+bool readNamedFile(const std::string& fileName, std::vector<std::string>& output,
+                   Reading& reading) {
   std::string reason;
-  if (!isReadableName(fileName, &reason)) {
-    std::cerr << "ERROR: Command file " << fileName << " " << reason << "\n";
-    return false;
-  }
+  if (!isReadableName(fileName, &reason))
+    return reading.fail("ERROR: Command file " + fileName + " " + reason);
   const std::unique_ptr<std::FILE, FileCloser> file(openCommandFile(fileName));
-  if (!file) {
-    std::cerr << "Unable to open command file " << fileName << "\n";
-    return false;
-  }
-  if (!isReadableSource(file.get(), &reason)) {
-    std::cerr << "ERROR: Command file " << fileName << " " << reason << "\n";
-    return false;
-  }
+  if (!file) return reading.fail("Unable to open command file " + fileName);
+  if (!isReadableSource(file.get(), &reason))
+    return reading.fail("ERROR: Command file " + fileName + " " + reason);
   FileChain& chain = reading.chain;
   ChainLink link{fileName, FileIdentity(), false};
   unsigned long long size = 0;
@@ -397,24 +390,22 @@ bool readFile(const std::string& fileName, std::vector<std::string>& output, Rea
   if (link.identified) {
     for (const ChainLink& outer : chain) {
       if (outer.identified && outer.identity == link.identity) {
-        std::cerr << "ERROR: Command file " << fileName
-                  << " is already being read: " << describeChain(chain, fileName) << "\n";
-        return false;
+        return reading.fail("ERROR: Command file " + fileName +
+                            " is already being read: " + describeChain(chain, fileName));
       }
     }
   }
   if (chain.size() >= kMaxNesting) {
-    std::cerr << "ERROR: Command file " << fileName << " is nested more than " << kMaxNesting
-              << " levels deep: " << describeChain(chain, fileName) << "\n";
-    return false;
+    return reading.fail("ERROR: Command file " + fileName + " is nested more than " +
+                        std::to_string(kMaxNesting) + " levels deep: " +
+                        describeChain(chain, fileName));
   }
   // Two bytes tell a UTF-16 file by its byte-order mark.
   std::string head;
   int error = 0;
   if (!readHead(file.get(), 2, head, &error)) {
-    std::cerr << "ERROR: Unable to read command file " << fileName << ": " << std::strerror(error)
-              << "\n";
-    return false;
+    return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
+                        std::strerror(error));
   }
   chain.push_back(std::move(link));
   const bool ok = readOpenFile(file.get(), head, size, fileName, output, reading);
@@ -429,12 +420,10 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     // A single-dash long switch (or value) gets a second dash.
     const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
     if (element == "-f" || element == "--f" || element == "--file" || element == "-file") {
-      if (i + 1 == count) {
-        std::cerr << "ERROR: Missing command file name for switch '-f [--file]'" << std::endl;
-        return false;
-      }
+      if (i + 1 == count)
+        return reading.fail("ERROR: Missing command file name for switch '-f [--file]'");
       ++i;
-      if (!readFile(std::string(arguments[i]), output, reading)) return false;
+      if (!readNamedFile(std::string(arguments[i]), output, reading)) return false;
       continue;
     }
     if (addDash) {
@@ -465,27 +454,42 @@ void stripQuotes(std::string& argument) {
   argument.erase(first, 1);
 }
 
-bool splitCommandLine(const std::string& line, std::vector<std::string>& arguments) {
+namespace cmdfile {
+
+bool splitLine(const std::string& line, std::vector<std::string>& arguments, std::string* err) {
   std::vector<std::string_view> views;
   const bool closed = splitIntoViews(line, views);
   // Arguments before an open quote are appended too, as the caller may see them.
   arguments.reserve(arguments.size() + views.size());
   for (const std::string_view view : views) arguments.emplace_back(view);
-  if (!closed) reportMismatchedQuote(line);
+  if (!closed) *err = mismatchedQuote(line);
   return closed;
 }
 
-bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
-                                            std::vector<std::string>& output) {
+bool expandArguments(const std::vector<std::string>& arguments, std::vector<std::string>& output,
+                     std::ostream& warnings, std::string* err) {
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  Reading reading;
-  return expandList(views.data(), views.size(), output, reading);
+  Reading reading(warnings);
+  if (expandList(views.data(), views.size(), output, reading)) return true;
+  *err = std::move(reading.error);
+  return false;
 }
 
-bool CommandLineOptions::readCommandFile(const std::string& fileName,
-                                         std::vector<std::string>& output) {
-  Reading reading;
-  return readFile(fileName, output, reading);
+bool readFile(const std::string& fileName, std::vector<std::string>& output,
+              std::ostream& warnings, std::string* err) {
+  Reading reading(warnings);
+  if (readNamedFile(fileName, output, reading)) return true;
+  *err = std::move(reading.error);
+  return false;
+}
+
+}  // namespace cmdfile
+
+bool splitCommandLine(const std::string& line, std::vector<std::string>& arguments) {
+  std::string err;
+  if (cmdfile::splitLine(line, arguments, &err)) return true;
+  std::cerr << err << "\n";
+  return false;
 }
 
 }  // namespace KVEL

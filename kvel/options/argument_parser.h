@@ -17,9 +17,9 @@ public:
   // options is the merged set used for lookup; it is not owned.
   ArgumentParser(int argc, char** argv, OptionSet* options);
 
-  // Reads from cursor to the end (or a null entry). False after a message on
-  // stderr; scanning stops at the first failure.
-  bool parse();
+  // Reads from cursor to the end (or a null entry). False with the message in
+  // *err; scanning stops at the first failure.
+  bool parse(std::string* err);
 
   int cursor;
   int argc;
@@ -29,8 +29,8 @@ public:
 
 private:
   void announceValueCounts();
-  bool parseSwitch(const char* argument);
-  bool parsePositional(const char* argument);
+  bool parseSwitch(const char* argument, std::string* err);
+  bool parsePositional(const char* argument, std::string* err);
 
   OptionValue* findOption(std::string_view name) const;
 

@@ -1,5 +1,12 @@
 #include "kvel/options/command_line_options.h"
 
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "kvel/cmdfile/command_file_reader.h"
+#include "kvel/options/argument_parser.h"
+
 namespace KVEL {
 
 namespace {
@@ -50,6 +57,98 @@ CommandLineOptions::CommandLineOptions()
       maxlogsize(-1),
       intstyle("default"),
       internaldebuglevel(0) {}
+
+bool CommandLineOptions::parse(int argc, char** argv) {
+  return parse(argc, argv, std::cout, std::cerr);
+}
+
+bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  // The arguments end at argc or at the first null entry, whichever comes first.
+  int count = 0;
+  if (argv != nullptr) {
+    while (count < argc && argv[count] != nullptr) ++count;
+  }
+  programName = count > 0 ? argv[0] : "";
+  commandLine = programName;
+  rawArguments.reserve(rawArguments.size() + (count > 0 ? count - 1 : 0));
+  for (int i = 1; i < count; ++i) {
+    commandLine += ' ';
+    commandLine += argv[i];
+    rawArguments.emplace_back(argv[i]);
+  }
+
+  std::string message;
+  if (!cmdfile::expandArguments(rawArguments, expandedArguments, out, &message)) {
+    err << message << std::endl;
+    return false;
+  }
+
+  // The rebuilt vector points into programName and expandedArguments, which
+  // stay untouched while it is in use; it is released when parse returns.
+  std::vector<char*> arguments;
+  arguments.reserve(expandedArguments.size() + 2);
+  arguments.push_back(&programName[0]);
+  for (std::string& argument : expandedArguments) arguments.push_back(&argument[0]);
+  const int argumentCount = static_cast<int>(arguments.size());
+  arguments.push_back(nullptr);
+
+  OptionSet visible;
+  OptionSet hidden;
+  OptionSet all;
+  registerOptions(visible);
+  registerHiddenOptions(hidden);
+  all.insert(visible.begin(), visible.end());
+  all.insert(hidden.begin(), hidden.end());
+
+  ArgumentParser parser(argumentCount, arguments.data(), &all);
+  if (!parser.parse(&message)) {
+    err << message << "\n" << usageText(visible);
+    return false;
+  }
+
+  snapshot = parser.positionalArgument;
+  if (help) {
+    err << usageText(visible);
+  } else if (!view.empty() && !gui) {
+    err << "WARNING: '-view' switch ignored in command line mode. It should be used together "
+           "with '-gui' switch.\n";
+  }
+  return true;
+}
+
+void CommandLineOptions::printUsage(const OptionSet& visible) const {
+  std::cerr << usageText(visible);
+}
+
+std::string CommandLineOptions::usageText(const OptionSet& visible) const {
+  // Formatted apart so that no stream flag is left set on the stream it goes to.
+  std::ostringstream text;
+  text << "Kvel simulation executable\n"
+       << "Usage: " << programName << " [options]\n"
+       << "(Switches with double dash '--' can also be used with a single dash '-')";
+  for (const auto& option : visible) {
+    text << "\n    " << std::left << std::setw(20) << ("--" + option->name()) << " : "
+         << option->description();
+  }
+  text << "\n";
+  return text.str();
+}
+
+bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
+                                            std::vector<std::string>& output) {
+  std::string err;
+  if (cmdfile::expandArguments(arguments, output, std::cout, &err)) return true;
+  std::cerr << err << std::endl;
+  return false;
+}
+
+bool CommandLineOptions::readCommandFile(const std::string& fileName,
+                                         std::vector<std::string>& output) {
+  std::string err;
+  if (cmdfile::readFile(fileName, output, std::cout, &err)) return true;
+  std::cerr << err << std::endl;
+  return false;
+}
 
 void CommandLineOptions::registerOptions(OptionSet& visible) {
   const std::string commandFile = "Take command line options from a file";

@@ -3,6 +3,7 @@
 #ifndef KVEL_OPTIONS_COMMAND_LINE_OPTIONS_H
 #define KVEL_OPTIONS_COMMAND_LINE_OPTIONS_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,12 @@ class CommandLineOptions {
 public:
   CommandLineOptions();
 
-  // Records, expands and parses the command line; prints its own messages
-  // (and the usage text on error or help) to stderr. True when accepted.
+  // Records, expands and parses the command line; writes its messages (and
+  // the usage text on error or help) to stderr and the command files'
+  // warnings to stdout. True when accepted.
   bool parse(int argc, char** argv);
+  // The same, writing to out and err instead.
+  bool parse(int argc, char** argv, std::ostream& out, std::ostream& err);
 
   // Creates the visible (25) and hidden (11) options, writing their defaults.
   void registerOptions(OptionSet& visible);
@@ -24,14 +28,14 @@ public:
 
   // Writes the usage text for the visible options to stderr.
   void printUsage(const OptionSet& visible) const;
+  // The usage text itself.
+  std::string usageText(const OptionSet& visible) const;
 
-  // Appends arguments to output with every "-f FILE" / "--file FILE" pair
-  // replaced by the file's arguments and single-dash long switches given a
-  // second dash. False after an error message.
+  // The command-file operations of kvel/cmdfile/command_file_reader.h, with
+  // the error written to stderr and warnings to stdout. False after the
+  // error.
   static bool expandCommandFiles(const std::vector<std::string>& arguments,
                                  std::vector<std::string>& output);
-  // Appends the arguments of one command file to output. False after an
-  // error message.
   static bool readCommandFile(const std::string& fileName, std::vector<std::string>& output);
 
   std::string commandLine;
@@ -68,8 +72,6 @@ public:
   std::string snapshot;
   unsigned int internaldebuglevel;
   std::string key;
-
-  // --- command-file reader internals (owned by kvel/cmdfile) ---
 };
 
 }  // namespace KVEL

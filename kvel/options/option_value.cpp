@@ -9,34 +9,35 @@ namespace KVEL {
 
 namespace {
 
-// Numeric options: convert, or report and leave the target alone.
+// Numeric options: convert, or leave the target alone and say why.
 template <typename T>
 bool assignNumber(const std::string& text, const std::string& name, T& target,
-                  DecimalConversion (*convert)(const std::string&, T&)) {
+                  DecimalConversion (*convert)(const std::string&, T&), std::string* err) {
   T value{};
   if (convert(text, value) != DecimalConversion::converted) {
-    std::cerr << "Illegal value : " << text << "for option " << name << "\n";
+    *err = "Illegal value : " + text + "for option " + name;
     return false;
   }
   target = value;
   return true;
 }
 
-bool assign(const std::string& text, const std::string& name, int& target) {
-  return assignNumber(text, name, target, &convertDecimalInt);
+bool assign(const std::string& text, const std::string& name, int& target, std::string* err) {
+  return assignNumber(text, name, target, &convertDecimalInt, err);
 }
 
-bool assign(const std::string& text, const std::string& name, unsigned int& target) {
-  return assignNumber(text, name, target, &convertDecimalUnsigned);
+bool assign(const std::string& text, const std::string& name, unsigned int& target,
+            std::string* err) {
+  return assignNumber(text, name, target, &convertDecimalUnsigned, err);
 }
 
-bool assign(const std::string& text, const std::string&, std::string& target) {
+bool assign(const std::string& text, const std::string&, std::string& target, std::string*) {
   target = text;
   return true;
 }
 
 // A switch is on only for exactly "true" or "1".
-bool assign(const std::string& text, const std::string&, bool& target) {
+bool assign(const std::string& text, const std::string&, bool& target, std::string*) {
   target = text == "true" || text == "1";
   return true;
 }
@@ -60,7 +61,14 @@ OptionValue::OptionValue(const std::string& name, const std::string& description
 
 OptionValue::~OptionValue() = default;
 
-bool OptionValue::setValue(const std::string&) { return true; }
+bool OptionValue::setValue(const std::string& text) {
+  std::string err;
+  if (store(text, &err)) return true;
+  std::cerr << err << "\n";
+  return false;
+}
+
+bool OptionValue::store(const std::string&, std::string*) { return true; }
 
 bool OptionValue::isFlag() const { return false; }
 
@@ -81,8 +89,8 @@ RefOptionValue<T>::RefOptionValue(const std::string& name, const std::string& de
 }
 
 template <typename T>
-bool RefOptionValue<T>::setValue(const std::string& text) {
-  return assign(text, name(), *target_);
+bool RefOptionValue<T>::store(const std::string& text, std::string* err) {
+  return assign(text, name(), *target_, err);
 }
 
 // Only a bool option is a flag: it takes no value on the command line.
@@ -109,7 +117,7 @@ RefOptionValueList<L>::RefOptionValueList(const std::string& name,
     : OptionValue(name, description), target_(target) {}
 
 template <typename L>
-bool RefOptionValueList<L>::setValue(const std::string& text) {
+bool RefOptionValueList<L>::store(const std::string& text, std::string*) {
   target_->push_back(text);
   return true;
 }

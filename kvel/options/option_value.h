@@ -29,8 +29,12 @@ class OptionValue : public Option {
 public:
   OptionValue(const std::string& name, const std::string& description);
   ~OptionValue() override;
-  // Converts and stores text; false (after a message on stderr) when rejected.
-  virtual bool setValue(const std::string& text);
+  // Converts and stores text; false, after its one-line message on stderr,
+  // when rejected (the target then keeps its value).
+  bool setValue(const std::string& text);
+  // The same without the message: false with it in *err. Options of each
+  // kind convert here.
+  virtual bool store(const std::string& text, std::string* err);
   // True when the option takes no value on the command line.
   virtual bool isFlag() const;
   // Told before parsing how many values the command line holds for it; a
@@ -47,7 +51,7 @@ public:
   RefOptionValue(const std::string& name, const std::string& description, T* target);
   RefOptionValue(const std::string& name, const std::string& description, T* target,
                  const T& defaultValue);
-  bool setValue(const std::string& text) override;
+  bool store(const std::string& text, std::string* err) override;
   bool isFlag() const override;
   void print(std::ostream& stream) const override;
 
@@ -60,7 +64,7 @@ template <typename L>
 class RefOptionValueList : public OptionValue {
 public:
   RefOptionValueList(const std::string& name, const std::string& description, L* target);
-  bool setValue(const std::string& text) override;
+  bool store(const std::string& text, std::string* err) override;
   void expectValues(std::size_t count) override;
   void print(std::ostream& stream) const override;
 

@@ -5,10 +5,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include <gtest/gtest.h>
 #include <tcl.h>
 
@@ -57,26 +53,21 @@ class ShellTest : public testing::Test {
 protected:
   static void SetUpTestSuite() { Tcl_FindExecutable(nullptr); }
   // Runs `script` under app with a log; returns the status, fills output.
+  // Tcl's standard output channel goes to a file for the run: everything the
+  // shell writes to standard output passes through that channel.
   int runScript(const char* app, const std::string& script) {
     testsupport::writeFile(dir.file("s.tcl"), script);
-    testing::internal::CaptureStdout();
-    rebindTclStdout();
+    Tcl_Channel previous = Tcl_GetStdChannel(TCL_STDOUT);
+    Tcl_Channel output = Tcl_OpenFileChannel(nullptr, dir.file("s.out").c_str(), "w", 0644);
+    if (output == nullptr) throw std::runtime_error("cannot open " + dir.file("s.out"));
+    Tcl_RegisterChannel(nullptr, output);
+    Tcl_SetStdChannel(output, TCL_STDOUT);
     int status = runShell(app, {"-mode", "tcl", "-log", dir.file("s.log"), "-source",
                                 "{" + dir.file("s.tcl") + "}"});
-    stdoutText = testing::internal::GetCapturedStdout();
+    Tcl_SetStdChannel(previous, TCL_STDOUT);
+    Tcl_UnregisterChannel(nullptr, output);
+    stdoutText = testsupport::readTextFile(dir.file("s.out"));
     return status;
-  }
-  // Tcl on Windows writes its stdout channel to the handle it found when it
-  // made the channel; the capture swaps that handle, so the channel is made
-  // anew on the current one. Elsewhere the descriptor stays 1 throughout.
-  static void rebindTclStdout() {
-#ifdef _WIN32
-    Tcl_Channel channel =
-        Tcl_MakeFileChannel(reinterpret_cast<ClientData>(GetStdHandle(STD_OUTPUT_HANDLE)),
-                            TCL_WRITABLE);
-    Tcl_RegisterChannel(nullptr, channel);
-    Tcl_SetStdChannel(channel, TCL_STDOUT);
-#endif
   }
   // The log after its two header lines, as text.
   std::string loggedOutput() const {

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,6 @@
 #include "kvel/cmdfile/command_file_reader.h"
 #include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
-#include "kvel/options/command_line_options.h"
 #include "tests/kvel/cmdfile/scoped_environment.h"
 #include "tests/support/test_process.h"
 
@@ -34,13 +34,13 @@ struct Outcome {
   std::string err;
 };
 
+// err: the returned error as the launcher prints it, with its line end.
 Outcome expand(const Arguments& arguments) {
   Outcome outcome;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  outcome.ok = KVEL::CommandLineOptions::expandCommandFiles(arguments, outcome.arguments);
-  outcome.err = testing::internal::GetCapturedStderr();
-  outcome.out = testing::internal::GetCapturedStdout();
+  std::ostringstream warnings;
+  outcome.ok = KVEL::cmdfile::expandArguments(arguments, outcome.arguments, warnings, &outcome.err);
+  if (!outcome.err.empty()) outcome.err += "\n";
+  outcome.out = warnings.str();
   return outcome;
 }
 
@@ -396,18 +396,19 @@ TEST(ReadCommandFile, AppendsToOutputAndFailsOnMissingFile) {
   testsupport::TempDir temp;
   writeFile(temp.file("x.txt"), "-ab b\n");
   Arguments output{"kept"};
-  ASSERT_TRUE(KVEL::CommandLineOptions::readCommandFile(temp.file("x.txt"), output));
+  std::ostringstream warnings;
+  std::string err;
+  ASSERT_TRUE(KVEL::cmdfile::readFile(temp.file("x.txt"), output, warnings, &err));
   EXPECT_EQ(output, (Arguments{"kept", "--ab", "b"}));
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(KVEL::CommandLineOptions::readCommandFile(temp.file("none.txt"), output));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Unable to open command file " + temp.file("none.txt") + "\n");
+  EXPECT_FALSE(KVEL::cmdfile::readFile(temp.file("none.txt"), output, warnings, &err));
+  EXPECT_EQ(err, "Unable to open command file " + temp.file("none.txt"));
 }
 
 // A command file read the straightforward way (std::getline, one line at a
 // time, through the public helpers), to prove the block reading and in-place
 // handling equal on generated files (read in text mode: Ctrl-Z ends both on Windows).
-bool referenceRead(const std::string& fileName, Arguments& output) {
+bool referenceRead(const std::string& fileName, Arguments& output, std::ostream& out,
+                   std::ostream& err) {
   std::ifstream file(fileName);
   std::string line;
   while (!file.eof()) {
@@ -415,8 +416,9 @@ bool referenceRead(const std::string& fileName, Arguments& output) {
     KVEL::trimWhitespace(line);
     if (line.empty() || line[0] == '#' || line.compare(0, 2, "//") == 0) continue;
     Arguments lineArguments;
-    if (!KVEL::splitCommandLine(line, lineArguments)) {
-      std::cerr << "ERROR: Error founds in command file " << fileName << "\n";
+    std::string message;
+    if (!KVEL::cmdfile::splitLine(line, lineArguments, &message)) {
+      err << message << "\nERROR: Error founds in command file " << fileName << "\n";
       return false;
     }
     for (std::string& argument : lineArguments) {
@@ -426,7 +428,7 @@ bool referenceRead(const std::string& fileName, Arguments& output) {
       if (KVEL::expandEnvironmentVariables(argument, expansion, message)) {
         argument = expansion;
       } else {
-        std::cout << "WARNING: Could not be expanded an environment variable in " << argument
+        out << "WARNING: Could not be expanded an environment variable in " << argument
                   << " due to following error: " << message << "\n";
       }
     }
@@ -464,11 +466,11 @@ TEST(ReadCommandFile, EqualsLineByLineReadingOnGeneratedFiles) {
     const std::string content = randomContent(random);
     writeFile(name, content);
     Outcome expected;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    expected.ok = referenceRead(name, expected.arguments);
-    expected.err = testing::internal::GetCapturedStderr();
-    expected.out = testing::internal::GetCapturedStdout();
+    std::ostringstream out;
+    std::ostringstream err;
+    expected.ok = referenceRead(name, expected.arguments, out, err);
+    expected.err = err.str();
+    expected.out = out.str();
     const Outcome actual = expand({"-f", name});
     ASSERT_EQ(actual.ok, expected.ok) << "file #" << i;
     ASSERT_EQ(actual.err, expected.err) << "file #" << i;

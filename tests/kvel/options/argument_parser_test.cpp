@@ -8,6 +8,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,12 +41,10 @@ Outcome runParse(CommandLineOptions& o, const std::vector<std::string>& args,
   std::vector<char*> argv;
   for (std::string& s : storage) argv.push_back(&s[0]);
   argv.push_back(nullptr);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const bool result = o.parse(static_cast<int>(storage.size()), argv.data());
-  Outcome outcome{result, testing::internal::GetCapturedStderr(),
-                  testing::internal::GetCapturedStdout()};
-  return outcome;
+  std::ostringstream out;
+  std::ostringstream err;
+  const bool result = o.parse(static_cast<int>(storage.size()), argv.data(), out, err);
+  return Outcome{result, err.str(), out.str()};
 }
 
 CommandLineOptions registeredDefaults() {
@@ -320,9 +319,10 @@ TEST(Parse, ArgumentsEndAtTheFirstNullEntry) {
   std::string snap = "top";
   std::vector<char*> argv = {&program[0], &gui[0], nullptr, &snap[0], nullptr};
   CommandLineOptions o;
-  testing::internal::CaptureStderr();
-  EXPECT_TRUE(o.parse(4, argv.data()));
-  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_TRUE(o.parse(4, argv.data(), out, err));
+  EXPECT_EQ("", err.str() + out.str());
   EXPECT_EQ("kvel -gui", o.commandLine);
   EXPECT_EQ(std::vector<std::string>{"-gui"}, o.rawArguments);
   EXPECT_TRUE(o.gui);
@@ -333,10 +333,11 @@ TEST(Parse, EmptyArgumentVectorIsAnEmptyCommandLine) {
   for (const int argc : {0, -1}) {
     char* argv[] = {nullptr};
     CommandLineOptions o;
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(o.parse(argc, argv));
-    EXPECT_TRUE(o.parse(argc, nullptr));
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_TRUE(o.parse(argc, argv, out, err));
+    EXPECT_TRUE(o.parse(argc, nullptr, out, err));
+    EXPECT_EQ("", err.str() + out.str());
     EXPECT_EQ("", o.programName);
     EXPECT_EQ("", o.commandLine);
     EXPECT_TRUE(o.expandedArguments.empty());
@@ -348,22 +349,23 @@ TEST(Usage, MatchesTheGoldenTextByteForByte) {
   o.programName = "kvel";
   OptionSet visible;
   o.registerOptions(visible);
-  testing::internal::CaptureStderr();
-  o.printUsage(visible);
-  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string err = o.usageText(visible);
   EXPECT_EQ(testsupport::readFile(KVEL_USAGE_GOLDEN), err);
   EXPECT_EQ(25 + 3, std::count(err.begin(), err.end(), '\n'));
 }
 
 TEST(Usage, NamesTheProgramAsInvokedAndLeavesStreamFlagsAlone) {
   CommandLineOptions o;
-  const Outcome outcome = runParse(o, {"--help"}, "C:/tools/kvel.exe");
-  EXPECT_TRUE(outcome.result);
-  EXPECT_EQ(usageFor("C:/tools/kvel.exe"), outcome.err);
-
-  testing::internal::CaptureStderr();
-  std::cerr << 7 << "|" << std::setw(3) << 7 << "|";
-  EXPECT_EQ("7|  7|", testing::internal::GetCapturedStderr());
+  std::string program = "C:/tools/kvel.exe";
+  std::string help = "--help";
+  char* argv[] = {&program[0], &help[0], nullptr};
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_TRUE(o.parse(2, argv, out, err));
+  EXPECT_EQ(usageFor("C:/tools/kvel.exe"), err.str());
+  err.str("");
+  err << 7 << "|" << std::setw(3) << 7 << "|";
+  EXPECT_EQ("7|  7|", err.str());
 }
 
 TEST(Usage, LongNamesPushTheDescriptionRight) {
@@ -372,14 +374,12 @@ TEST(Usage, LongNamesPushTheDescriptionRight) {
   OptionSet set;
   set.insert(std::make_shared<KVEL::OptionValue>("averyveryverylongname", "d"));
   set.insert(std::make_shared<KVEL::OptionValue>("abcdefghijklmnopqr", "e"));
-  testing::internal::CaptureStderr();
-  o.printUsage(set);
   EXPECT_EQ(
       "Kvel simulation executable\nUsage: k [options]\n"
       "(Switches with double dash '--' can also be used with a single dash '-')\n"
       "    --abcdefghijklmnopqr : e\n"
       "    --averyveryverylongname : d\n",
-      testing::internal::GetCapturedStderr());
+      o.usageText(set));
 }
 
 }  // namespace

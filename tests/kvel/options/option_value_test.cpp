@@ -56,12 +56,11 @@ TEST(RefOptionValueInt, ConvertsBaseTenOrRejectsWithMessage) {
     SCOPED_TRACE("text '" + c.text + "'");
     int target = before;
     RefOptionValue<int> option("maxdeltaid", "d", &target);
-    testing::internal::CaptureStderr();
-    const bool result = option.setValue(c.text);
-    const std::string err = testing::internal::GetCapturedStderr();
+    std::string err;
+    const bool result = option.store(c.text, &err);
     EXPECT_EQ(c.accepted, result);
     EXPECT_EQ(c.value, target);
-    EXPECT_EQ(c.accepted ? "" : "Illegal value : " + c.text + "for option maxdeltaid\n", err);
+    EXPECT_EQ(c.accepted ? "" : "Illegal value : " + c.text + "for option maxdeltaid", err);
     EXPECT_FALSE(option.isFlag());
   }
 }
@@ -100,12 +99,11 @@ TEST(RefOptionValueUnsigned, ConvertsWithThirtyTwoBitWrapOrRejects) {
     SCOPED_TRACE("text '" + c.text + "'");
     unsigned int target = before;
     RefOptionValue<unsigned int> option("internaldebuglevel", "d", &target);
-    testing::internal::CaptureStderr();
-    const bool result = option.setValue(c.text);
-    const std::string err = testing::internal::GetCapturedStderr();
+    std::string err;
+    const bool result = option.store(c.text, &err);
     EXPECT_EQ(c.accepted, result);
     EXPECT_EQ(c.value, target);
-    EXPECT_EQ(c.accepted ? "" : "Illegal value : " + c.text + "for option internaldebuglevel\n",
+    EXPECT_EQ(c.accepted ? "" : "Illegal value : " + c.text + "for option internaldebuglevel",
               err);
     EXPECT_FALSE(option.isFlag());
   }
@@ -121,9 +119,9 @@ TEST(RefOptionValueBool, OnlyTrueAndOneSwitchOn) {
       SCOPED_TRACE("text '" + c.first + "'");
       bool target = before;
       RefOptionValue<bool> option("gui", "d", &target);
-      testing::internal::CaptureStderr();
-      EXPECT_TRUE(option.setValue(c.first));
-      EXPECT_EQ("", testing::internal::GetCapturedStderr());
+      std::string err;
+      EXPECT_TRUE(option.store(c.first, &err));
+      EXPECT_EQ("", err);
       EXPECT_EQ(c.second, target);
       EXPECT_TRUE(option.isFlag());
     }
@@ -177,9 +175,9 @@ TEST(OptionValue, UnboundTakesAValueAndStoresNothing) {
   EXPECT_EQ("f", option.name());
   EXPECT_EQ("Take command line options from a file", option.description());
   EXPECT_FALSE(option.isFlag());
-  testing::internal::CaptureStderr();
-  EXPECT_TRUE(option.setValue("anything"));
-  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  std::string err;
+  EXPECT_TRUE(option.store("anything", &err));
+  EXPECT_EQ("", err);
   std::ostringstream out;
   option.print(out);
   EXPECT_EQ("", out.str());
