@@ -1,5 +1,5 @@
-// Command files of kvel: expanding an argument list, reading one file,
-// splitting a line into arguments, trimming and quote removal.
+// Command files of kvel: expanding an argument list and reading one file.
+// The rules for one line are in line_splitting.h.
 //
 // Errors come back as text for the caller to print once; warnings (a
 // reference that cannot be expanded, which never fails a file) are written
@@ -34,26 +34,7 @@ bool expandArguments(const std::vector<std::string>& arguments, std::vector<std:
 bool readFile(const std::string& fileName, std::vector<std::string>& output,
               std::ostream& warnings, std::string* err);
 
-// splitCommandLine without the message: false, with "Mismatched quote found
-// in line ..." in *err, when a quote is left open.
-bool splitLine(const std::string& line, std::vector<std::string>& arguments, std::string* err);
-
 }  // namespace cmdfile
-
-// Splits one trimmed line at blanks (space, tab), keeping double-quoted runs
-// together with their quotes, and appends the arguments. Blank and empty
-// pieces are dropped, and so are words outside quotes that begin with a
-// control byte (below 0x21, or 0x7F); a word that begins with a byte from
-// 0x80 up (text beyond ASCII) is kept. False (after a message on stderr) when
-// a quote is left open.
-bool splitCommandLine(const std::string& line, std::vector<std::string>& arguments);
-
-// Trims space, tab, vertical tab, form feed, carriage return and line feed
-// from both ends, in place.
-void trimWhitespace(std::string& text);
-
-// Removes the first and the last double quote when there are at least two.
-void stripQuotes(std::string& argument);
 
 }  // namespace KVEL
 

@@ -6,7 +6,7 @@
 #include <boost/filesystem.hpp>
 #include <boost/tokenizer.hpp>
 
-#include "kvel/cmdfile/command_file_reader.h"
+#include "kvel/cmdfile/line_splitting.h"
 
 namespace KVEL {
 

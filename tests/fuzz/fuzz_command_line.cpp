@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "kvel/cmdfile/command_file_reader.h"
 #include "kvel/cmdfile/environment_expansion.h"
+#include "kvel/cmdfile/line_splitting.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -17,6 +17,7 @@
 #include "kvel/cmdfile/command_file_reader.h"
 #include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
+#include "kvel/cmdfile/line_splitting.h"
 #include "tests/kvel/cmdfile/scoped_environment.h"
 #include "tests/support/test_process.h"
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "kvel/cmdfile/blank_pieces.h"
-#include "kvel/cmdfile/command_file_reader.h"
+#include "kvel/cmdfile/line_splitting.h"
 
 namespace {
 
