@@ -21,40 +21,34 @@ namespace {
 
 const std::string kLibraryPrefix = "work.";
 
-[[noreturn]] void outOfMemory(const char* stage) {
-  std::printf("ERROR: Out of memory while %s.\n", stage);
-  std::exit(1);
-}
+// Printed with the stage as it is: building a message could itself run out
+// of memory.
+const char kOutOfMemory[] = "ERROR: Out of memory while %s.\n";
 
-// Ends the run when the target is neither an accessible database file nor a
-// snapshot with a kernel; may give the snapshot its "work." prefix.
-void checkTarget(std::string& snapshot) {
+}  // namespace
+
+bool checkTarget(std::string& snapshot, std::string* err) {
   if (isWaveformDatabase(snapshot)) {
-    if (!isAccessible(snapshot)) {
-      std::printf("ERROR: Can't access WDB file \"%s\". Please check that the file exists and "
-                  "you have read permission.\n",
-                  snapshot.c_str());
-      std::exit(1);
-    }
-    return;
+    if (isAccessible(snapshot))
+      return true;
+    *err = "ERROR: Can't access WDB file \"" + snapshot +
+           "\". Please check that the file exists and you have read permission.";
+    return false;
   }
   const std::string firstKernel = kernelPath(snapshot);
   if (isAccessible(firstKernel))
-    return;
+    return true;
   std::string retried = snapshot;
   if (retried.compare(0, kLibraryPrefix.size(), kLibraryPrefix) != 0)
     retried = kLibraryPrefix + retried;
   if (isAccessible(kernelPath(retried))) {
     snapshot = retried;
-    return;
+    return true;
   }
-  std::printf("ERROR: Please check the snapshot name which is created during 'plenk',the current "
-              "snapshot name \"%s\" does not exist \n",
-              firstKernel.c_str());
-  std::exit(1);
+  *err = "ERROR: Please check the snapshot name which is created during 'plenk',the current "
+         "snapshot name \"" + firstKernel + "\" does not exist ";
+  return false;
 }
-
-}  // namespace
 
 void releaseScriptValues(CommandLineOptions& options) {
   std::vector<std::string>().swap(options.testplusarg);
@@ -103,7 +97,8 @@ int runSimulatorLauncher(int argc, char** argv) {
   try {
     parsed = options.parse(argc, argv);
   } catch (const std::bad_alloc&) {
-    outOfMemory("reading the command line options");
+    std::printf(kOutOfMemory, "reading the command line options");
+    std::exit(1);
   }
   if (!parsed)
     std::exit(1);
@@ -117,7 +112,11 @@ int runSimulatorLauncher(int argc, char** argv) {
     std::printf("ERROR: Simulation snapshot name missing from the command line.\n");
     std::exit(1);
   }
-  checkTarget(options.snapshot);
+  std::string err;
+  if (!checkTarget(options.snapshot, &err)) {
+    std::printf("%s\n", err.c_str());
+    std::exit(1);
+  }
 
   // Nothing reads the argument lists after parsing; with a large command file
   // they would otherwise sit next to the command text for the whole launch.
@@ -129,7 +128,8 @@ int runSimulatorLauncher(int argc, char** argv) {
     const std::string commandText = buildSimulationCommand(options, options.snapshot);
     scriptPath = writeRunScript(options, options.snapshot, commandText);
   } catch (const std::bad_alloc&) {
-    outOfMemory("building the run script");
+    std::printf(kOutOfMemory, "building the run script");
+    std::exit(1);
   }
   // The shell reads only the script: the values now written into it would
   // otherwise stay next to the shell's own copy for the whole simulation.

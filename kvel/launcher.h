@@ -19,6 +19,13 @@ std::string kernelPath(const std::string& snapshot);
 // True when the target names a waveform database file (case-sensitive ".wdb").
 bool isWaveformDatabase(const std::string& snapshot);
 
+// True when the target is an accessible database file or a snapshot with a
+// kernel, its own or, retried, that of "work." + snapshot (a name that
+// already begins with "work." gets no second prefix); a successful retry
+// gives snapshot the prefix. Otherwise false with the message (one "ERROR: "
+// line without its line end) in *err, and snapshot as it was. Prints nothing.
+bool checkTarget(std::string& snapshot, std::string* err);
+
 // The shell's arguments: argv0, "-log" and the log value when set, "-nolog"
 // when set, "-mode" "tcl" unless gui, "-source" and the script path, braced
 // when a brace pair can hold it, bare otherwise.
@@ -30,7 +37,9 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
 void releaseScriptValues(CommandLineOptions& options);
 
 // The whole launch; returns the shell's status. Every failure before the
-// shell starts prints its message and exits with status 1 (help: 0).
+// shell starts prints its message to standard output and exits with status
+// 1 (help: 0): printed here, except for the parser's own messages and those
+// of writeRunScript, which ends the process itself.
 int runSimulatorLauncher(int argc, char** argv);
 
 }  // namespace KVEL

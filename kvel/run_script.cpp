@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <boost/filesystem/operations.hpp>
@@ -15,14 +16,16 @@ namespace KVEL {
 
 namespace {
 
-[[noreturn]] void directoryFailure(const std::string& directory) {
-  std::printf("ERROR: Unable to create kvel working directory %s.\n", directory.c_str());
-  std::exit(1);
+bool directoryFailure(const std::string& directory, std::string* err) {
+  *err = "ERROR: Unable to create kvel working directory " + directory + ".";
+  return false;
 }
 
-[[noreturn]] void scriptFailure(const std::string& scriptPath) {
-  std::printf("ERROR: Unable to create script file %s.\n", scriptPath.c_str());
-  std::exit(1);
+// detail: the file replacement's own message, which goes first; may be empty.
+bool scriptFailure(const std::string& scriptPath, const std::string& detail, std::string* err) {
+  *err = detail.empty() ? std::string() : detail + "\n";
+  *err += "ERROR: Unable to create script file " + scriptPath + ".";
+  return false;
 }
 
 }  // namespace
@@ -31,23 +34,23 @@ std::string snapshotDirectory(const std::string& snapshot) {
   return "kvel.dir/" + snapshot;
 }
 
-std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
-                           const std::string& commandText) {
+bool createRunScript(const CommandLineOptions& options, const std::string& snapshot,
+                     const std::string& commandText, std::string* scriptPath, std::string* err) {
   std::string directory = snapshotDirectory(snapshot);
   // Another user's symbolic link on the way is not followed: a user who may
   // write into a shared working folder could otherwise make this launch
   // create or overwrite any file this user may write. Checked again after
   // the creation, which could have met a link made meanwhile.
   if (!symbolicLinksTrusted(directory))
-    directoryFailure(directory);
+    return directoryFailure(directory, err);
   boost::system::error_code error;
   boost::filesystem::create_directories(boost::filesystem::path(directory), error);
   if (error || !symbolicLinksTrusted(directory))
-    directoryFailure(directory);
+    return directoryFailure(directory, err);
 
-  std::string scriptPath = directory + "/kvel_script.tcl";
-  if (!symbolicLinksTrusted(scriptPath))
-    scriptFailure(scriptPath);
+  std::string path = directory + "/kvel_script.tcl";
+  if (!symbolicLinksTrusted(path))
+    return scriptFailure(path, "", err);
   // Written aside and moved into place, so that a shell sourcing the script
   // (this run's or a concurrent one's) never reads a half-written file.
   std::vector<std::string_view> lines;
@@ -58,11 +61,19 @@ std::string writeRunScript(const CommandLineOptions& options, const std::string&
   lines.push_back("kvel ");
   lines.push_back(commandText);
   lines.push_back("\n");
-  std::string err;
-  if (!FileReplacement(scriptPath).replace(lines, &err)) {
-    if (!err.empty())
-      std::printf("%s\n", err.c_str());
-    scriptFailure(scriptPath);
+  std::string detail;
+  if (!FileReplacement(path).replace(lines, &detail))
+    return scriptFailure(path, detail, err);
+  *scriptPath = std::move(path);
+  return true;
+}
+
+std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
+                           const std::string& commandText) {
+  std::string scriptPath, err;
+  if (!createRunScript(options, snapshot, commandText, &scriptPath, &err)) {
+    std::printf("%s\n", err.c_str());
+    std::exit(1);
   }
   return scriptPath;
 }

@@ -13,8 +13,15 @@ std::string snapshotDirectory(const std::string& snapshot);
 
 // Creates the snapshot directory and writes the script: with gui the lines
 // "load_feature core" and "current_fileset", then "kvel " + commandText.
-// Returns the script path. On failure prints an "ERROR: " line to stdout and
-// exits with status 1.
+// True with the script path in *scriptPath. False with what to print in *err:
+// the file replacement's own "ERROR: " line, if it had one, then the
+// directory's or the script's "ERROR: " line, without the last line end.
+// Prints nothing.
+bool createRunScript(const CommandLineOptions& options, const std::string& snapshot,
+                     const std::string& commandText, std::string* scriptPath, std::string* err);
+
+// createRunScript for the main flow: returns the script path, or prints the
+// error text to stdout and exits with status 1.
 std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
                            const std::string& commandText);
 

@@ -1,6 +1,8 @@
 // Pieces of the main flow that need no process: kernel path, database test,
-// shell argument list, file status.
+// target check, shell argument list, file status.
 #include "kvel/launcher.h"
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,47 @@ TEST(WaveformDatabase, SuffixTestIsExactAndCaseSensitive) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.database, KVEL::isWaveformDatabase(c.target)) << c.target;
+}
+
+std::string missingKernel(const std::string& snapshot) {
+  return "ERROR: Please check the snapshot name which is created during 'plenk',the current "
+         "snapshot name \"kvel.dir/" + snapshot + "/kvelk.exe\" does not exist ";
+}
+
+// In a fresh working directory holding the files `present`: the outcome, the
+// returned message and the snapshot afterwards. Names beyond ASCII and printf
+// directives reach the message as typed.
+TEST(CheckTarget, OutcomeMessageAndSnapshot) {
+  const std::string s = "\xC3\xA9\xD0\x96\xE6\x97\xA5\xF0\x9F\x98\x80%s%n", db = s + ".wdb";
+  const struct {
+    std::string target;
+    std::vector<std::string> present;
+    std::string after, err;  // err "": accepted
+  } cases[] = {
+      {db, {}, db,
+       "ERROR: Can't access WDB file \"" + db +
+           "\". Please check that the file exists and you have read permission."},
+      {db, {db}, db, ""},
+      {s, {}, s, missingKernel(s)},
+      {s, {"kvel.dir/work." + s + "/kvelk.exe"}, "work." + s, ""},
+      {"work." + s, {"kvel.dir/work.work." + s + "/kvelk.exe", "kvel.dir/" + s + "/kvelk.exe"},
+       "work." + s, missingKernel("work." + s)},
+      {"WORK." + s, {"kvel.dir/work.WORK." + s + "/kvelk.exe"}, "work.WORK." + s, ""},
+  };
+  char previous[4096];
+  ASSERT_NE(nullptr, ::getcwd(previous, sizeof previous));
+  for (const auto& c : cases) {
+    testsupport::TempDir dir;
+    for (const std::string& p : c.present)
+      testsupport::writeFile(dir.file(p), "");
+    ASSERT_EQ(0, ::chdir(dir.path().c_str()));
+    std::string snapshot = c.target, err = "stale";
+    const bool accepted = KVEL::checkTarget(snapshot, &err);
+    ASSERT_EQ(0, ::chdir(previous));
+    EXPECT_EQ(c.err.empty(), accepted) << c.target;
+    EXPECT_EQ(c.err, accepted ? std::string() : err) << c.target;
+    EXPECT_EQ(c.after, snapshot) << c.target;
+  }
 }
 
 TEST(ShellArguments, OrderAndCombinations) {

@@ -78,6 +78,10 @@ const EarlyEnd kEarlyEnds[] = {
      "ERROR: Unable to create kvel working directory kvel.dir/design.wdb.\n", "", 1},
     {"ScriptNameTaken", {"top"}, {"top", "top/kvel_script.tcl/x"}, {},
      "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.\n", "", 1},
+    // printf directives in a name are printed as they are, by either printer.
+    {"DirectivesInTheTarget", {"a%s%n.wdb"}, {}, {}, missingDatabase("a%s%n.wdb"), "", 1},
+    {"DirectivesInTheDirectory", {"b%s%n.wdb"}, {}, {"b%s%n.wdb", "kvel.dir"},
+     "ERROR: Unable to create kvel working directory kvel.dir/b%s%n.wdb.\n", "", 1},
 };
 
 void PrintTo(const EarlyEnd& c, std::ostream* os) { *os << c.name; }

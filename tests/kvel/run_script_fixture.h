@@ -21,8 +21,8 @@ namespace runscripttest {
 
 namespace fs = boost::filesystem;
 
-const char kDirectoryError[] = "ERROR: Unable to create kvel working directory kvel\\.dir/top\\.\n";
-const char kScriptError[] = "ERROR: Unable to create script file kvel\\.dir/top/kvel_script\\.tcl\\.\n";
+const char kDirectoryError[] = "ERROR: Unable to create kvel working directory kvel.dir/top.";
+const char kScriptError[] = "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.";
 
 // Runs each test inside a fresh working directory.
 class RunScript : public ::testing::Test {
@@ -35,6 +35,15 @@ protected:
     options_.gui = false;
   }
   void TearDown() override { ASSERT_EQ(0, ::chdir(previous_.c_str())); }
+
+  // The error text of a script that cannot be written; "" when it was.
+  std::string failure(const std::string& snapshot, const std::string& commandText) {
+    std::string path = "untouched", err;
+    if (KVEL::createRunScript(options_, snapshot, commandText, &path, &err))
+      return "";
+    EXPECT_EQ("untouched", path);
+    return err;
+  }
 
   // Names of the entries of a directory, sorted.
   static std::vector<std::string> entries(const std::string& directory) {
@@ -62,15 +71,6 @@ protected:
   std::string previous_;
   KVEL::CommandLineOptions options_;
 };
-
-// stdout goes to stderr in the dying child, so the message can be matched.
-#define EXPECT_EXIT_1_WITH(statement, message)                                     \
-  EXPECT_EXIT(                                                                     \
-      {                                                                            \
-        ::dup2(2, 1);                                                              \
-        statement;                                                                 \
-      },                                                                           \
-      ::testing::ExitedWithCode(1), message)
 
 // Holds a file as a running launch holds its temporary: locked on POSIX, open
 // without delete sharing on Windows. Returns what lets it go; empty on failure.

@@ -9,8 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include "tests/kvel/run_script_fixture.h"
 
 namespace runscripttest {
@@ -145,7 +143,7 @@ TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
 TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink("kvel_script.tcl", "kvel.dir/top/kvel_script.tcl"));
-  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_EQ(kScriptError, failure("top", "{top}"));
   EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
@@ -168,26 +166,26 @@ TEST_F(RunScript, UnwritableDirectoryGivesTheScriptMessage) {
     GTEST_SKIP() << "permissions do not bind root";
   fs::create_directories("kvel.dir/top");
   ::chmod("kvel.dir/top", 0555);
-  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_EQ(kScriptError, failure("top", "{top}"));
   ::chmod("kvel.dir/top", 0755);
   EXPECT_TRUE(entries("kvel.dir/top").empty());
 }
 
-// Writes beyond `bytes` fail with EFBIG instead of raising SIGXFSZ.
-void limitFileSize(rlim_t bytes) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limit;
-  limit.rlim_cur = limit.rlim_max = bytes;
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
 // A write that fails part way (file size limit) is reported, the previous
-// script stays whole and the temporary file is removed.
+// script stays whole and the temporary file is removed. Only the soft limit
+// is lowered, for the one call, so that it can be restored; the replacement
+// itself keeps SIGXFSZ from ending the process.
 TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
   KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
   const std::string longText = "{top} -testplusarg " + std::string(5000, 'x');
-  EXPECT_EXIT_1_WITH(limitFileSize(1024); KVEL::writeRunScript(options_, "top", longText),
-                     kScriptError);
+  struct rlimit saved, lowered;
+  ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &saved));
+  lowered = saved;
+  lowered.rlim_cur = 1024;
+  ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &lowered));
+  const std::string err = failure("top", longText);
+  ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &saved));
+  EXPECT_EQ(kScriptError, err);
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }

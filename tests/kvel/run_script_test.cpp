@@ -117,13 +117,16 @@ TEST_F(RunScript, HardLinkedScriptIsWrittenInPlace) {
 
 TEST_F(RunScript, PlainFileNamedKvelDirGivesTheDirectoryMessage) {
   writeFile("kvel.dir", "in the way");
-  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kDirectoryError);
+  EXPECT_EQ(kDirectoryError, failure("top", "{top}"));
+  const std::string typed = "\xC3\xA9 \xD0\x96\xE6\x97\xA5\xF0\x9F\x98\x80 %s%n";
+  EXPECT_EQ("ERROR: Unable to create kvel working directory kvel.dir/" + typed + ".",
+            failure(typed, "{x}"));
   EXPECT_EQ("in the way", readFile("kvel.dir"));
 }
 
 TEST_F(RunScript, DirectoryInPlaceOfTheScriptGivesTheScriptMessage) {
   fs::create_directories("kvel.dir/top/kvel_script.tcl");
-  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top}"), kScriptError);
+  EXPECT_EQ(kScriptError, failure("top", "{top}"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
@@ -137,7 +140,7 @@ TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
   KVEL::writeRunScript(options_, "top", "{top} -testplusarg OLD=\xc3\xa9 -autoloadwcfg");
   const std::string old = readFile("kvel.dir/top/kvel_script.tcl");
   ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD));
-  EXPECT_EXIT_1_WITH(KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg"), kScriptError);
+  EXPECT_EQ(kScriptError, failure("top", "{top} -tp -autoloadwcfg"));
   struct stat status;
   ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
   EXPECT_EQ(0, status.st_mode & S_IWRITE);
