@@ -99,13 +99,10 @@ TEST_F(ProxySettingsTest, FirstNonEmptyVariableWins) {
     EXPECT_EQ(value, QuindleManager::GetProxySettings()) << kProxyVariables[i];
   }
   testsupport::setEnvironment("https_proxy", "");  // empty: the next one counts
-#ifdef _WIN32
-  // Names are case-insensitive: https_proxy and HTTPS_PROXY are one variable,
-  // as are http_proxy and HTTP_PROXY, which holds the value set last.
-  EXPECT_EQ("http://http_proxy:3128", QuindleManager::GetProxySettings());
-#else
-  EXPECT_EQ("http://HTTPS_PROXY:3128", QuindleManager::GetProxySettings());
-#endif
+  // On Windows names are case-insensitive: https_proxy and HTTPS_PROXY are
+  // one variable, as are http_proxy and HTTP_PROXY, which holds the value set last.
+  EXPECT_EQ(testsupport::kWindows ? "http://http_proxy:3128" : "http://HTTPS_PROXY:3128",
+            QuindleManager::GetProxySettings());
 }
 
 TEST(UsageStatistics, SetUserEnabledKeepsTheChoiceAndReturnsThePrevious) {

@@ -137,7 +137,7 @@ TEST_F(ShellTest, ArgumentsAreRead) {
 }
 
 TEST_F(ShellTest, BadArgumentsAreNamed) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
+  std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"-bogus"}, "ERROR: [shell] unknown argument \"-bogus\""},
       {{"-mode", "tcl", "script.tcl"}, "ERROR: [shell] unknown argument \"script.tcl\""},
       {{"-MODE", "tcl"}, "ERROR: [shell] unknown argument \"-MODE\""},
@@ -147,21 +147,22 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
       {{"-mode", "Tcl"},
        "ERROR: [shell] argument \"-mode\" has the unknown value \"Tcl\" (expected tcl, gui or "
        "batch)"},
-#ifndef _WIN32
-      // Bytes that are no UTF-8 text would reach Tcl as other characters.
-      {{"-source", "snap\xff.tcl"},
-       "ERROR: [shell] argument \"-source\" value \"snap\xff.tcl\" is not text in the system "
-       "encoding (utf-8); it cannot be passed on unchanged"},
-      {{"-tclargs", "ok", "\xe9t\xe9"},
-       "ERROR: [shell] argument \"\xe9t\xe9\" is not text in the system encoding (utf-8); it "
-       "cannot be passed on unchanged"},
-#else
-      {{"-log", "\xf0\x9f\x98\x80"},
-       "ERROR: [shell] argument \"-log\" value \"\xf0\x9f\x98\x80\": Tcl 8.6 cannot open a file "
-       "whose name holds a character outside the Basic Multilingual Plane (such as an emoji) "
-       "on Windows"},
-#endif
   };
+  if (testsupport::kWindows) {
+    cases.push_back(
+        {{"-log", "\xf0\x9f\x98\x80"},
+         "ERROR: [shell] argument \"-log\" value \"\xf0\x9f\x98\x80\": Tcl 8.6 cannot open a file "
+         "whose name holds a character outside the Basic Multilingual Plane (such as an emoji) "
+         "on Windows"});
+  } else {
+    // Bytes that are no UTF-8 text would reach Tcl as other characters.
+    cases.push_back({{"-source", "snap\xff.tcl"},
+                     "ERROR: [shell] argument \"-source\" value \"snap\xff.tcl\" is not text in the "
+                     "system encoding (utf-8); it cannot be passed on unchanged"});
+    cases.push_back({{"-tclargs", "ok", "\xe9t\xe9"},
+                     "ERROR: [shell] argument \"\xe9t\xe9\" is not text in the system encoding "
+                     "(utf-8); it cannot be passed on unchanged"});
+  }
   for (const auto& c : cases) {
     std::vector<std::string> args{"prog"};
     args.insert(args.end(), c.first.begin(), c.first.end());
@@ -178,12 +179,9 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
 
 // Tcl's system encoding is the process's code page; UTF-8 is named utf-8, not cp65001.
 TEST_F(ShellTest, SystemEncodingIsTheProcessCodePage) {
-#ifndef _WIN32
-  GTEST_SKIP() << "the system encoding follows the locale; Windows has the process code page";
-#else
-  const UINT cp = GetACP();
-  EXPECT_EQ(cp == CP_UTF8 ? "utf-8" : "cp" + std::to_string(cp), Tcl_GetEncodingName(nullptr));
-#endif
+  if (!testsupport::kWindows) GTEST_SKIP() << testsupport::kNoProcessCodePage;
+  const unsigned cp = testsupport::processCodePage();
+  EXPECT_EQ(cp == 65001 ? "utf-8" : "cp" + std::to_string(cp), Tcl_GetEncodingName(nullptr));
 }
 
 const std::vector<std::vector<std::string>> kWordLists = {

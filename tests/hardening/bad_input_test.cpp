@@ -143,11 +143,8 @@ TEST(BadInput, VanishedCommandFile) {
   LaunchWorkspace ws;
   ws.kernel("top");
   if (!testsupport::makeSymbolicLink("gone.txt", ws.path("opts.f"))) {
-#ifdef _WIN32
-    GTEST_SKIP() << testsupport::kNoSymbolicLink;
-#else
+    if (testsupport::kWindows) GTEST_SKIP() << testsupport::kNoSymbolicLink;
     FAIL() << "symlink failed";
-#endif
   }
   const RunResult r = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "opts.f"});
   ASSERT_FALSE(r.signaled) << r.signal;
@@ -160,11 +157,7 @@ TEST(BadInput, VanishedCommandFile) {
 // 100,000 arguments on the command line itself reach the script in order.
 // A Windows command line holds at most 32,767 characters: there, as many
 // arguments as it holds.
-#ifdef _WIN32
-const std::size_t kHugeArgumentCount = 6001;
-#else
-const std::size_t kHugeArgumentCount = 100001;
-#endif
+const std::size_t kHugeArgumentCount = testsupport::kWindows ? 6001 : 100001;
 
 TEST(BadInput, HundredThousandArguments) {
   LaunchWorkspace ws;
@@ -189,11 +182,7 @@ TEST(BadInput, HundredThousandArguments) {
 // script path, one braced snapshot in the command.
 // Windows drops blanks at the end of a file name, so there they stand inside.
 TEST(BadInput, SnapshotNameWithBlanks) {
-#ifdef _WIN32
-  const std::string name = "my  top";
-#else
-  const std::string name = "my top  ";
-#endif
+  const std::string name = testsupport::kWindows ? "my  top" : "my top  ";
   LaunchWorkspace ws;
   ws.kernel(name);
   const RunResult r = ws.run(KVEL_DOUBLE_BIN, {name, "-tp"});

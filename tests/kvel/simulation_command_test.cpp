@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <tcl.h>
 
+#include "tests/support/platform_skips.h"
+
 namespace {
 
 // A record holding every option's default, as after registration.
@@ -98,13 +100,11 @@ const CommandCase kCases[] = {
        o.view = {"a.wcfg"};
      },
      "{top} -view {{a.wcfg}}"},
-#ifdef _WIN32
-    {"ViewBackslashBecomesSlash", [](O& o) { o.view = {"dir\\b.wcfg"}; },
-     "{top} -view {{dir/b.wcfg}}"},
-#else
-    {"ViewBackslashKeptOffWindows", [](O& o) { o.view = {"dir\\b.wcfg"}; },
-     "{top} -view {{dir\\b.wcfg}}"},
-#endif
+    testsupport::kWindows
+        ? CommandCase{"ViewBackslashBecomesSlash", [](O& o) { o.view = {"dir\\b.wcfg"}; },
+                      "{top} -view {{dir/b.wcfg}}"}
+        : CommandCase{"ViewBackslashKeptOffWindows", [](O& o) { o.view = {"dir\\b.wcfg"}; },
+                      "{top} -view {{dir\\b.wcfg}}"},
     {"ViewKeepsDotSegments", [](O& o) { o.view = {"./x/../a.wcfg"}; },
      "{top} -view {{./x/../a.wcfg}}"},
     {"TwoBatchFiles", [](O& o) { o.tclbatch = {"a.tcl", "b c.tcl"}; },

@@ -4,18 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "framework/text_check.h"
+#include "tests/support/test_process.h"
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  std::printf("%u\n", ::GetACP());
-#else
-  std::printf("0\n");
-#endif
+  std::printf("%u\n", testsupport::processCodePage());
   std::string err;
   if (!frontend::programTextIntact(argc, argv, {"TEXT_PROBE"}, &err)) {
     std::printf("%s\n", err.c_str());

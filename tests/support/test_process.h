@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/platform_skips.h"
+
 namespace testsupport {
 
 // A fresh directory under $TMPDIR (or /tmp; on Windows the user's temporary
@@ -69,9 +71,12 @@ int makeDirectory(const std::string& path);
 // A symbolic link `link` naming `target`; false when none could be made
 // (Windows without the privilege to create one; Wine, which makes none).
 bool makeSymbolicLink(const std::string& target, const std::string& link);
-// Why a test that needs a symbolic link is skipped where none can be made.
-constexpr char kNoSymbolicLink[] =
-    "no symbolic link can be made here (Wine makes none; Windows needs the privilege)";
+
+// The process's ANSI code page on Windows (65001 for UTF-8); 0 elsewhere.
+unsigned processCodePage();
+// `utf8` as this process's text: on Windows in its code page, elsewhere
+// unchanged; false when the code page cannot hold every character.
+bool inProcessText(const std::string& utf8, std::string& text);
 
 // `text` as a text-mode write puts it on disk: on Windows each "\n" becomes
 // CR LF; elsewhere it is unchanged.

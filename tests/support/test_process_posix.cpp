@@ -35,6 +35,15 @@ TempDir::TempDir() {
   path_ = buf.data();
 }
 
+unsigned processCodePage() {
+  return 0;
+}
+
+bool inProcessText(const std::string& utf8, std::string& text) {
+  text = utf8;
+  return true;
+}
+
 bool runningUnderWine() {
   return false;
 }

@@ -124,6 +124,24 @@ TempDir::TempDir() {
   throw std::runtime_error("cannot create a temporary directory");
 }
 
+unsigned processCodePage() {
+  return ::GetACP();
+}
+
+bool inProcessText(const std::string& utf8, std::string& text) {
+  text = utf8;
+  if (::GetACP() == CP_UTF8 || utf8.empty())
+    return true;
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0],
+                                    int(wide.size())));
+  BOOL lost = FALSE;
+  text.resize(4 * wide.size());
+  text.resize(::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()),
+                                    &text[0], int(text.size()), nullptr, &lost));
+  return !lost;
+}
+
 bool runningUnderWine() {
   HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
   return ntdll && ::GetProcAddress(ntdll, "wine_get_version");

@@ -117,11 +117,7 @@ inline std::vector<Words> simulatorCalls(const std::string& out) {
 
 // The shell's Tcl 8.6 on Windows cannot open a path holding a character
 // outside the Basic Multilingual Plane (4 bytes in UTF-8, lead byte 0xF0).
-#ifdef _WIN32
-const bool kShellOnWindows = true;
-#else
-const bool kShellOnWindows = false;
-#endif
+const bool kShellOnWindows = kWindows;
 
 class TextMatrix : public ::testing::TestWithParam<std::tuple<TextRow, TextSample>> {};
 

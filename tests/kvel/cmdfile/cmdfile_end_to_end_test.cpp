@@ -22,6 +22,7 @@ struct Launch {
   std::string out;     // expected standard output ("*" when not checked)
   std::string err;     // expected standard error
   std::string script;  // kvel.dir/top/kvel_script.tcl; empty when the shell is not reached
+  testsupport::RunsOn on = testsupport::RunsOn::kEverywhere;
 };
 
 void PrintTo(const Launch& c, std::ostream* os) { *os << c.name; }
@@ -68,7 +69,7 @@ const char kWarning[] =
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandFileLaunch,
-    testing::Values(
+    testing::ValuesIn(testsupport::rowsRunningHere(std::vector<Launch>{
         Launch{"NestedFilesCrlfAndCommentsInOrder",
                {{"a.txt", "# options\r\ntop\r\n-testplusarg SEED=$KVT_SEED\r\n-f b.txt\r\n-tclbatch run.tcl"},
                 {"b.txt", "  // more\n-testplusarg \"B=2 3\"\n"}},
@@ -92,11 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
                ""},
         // Windows refuses to open a directory: the open fails, not the read.
         Launch{"DirectoryAsCommandFile", {}, {"top", "-f", "kvel.dir"}, 1, "",
-#ifdef _WIN32
-               "Unable to open command file kvel.dir\n", ""},
-#else
-               "ERROR: Unable to read command file kvel.dir: Is a directory\n", ""},
-#endif
+               testsupport::kWindows ? "Unable to open command file kvel.dir\n"
+                                     : "ERROR: Unable to read command file kvel.dir: Is a directory\n",
+               ""},
         Launch{"DoubleDashShortFileSwitch", {{"opts.txt", "-tclbatch run.tcl\n"}},
                {"top", "--f", "opts.txt"}, 3, "*", "",
                "kvel {top} -autoloadwcfg -tclbatch {run.tcl}\n"},
@@ -120,25 +119,24 @@ INSTANTIATE_TEST_SUITE_P(
         Launch{"WordsBeyondAsciiAreKept", {{"o.txt", "-testplusarg \xC3\xA9t\xC3\xA9 -testplusarg \xE6\xBC\xA2=\xF0\x9F\x98\x80\n"}},
                {"top", "-f", "o.txt"}, 3, "*", "",
                "kvel {top} -testplusarg \xC3\xA9t\xC3\xA9 -testplusarg \xE6\xBC\xA2=\xF0\x9F\x98\x80 -autoloadwcfg\n"},
-#ifndef _WIN32
         // (Windows has no endless file like /dev/zero.)
         Launch{"EndlessLine", {}, {"top", "-f", "/dev/zero"}, 1, "",
-               "ERROR: Command file /dev/zero has a line longer than 268435456 bytes\n", ""},
-#endif
+               "ERROR: Command file /dev/zero has a line longer than 268435456 bytes\n", "",
+               testsupport::RunsOn::kPosix},
         // All command files of a launch together hold at most 256 MiB.
         Launch{"AllFilesUpToTheBound", {{"c.txt", kComments}, {"a.txt", naming(256)}},
                {"top", "-f", "a.txt"}, 3, "*", "", "kvel {top} -autoloadwcfg\n"},
         Launch{"AllFilesPastTheBound", {{"c.txt", kComments}, {"a.txt", naming(257)}}, {"top", "-f", "a.txt"}, 1, "",
                "ERROR: Command file a.txt takes the command files of one launch past 268435456 bytes\n", ""},
-#ifdef _WIN32
         // A serial port is refused by name before it is opened; the null device is read.
         Launch{"SerialPort", {}, {"top", "-f", ".\\Com9:"}, 1, "", "ERROR: Command file .\\Com9: is a serial "
-               "port; command files are read from files, pipes and the null device\n", ""},
+               "port; command files are read from files, pipes and the null device\n", "",
+               testsupport::RunsOn::kWindows},
         Launch{"NullDeviceAndNamesLikePorts", {{"COM10", "-tl\n"}},
-               {"top", "-f", "NUL", "-f", "COM10", "-tp"}, 3, "*", "", "kvel {top} -tp -tl -autoloadwcfg\n"},
-#endif
+               {"top", "-f", "NUL", "-f", "COM10", "-tp"}, 3, "*", "", "kvel {top} -tp -tl -autoloadwcfg\n",
+               testsupport::RunsOn::kWindows},
         Launch{"FileNamingItself", {{"a.txt", "-gui\n-f a.txt\n"}}, {"top", "-f", "a.txt"}, 1, "",
-               "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""}));
+               "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""}})));
 
 // The shipped program with the stand-in shell, through a chain of 63 files.
 TEST(CommandFileLaunchShipped, ChainOfSixtyThreeFilesReachesTheSimulator) {
@@ -157,16 +155,6 @@ TEST(CommandFileLaunchShipped, ChainOfSixtyThreeFilesReachesTheSimulator) {
   expected += " -autoloadwcfg\n";
   EXPECT_EQ(ws.read("kvel.dir/top/kvel_script.tcl"), testsupport::onDisk(expected));
   EXPECT_NE(r.out.find("kvel: top -testplusarg L0=1"), std::string::npos) << r.out;
-}
-
-// An endless stream of lines through a pipe ends at the bound.
-TEST(CommandFileLaunchPipe, EndlessStreamStopsAtTheBound) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the pipe is made by a POSIX shell (yes, /dev/stdin)";
-#endif
-  const RunResult r = testsupport::LaunchWorkspace().run("/bin/sh", {"-c", "yes '#' | \"$0\" top -f /dev/stdin", KVEL_DOUBLE_BIN});
-  EXPECT_EQ(r.err + std::to_string(r.exitStatus),
-            "ERROR: Command file /dev/stdin takes the command files of one launch past 268435456 bytes\n1");
 }
 
 // After a large command file the shell gets the allocator as the process started

@@ -2,9 +2,6 @@
 // messages, and the guards against self-inclusion and unreadable files.
 #include <sys/stat.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include <fstream>
 #include <random>
@@ -178,19 +175,10 @@ std::string utf16(const std::u16string& units, bool bigEndian) {
 // that cannot hold every character.
 bool inProgramText(const Arguments& utf8, Arguments& text) {
   text = utf8;
-#ifdef _WIN32
-  BOOL lost = FALSE;
-  for (std::string& word : text) {
-    if (GetACP() == CP_UTF8 || word.empty()) continue;
-    std::wstring wide(word.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, word.data(), int(word.size()), &wide[0], int(wide.size())));
-    word.resize(4 * wide.size());
-    word.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), &word[0],
-                                    int(word.size()), nullptr, &lost));
-  }
-  return !lost;
-#endif
-  return true;
+  bool representable = true;
+  for (std::string& word : text)
+    representable = testsupport::inProcessText(word, word) && representable;
+  return representable;
 }
 
 // A UTF-16 file (either byte order) gives what its text gives as a UTF-8
@@ -291,12 +279,10 @@ TEST_F(CommandFile, DirectoryIsReportedAsUnreadable) {
   ASSERT_EQ(testsupport::makeDirectory(directory), 0);
   const Outcome outcome = expand({"-f", directory});
   EXPECT_FALSE(outcome.ok);
-#ifdef _WIN32
   // Windows refuses to open a directory: the open fails, not the read.
-  EXPECT_EQ(outcome.err, "Unable to open command file " + directory + "\n");
-#else
-  EXPECT_EQ(outcome.err, "ERROR: Unable to read command file " + directory + ": Is a directory\n");
-#endif
+  EXPECT_EQ(outcome.err, testsupport::kWindows
+                             ? "Unable to open command file " + directory + "\n"
+                             : "ERROR: Unable to read command file " + directory + ": Is a directory\n");
 }
 
 TEST_F(CommandFile, FileNamingItselfFails) {
@@ -324,11 +310,8 @@ TEST_F(CommandFile, CycleThroughSymbolicLinkFails) {
   ScopedWorkingDirectory inTemp(temp.path());
   writeFile(temp.file("a.txt"), "-f link.txt\n");
   if (!testsupport::makeSymbolicLink("a.txt", "link.txt")) {
-#ifdef _WIN32
-    GTEST_SKIP() << testsupport::kNoSymbolicLink;
-#else
+    if (testsupport::kWindows) GTEST_SKIP() << testsupport::kNoSymbolicLink;
     FAIL() << "symlink failed";
-#endif
   }
   const Outcome outcome = expand({"-f", "a.txt"});
   EXPECT_FALSE(outcome.ok);
