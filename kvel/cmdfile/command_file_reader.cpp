@@ -12,7 +12,7 @@
 #include "kvel/cmdfile/blank_pieces.h"
 #include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
-#include "kvel/cmdfile/file_identity.h"
+#include "kvel/cmdfile/file_status.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/cmdfile/program_text.h"
 #include "kvel/options/command_line_options.h"
