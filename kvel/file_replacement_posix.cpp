@@ -1,5 +1,6 @@
 #include "kvel/file_replacement.h"
 #include "kvel/file_replacement_parts.h"
+#include "framework/signal_death.h"
 #include "kvel/cmdfile/file_status.h"
 
 #include <dirent.h>
@@ -38,17 +39,7 @@ extern "C" void removeTemporaryAndDie(int signal) {
   const char* name = temporaryName;
   if (name)
     ::unlink(name);
-  struct sigaction fallback;
-  std::memset(&fallback, 0, sizeof fallback);
-  fallback.sa_handler = SIG_DFL;
-  ::sigemptyset(&fallback.sa_mask);
-  ::sigaction(signal, &fallback, nullptr);
-  sigset_t set;
-  ::sigemptyset(&set);
-  ::sigaddset(&set, signal);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  ::raise(signal);
-  ::_exit(128 + signal);  // not reached: the default action of each is to end the process
+  frontend::dieBySignal(signal);
 }
 
 // Holds the interrupts back while a temporary file comes or goes together
