@@ -3,6 +3,7 @@
 #include "kvel/cmdfile/file_status.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,20 +20,11 @@ int descriptorOf(std::FILE* file) {
 #endif
 }
 
-class OpenFile {
-public:
-  explicit OpenFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
-  ~OpenFile() {
-    if (file_)
-      std::fclose(file_);
-  }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  std::FILE* get() const { return file_; }
+using OpenFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-private:
-  std::FILE* file_;
-};
+OpenFile openFile(const std::string& path) {
+  return OpenFile(std::fopen(path.c_str(), "rb"), std::fclose);
+}
 
 const char kContent[] = "données кириллица 日本語 🙂";
 
@@ -44,7 +36,7 @@ TEST(FileStatus, OneFileUnderEachOfItsNamesAndNoOther) {
   testsupport::writeFile(held, kContent);
   testsupport::writeFile(other, kContent);
   ASSERT_TRUE(testsupport::makeHardLink(held, second));
-  OpenFile file(held);
+  const OpenFile file = openFile(held);
   ASSERT_TRUE(file.get());
 
   const struct {
@@ -65,7 +57,7 @@ TEST(FileStatus, OneFileUnderEachOfItsNamesAndNoOther) {
   EXPECT_EQ(sizeof kContent - 1, heldSize);
   for (const auto& c : cases) {
     EXPECT_EQ(c.same, KVEL::namesOpenFile(c.name, descriptorOf(file.get()))) << c.name;
-    OpenFile again(c.name);
+    const OpenFile again = openFile(c.name);
     if (!again.get() || c.name == dir.path())
       continue;
     KVEL::FileIdentity identity;
@@ -83,7 +75,7 @@ TEST(FileStatus, ASymbolicLinkIsNotTheFileItLeadsTo) {
   testsupport::writeFile(held, kContent);
   if (!testsupport::makeSymbolicLink(held, dir.file("ссылка")))
     GTEST_SKIP() << testsupport::kNoSymbolicLink;
-  OpenFile file(held);
+  const OpenFile file = openFile(held);
   ASSERT_TRUE(file.get());
   EXPECT_FALSE(KVEL::namesOpenFile(dir.file("ссылка"), descriptorOf(file.get())));
 }
