@@ -19,6 +19,21 @@ FileIdentity identityOf(const struct stat& status) {
   return identity;
 }
 
+// Puts the parts of path, in order, in front of `parts`.
+void prependParts(const std::string& path, std::deque<std::string>* parts) {
+  std::vector<std::string> split;
+  std::string::size_type start = 0;
+  while (start <= path.size()) {
+    std::string::size_type slash = path.find('/', start);
+    if (slash == std::string::npos)
+      slash = path.size();
+    if (slash > start)
+      split.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  parts->insert(parts->begin(), split.begin(), split.end());
+}
+
 }  // namespace
 
 bool identifyOpenFile(std::FILE* file, FileIdentity& identity, unsigned long long& size) {
@@ -45,25 +60,6 @@ bool isAccessible(const std::string& path) {
     return true;
   return errno == EOVERFLOW;
 }
-
-namespace {
-
-// Puts the parts of path, in order, in front of `parts`.
-void prependParts(const std::string& path, std::deque<std::string>* parts) {
-  std::vector<std::string> split;
-  std::string::size_type start = 0;
-  while (start <= path.size()) {
-    std::string::size_type slash = path.find('/', start);
-    if (slash == std::string::npos)
-      slash = path.size();
-    if (slash > start)
-      split.push_back(path.substr(start, slash - start));
-    start = slash + 1;
-  }
-  parts->insert(parts->begin(), split.begin(), split.end());
-}
-
-}  // namespace
 
 bool symbolicLinksTrusted(const std::string& path) {
   const uid_t self = ::geteuid();
