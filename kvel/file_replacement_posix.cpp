@@ -1,5 +1,7 @@
 #include "kvel/file_replacement.h"
 #include "kvel/file_replacement_parts.h"
+#include "framework/signal_death.h"
+#include "kvel/cmdfile/file_status.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -37,17 +39,7 @@ extern "C" void removeTemporaryAndDie(int signal) {
   const char* name = temporaryName;
   if (name)
     ::unlink(name);
-  struct sigaction fallback;
-  std::memset(&fallback, 0, sizeof fallback);
-  fallback.sa_handler = SIG_DFL;
-  ::sigemptyset(&fallback.sa_mask);
-  ::sigaction(signal, &fallback, nullptr);
-  sigset_t set;
-  ::sigemptyset(&set);
-  ::sigaddset(&set, signal);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  ::raise(signal);
-  ::_exit(128 + signal);  // not reached: the default action of each is to end the process
+  frontend::dieBySignal(signal);
 }
 
 // Holds the interrupts back while a temporary file comes or goes together
@@ -190,10 +182,9 @@ void removeStaleTemporaries(const std::string& target) {
     int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
       continue;
-    struct stat locked, named;
+    struct stat locked;
     if (::fstat(fd, &locked) == 0 && S_ISREG(locked.st_mode) &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.c_str(), &named) == 0 &&
-        named.st_dev == locked.st_dev && named.st_ino == locked.st_ino)
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(name, fd))
       ::unlink(name.c_str());
     ::close(fd);
   }
@@ -247,9 +238,8 @@ public:
       lock_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
       const bool contested =
           lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-      struct stat made, named;
-      if (!contested && ::fstat(fd_, &made) == 0 && ::lstat(name_.c_str(), &named) == 0 &&
-          made.st_dev == named.st_dev && made.st_ino == named.st_ino)
+      struct stat made;
+      if (!contested && namesOpenFile(name_, fd_) && ::fstat(fd_, &made) == 0)
         return giveMode(made, old) ? Outcome::Done : (remove() ? Outcome::Unavailable : Outcome::Failed);
       // Another launch's clean-up took it between its creation and the lock:
       // that launch removes the file, this one tries the next name.

@@ -8,7 +8,7 @@
 
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
-#include "kvel/file_status.h"
+#include "kvel/cmdfile/file_status.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
 

@@ -10,7 +10,7 @@
 #include <boost/system/error_code.hpp>
 
 #include "kvel/file_replacement.h"
-#include "kvel/file_status.h"
+#include "kvel/cmdfile/file_status.h"
 
 namespace KVEL {
 

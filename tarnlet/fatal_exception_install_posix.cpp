@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "framework/signal_death.h"
 #include "tarnlet/signal_exception_code.h"
+#include "tarnlet/stack_overflow.h"
 
 namespace tarnlet {
 namespace {
@@ -58,24 +60,8 @@ std::uintptr_t interruptedStackPointer(void* context) {
 #endif
 }
 
-// Ends the process by signalNumber with its default action, as if no handler
-// had been installed. Async-signal-safe.
-[[noreturn]] void dieBySignal(int signalNumber) {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(signalNumber, &action, nullptr);
-  sigset_t unblock;
-  sigemptyset(&unblock);
-  sigaddset(&unblock, signalNumber);
-  ::sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
-  ::raise(signalNumber);
-  ::_exit(128 + signalNumber);
-}
-
 void reportTimedOut(int) {
-  dieBySignal(gFatalSignal);
+  frontend::dieBySignal(gFatalSignal);
 }
 
 // Not async-signal-safe beyond this point: the report goes through the
@@ -96,7 +82,7 @@ void fatalSignalHandler(int signalNumber, siginfo_t* info, void* context) {
                   isStackOverflowFault(reinterpret_cast<std::uintptr_t>(info->si_addr),
                                        interruptedStackPointer(context), gMainStack);
   fatalExceptionFilter(exceptionCodeForSignal(signalNumber, info->si_code, overflow));
-  dieBySignal(signalNumber);
+  frontend::dieBySignal(signalNumber);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
-#include "kvel/cmdfile/file_identity.h"
+#include "kvel/cmdfile/file_status.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "kvel/cmdfile/program_text.h"

@@ -1,12 +1,11 @@
 // Pieces of the main flow that need no process: kernel path, database test,
-// target check, shell argument list, file status.
+// target check, shell argument list.
 #include "kvel/launcher.h"
 
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "kvel/file_status.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -142,16 +141,6 @@ TEST(ReleaseScriptValues, ListsAndCommandLineGoWhatTheShellReadsStays) {
   EXPECT_TRUE(options.commandLine.empty());
   EXPECT_EQ(before, KVEL::shellArguments(options, "k", "script.tcl"));
   EXPECT_EQ("top", options.snapshot);
-}
-
-TEST(FileStatus, ExistingFilesAndDirectoriesAreAccessible) {
-  testsupport::TempDir dir;
-  testsupport::writeFile(dir.file("a/kvelk.exe"), "");
-  EXPECT_TRUE(KVEL::isAccessible(dir.file("a/kvelk.exe")));
-  EXPECT_TRUE(KVEL::isAccessible(dir.file("a")));
-  EXPECT_FALSE(KVEL::isAccessible(dir.file("a/missing")));
-  EXPECT_FALSE(KVEL::isAccessible(dir.file("a/kvelk.exe/below")));
-  EXPECT_FALSE(KVEL::isAccessible(""));
 }
 
 }  // namespace

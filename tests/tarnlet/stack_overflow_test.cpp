@@ -1,11 +1,8 @@
-#include "tarnlet/signal_exception_code.h"
+#include "tarnlet/stack_overflow.h"
 
-#include <csignal>
 #include <cstdint>
 
 #include <gtest/gtest.h>
-
-#include "tarnlet/fatal_exception_table.h"
 
 namespace tarnlet {
 namespace {

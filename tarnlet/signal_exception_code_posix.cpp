@@ -6,20 +6,6 @@
 
 namespace tarnlet {
 
-bool isStackOverflowFault(std::uintptr_t faultAddress, std::uintptr_t stackPointer,
-                          const StackBounds& mainStack) {
-  if (mainStack.high != 0 && faultAddress < mainStack.low &&
-      mainStack.low - faultAddress <= kStackOverflowWindow)
-    return true;
-  if (stackPointer == 0)
-    return false;
-  std::uintptr_t distance =
-      faultAddress >= stackPointer ? faultAddress - stackPointer : stackPointer - faultAddress;
-  return distance < kStackOverflowWindow;
-}
-
-#ifndef _WIN32
-
 std::uint32_t exceptionCodeForSignal(int signalNumber, int signalCode, bool stackOverflow) {
   switch (signalNumber) {
   case SIGSEGV:
@@ -52,7 +38,5 @@ std::uint32_t exceptionCodeForSignal(int signalNumber, int signalCode, bool stac
     return kExceptionUnknown;
   }
 }
-
-#endif
 
 }  // namespace tarnlet

@@ -1,0 +1,47 @@
+// File identity and status: the one place in kvel that knows the platform's
+// status calls, used by the command-file reader and the run-script writer.
+#ifndef KVEL_CMDFILE_FILE_STATUS_H
+#define KVEL_CMDFILE_FILE_STATUS_H
+
+#include <cstdio>
+#include <string>
+
+namespace KVEL {
+
+// Identity of a file (device and file number), so that the same file reached
+// under different names is recognised.
+struct FileIdentity {
+  unsigned long long device = 0;
+  unsigned long long fileNumber = 0;
+
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && fileNumber == other.fileNumber;
+  }
+};
+
+// The identity of an open file and its size. False when the platform cannot
+// tell the identity of the file; size is then 0. Size is 0 as well for what
+// is not a regular file on POSIX.
+bool identifyOpenFile(std::FILE* file, FileIdentity& identity, unsigned long long& size);
+
+// True when name, taken as it is (a symbolic link or other reparse point at
+// its end is not followed), is the file open as descriptor fd: the name was
+// not removed or pointed at another file meanwhile. False when either cannot
+// be looked at.
+bool namesOpenFile(const std::string& name, int fd);
+
+// True when the status of path can be read. A query that fails only because
+// the file's size does not fit the status record (EOVERFLOW, files above 2 GiB
+// with a 32-bit size field) still counts as accessible.
+bool isAccessible(const std::string& path);
+
+// False when reaching path (each of its parts, and path itself, in the way
+// opening it resolves them) follows a symbolic link that belongs to another
+// user than the one this process runs as. A link owned by root is trusted.
+// Parts that do not exist yet are not links. Windows: always true (its
+// symbolic links need a privilege to make).
+bool symbolicLinksTrusted(const std::string& path);
+
+}  // namespace KVEL
+
+#endif

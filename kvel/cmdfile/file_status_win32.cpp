@@ -1,0 +1,60 @@
+#include "kvel/cmdfile/file_status.h"
+
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <windows.h>
+
+#include <cerrno>
+
+namespace KVEL {
+
+namespace {
+
+bool identifyHandle(HANDLE handle, FileIdentity& identity, unsigned long long* size) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &information))
+    return false;
+  identity.device = information.dwVolumeSerialNumber;
+  identity.fileNumber =
+      (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  if (size)
+    *size = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+  return true;
+}
+
+}  // namespace
+
+bool identifyOpenFile(std::FILE* file, FileIdentity& identity, unsigned long long& size) {
+  size = 0;
+  return identifyHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))), identity, &size);
+}
+
+bool namesOpenFile(const std::string& name, int fd) {
+  FileIdentity held, named;
+  if (!identifyHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), held, nullptr))
+    return false;
+  // No access asked for: only the identity is read. A reparse point is
+  // opened itself, and a directory needs backup semantics to be opened.
+  const HANDLE handle =
+      CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const bool identified = identifyHandle(handle, named, nullptr);
+  if (handle != INVALID_HANDLE_VALUE)
+    CloseHandle(handle);
+  return identified && held == named;
+}
+
+bool isAccessible(const std::string& path) {
+  errno = 0;
+  struct _stat64i32 status;
+  if (_stat64i32(path.c_str(), &status) == 0)
+    return true;
+  return errno == EOVERFLOW;
+}
+
+// Symbolic links on Windows need a privilege (or developer mode) to make, so
+// another user cannot plant one in a shared folder without it.
+bool symbolicLinksTrusted(const std::string&) { return true; }
+
+}  // namespace KVEL
