@@ -5,6 +5,8 @@
 
 #include "kvel/run_script.h"
 
+#include <cstdio>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +17,8 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
+#include "kvel/cmdfile/file_status.h"
+#include "kvel/file_replacement.h"
 #include "tests/support/test_process.h"
 
 namespace runscripttest {
@@ -65,6 +69,31 @@ protected:
           << text;
     }
     EXPECT_EQ(left, entries(listed));
+  }
+
+  // Two replacements alive at once, used in turn: each writes its file (text
+  // beyond ASCII included) and leaves no temporary.
+  void replaceWithTwoAlive() {
+    KVEL::FileReplacement first("a.tcl"), second("b.tcl");
+    for (KVEL::FileReplacement* replacement : {&first, &second, &first}) {
+      std::string err = "stale";
+      EXPECT_TRUE(replacement->replace({"kvel {", "\xc3\xa9\xd0\x96\xe4\xb8\xad", "}\n"}, &err));
+      EXPECT_EQ("", err);
+    }
+    EXPECT_EQ(testsupport::onDisk("kvel {\xc3\xa9\xd0\x96\xe4\xb8\xad}\n"),
+              testsupport::readFile("b.tcl"));
+    EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl"}), entries("."));
+  }
+
+  // The identity of the file a name leads to (empty when it cannot be opened).
+  static KVEL::FileIdentity identity(const std::string& name) {
+    KVEL::FileIdentity identity;
+    unsigned long long size = 0;
+    if (std::FILE* file = std::fopen(name.c_str(), "rb")) {
+      KVEL::identifyOpenFile(file, identity, size);
+      std::fclose(file);
+    }
+    return identity;
   }
 
   testsupport::TempDir dir_;

@@ -3,6 +3,7 @@
 #include "kvel/run_script.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,6 +24,25 @@ namespace {
 using testsupport::onDisk;
 using testsupport::readFile;
 using testsupport::writeFile;
+
+// Replacements, two alive at once, leave the signal dispositions as they
+// found them for the shell run afterwards: SIGINT ignored stays ignored and a
+// handler for SIGXFSZ stays in place.
+TEST_F(RunScript, ReplacementsLeaveTheSignalDispositionsAsFound) {
+  const int signals[] = {SIGINT, SIGXFSZ};
+  struct sigaction set = {}, saved[2], before[2], after[2];
+  for (int i = 0; i < 2; ++i) {
+    set.sa_handler = i == 0 ? SIG_IGN : [](int) {};
+    ::sigaction(signals[i], &set, &saved[i]);
+    ::sigaction(signals[i], nullptr, &before[i]);
+  }
+  replaceWithTwoAlive();
+  for (int i = 0; i < 2; ++i) {
+    ::sigaction(signals[i], &saved[i], &after[i]);
+    EXPECT_EQ(before[i].sa_handler, after[i].sa_handler) << signals[i];
+    EXPECT_EQ(before[i].sa_flags, after[i].sa_flags) << signals[i];
+  }
+}
 
 TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
   struct stat status;

@@ -62,6 +62,16 @@ RunResult runWithArgv0(const std::string& program, const std::string& argv0,
 // True when this process runs under Wine rather than Windows itself.
 bool runningUnderWine();
 
+// True when this process runs as root, whom permission bits do not bind
+// (never on Windows).
+bool runningAsRoot();
+
+// Children that crash leave no core file (POSIX: core size limit 0).
+void disableCoreFiles();
+
+// SIGBUS; 0 on Windows, which has no bus error.
+extern const int kBusErrorSignal;
+
 // Sets or removes a variable of this process's environment.
 void setEnvironment(const std::string& name, const std::string& value);
 void unsetEnvironment(const std::string& name);

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -150,5 +151,17 @@ RunResult runWithArgv0(const std::string& program, const std::string& argv0,
   result.err = readFile(errPath);
   return result;
 }
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+void disableCoreFiles() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur != 0) {
+    limit.rlim_cur = 0;
+    ::setrlimit(RLIMIT_CORE, &limit);
+  }
+}
+
+const int kBusErrorSignal = SIGBUS;
 
 }  // namespace testsupport

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/platform_skips.h"
 #include "tests/tarnlet/probe_child.h"
 
 namespace tarnlettest {
@@ -22,20 +23,14 @@ const char* const kAccessViolation =
 // The process died of the fault: by `signal` on POSIX systems, with the
 // exception code as exit status on Windows.
 void expectDiedOf(const testsupport::RunResult& result, int signal, std::uint32_t code) {
-#ifdef _WIN32
-  (void)signal;
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(code, static_cast<std::uint32_t>(result.exitStatus)) << std::hex << result.exitStatus;
-#else
-  (void)code;
-  EXPECT_TRUE(result.signaled) << "exit status " << result.exitStatus;
-  EXPECT_EQ(signal, result.signal);
-#endif
+  if (testsupport::kWindows) {
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(code, static_cast<std::uint32_t>(result.exitStatus)) << std::hex << result.exitStatus;
+  } else {
+    EXPECT_TRUE(result.signaled) << "exit status " << result.exitStatus;
+    EXPECT_EQ(signal, result.signal);
+  }
 }
-
-#ifdef _WIN32
-const int SIGBUS = 0;  // no such signal; the case is not run on Windows
-#endif
 
 // The last three calls are the report for `line`/`text`.
 void expectReportAtEnd(const ProbeRun& run, int line, const std::string& text) {
@@ -63,18 +58,16 @@ TEST(FatalReportCrash, EachFaultIsReportedThenKillsBySignal) {
        "The thread tried to divide an integer value by an integer divisor of zero.\n"},
       {"fltdiv", SIGFPE, 0xC000008Eu, 40, "floating pt divide by zero\n"},
       {"ill", SIGILL, 0xC000001Du, 58, "The thread tried to execute an invalid instruction.\n"},
-      {"bus", SIGBUS, 0xC0000006u, 60,
+      {"bus", testsupport::kBusErrorSignal, 0xC0000006u, 60,
        "The thread tried to access a page that was not present, and the system was unable to "
        "load the page. For example, this exception might occur if a network connection is "
        "lost while running a program over the network.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind);
-#ifdef _WIN32
     // Windows has no bus error.
-    if (std::string(c.kind) == "bus")
+    if (testsupport::kWindows && std::string(c.kind) == "bus")
       continue;
-#endif
     ProbeRun run = runProbe({"-v"}, {{"ZEKDOUBLE_FAULT", c.kind}, {"ZEKDOUBLE_PROXY", "p:1"}});
     ASSERT_EQ(8u, run.calls.size());
     EXPECT_EQ("GetProxySettings", run.calls[4][0]);

@@ -3,10 +3,6 @@
 #ifndef TESTS_TARNLET_PROBE_CHILD_H
 #define TESTS_TARNLET_PROBE_CHILD_H
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include <map>
 #include <string>
 #include <vector>
@@ -21,17 +17,6 @@ struct ProbeRun {
   std::vector<zekdouble::Fields> calls;
 };
 
-// Crashing children must not leave core files behind.
-inline void disableCoreFiles() {
-#ifndef _WIN32
-  struct rlimit limit;
-  if (::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur != 0) {
-    limit.rlim_cur = 0;
-    ::setrlimit(RLIMIT_CORE, &limit);
-  }
-#endif
-}
-
 // Runs `program` (the double-linked probe unless given) with `args` after the
 // program path; `env` adds ZEKDOUBLE_* controls. `wrapper` runs the probe
 // through another program, which gets the probe's path as its last argument.
@@ -41,7 +26,8 @@ inline ProbeRun runProbe(const std::vector<std::string>& args,
                          const std::string& program = TARNLET_DOUBLE_BIN,
                          const std::vector<std::string>& wrapper = {},
                          unsigned timeoutSeconds = 0) {
-  disableCoreFiles();
+  // Crashing children must not leave core files behind.
+  testsupport::disableCoreFiles();
   testsupport::TempDir dir;
   testsupport::RunOptions options;
   options.unsetEnv = {"ZEKDOUBLE_FAIL", "ZEKDOUBLE_FAULT", "ZEKDOUBLE_PROXY"};
