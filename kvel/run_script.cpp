@@ -9,8 +9,8 @@
 #include <boost/filesystem/operations.hpp>
 #include <boost/system/error_code.hpp>
 
-#include "kvel/file_replacement.h"
 #include "kvel/cmdfile/file_status.h"
+#include "kvel/file_replacement.h"
 
 namespace KVEL {
 
