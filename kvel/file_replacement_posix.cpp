@@ -1,7 +1,4 @@
 #include "kvel/file_replacement.h"
-#include "kvel/file_replacement_parts.h"
-#include "framework/signal_death.h"
-#include "kvel/cmdfile/file_status.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,6 +15,10 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "framework/signal_death.h"
+#include "kvel/cmdfile/file_status.h"
+#include "kvel/file_replacement_parts.h"
 
 namespace KVEL {
 

@@ -1,5 +1,4 @@
 #include "kvel/file_replacement.h"
-#include "kvel/file_replacement_parts.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -10,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
+
+#include "kvel/file_replacement_parts.h"
 
 namespace KVEL {
 

@@ -34,6 +34,13 @@ void addUnbound(OptionSet& set, const std::string& name, const std::string& desc
   set.insert(std::shared_ptr<OptionValue>(new OptionValue(name, description)));
 }
 
+// Writes the message of a failed command-file step, flushed, and passes the
+// outcome on.
+bool reported(bool ok, const std::string& message, std::ostream& stream) {
+  if (!ok) stream << message << std::endl;
+  return ok;
+}
+
 }  // namespace
 
 // Every field starts with the value its registration writes, so the record
@@ -78,10 +85,9 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   }
 
   std::string message;
-  if (!cmdfile::expandArguments(rawArguments, expandedArguments, out, &message)) {
-    err << message << std::endl;
+  if (!reported(cmdfile::expandArguments(rawArguments, expandedArguments, out, &message), message,
+                err))
     return false;
-  }
 
   // The rebuilt vector points into programName and expandedArguments, which
   // stay untouched while it is in use; it is released when parse returns.
@@ -137,17 +143,13 @@ std::string CommandLineOptions::usageText(const OptionSet& visible) const {
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& output) {
   std::string err;
-  if (cmdfile::expandArguments(arguments, output, std::cout, &err)) return true;
-  std::cerr << err << std::endl;
-  return false;
+  return reported(cmdfile::expandArguments(arguments, output, std::cout, &err), err, std::cerr);
 }
 
 bool CommandLineOptions::readCommandFile(const std::string& fileName,
                                          std::vector<std::string>& output) {
   std::string err;
-  if (cmdfile::readFile(fileName, output, std::cout, &err)) return true;
-  std::cerr << err << std::endl;
-  return false;
+  return reported(cmdfile::readFile(fileName, output, std::cout, &err), err, std::cerr);
 }
 
 void CommandLineOptions::registerOptions(OptionSet& visible) {
