@@ -47,35 +47,38 @@ TEST_F(ResourceLimits, LargeFileOfCommentsIsReadUnderALimitBelowTwiceItsSize) {
   EXPECT_EQ(ws.read("kvel.dir/top/kvel_script.tcl"), "kvel {top} -testplusarg LAST=1 -autoloadwcfg\n");
 }
 
-TEST_F(ResourceLimits, RunningOutOfMemoryNamesTheFileAndEndsWithStatusOne) {
+// Running out of memory in a command file names the file (standard error);
+// on the command line it is the main flow's message (standard output).
+TEST_F(ResourceLimits, RunningOutOfMemoryEndsWithOneMessageAndStatusOne) {
   std::string lines;
   for (int i = 0; i < 400000; ++i) lines += "-testplusarg V=" + std::to_string(i) + "\n";
   std::string outer;
   for (int i = 0; i < 4; ++i) outer += "-f inner.txt\n";
   ws.file("inner.txt", lines);
   ws.file("outer.txt", outer);
-  const RunResult r = runLimited(ws, 40 * 1024, {"top", "-f", "outer.txt"});
-  ASSERT_FALSE(r.signaled) << r.signal;
-  EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "ERROR: Out of memory while reading command file inner.txt\n");
-  EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
-  EXPECT_TRUE(ws.shellCalls().empty());
-}
-
-TEST_F(ResourceLimits, RunningOutOfMemoryOnTheCommandLineEndsWithStatusOne) {
-  std::vector<std::string> args = {"top"};
+  std::vector<std::string> longLine = {"top"};
   for (int i = 0; i < 40000; ++i) {
-    args.push_back("-testplusarg");
-    args.push_back("V" + std::to_string(1000000 + i) + "_padding");
+    longLine.push_back("-testplusarg");
+    longLine.push_back("V" + std::to_string(1000000 + i) + "_padding");
   }
-  const RunResult r = runLimited(ws, 12 * 1024, args);
-  ASSERT_FALSE(r.signaled) << r.signal;
-  EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(r.out, "ERROR: Out of memory while reading the command line options.\n");
-  EXPECT_EQ(r.err, "");
-  EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
-  EXPECT_TRUE(ws.shellCalls().empty());
+  const struct {
+    int kilobytes;
+    std::vector<std::string> args;
+    std::string out, err;
+  } cases[] = {
+      {40 * 1024, {"top", "-f", "outer.txt"}, "",
+       "ERROR: Out of memory while reading command file inner.txt\n"},
+      {12 * 1024, longLine, "ERROR: Out of memory while reading the command line options.\n", ""},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = runLimited(ws, c.kilobytes, c.args);
+    ASSERT_FALSE(r.signaled) << r.signal;
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
+    EXPECT_TRUE(ws.shellCalls().empty());
+  }
 }
 
 TEST_F(ResourceLimits, EndlessLineEndsInBoundedMemory) {
