@@ -6,6 +6,7 @@
 #include <boost/filesystem.hpp>
 #include <boost/tokenizer.hpp>
 
+#include "kvel/cmdfile/argument_origins.h"
 #include "kvel/cmdfile/line_splitting.h"
 
 namespace KVEL {
@@ -58,10 +59,21 @@ const char* nonEmptyValue(const std::string& name) {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
+void note(ExpansionNotes* notes, const std::string& reference, const std::string& text) {
+  if (notes != nullptr) notes->lines.push_back(cmdfile::shownText(reference) + " -> " + text);
+}
+
+std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(value) + "\""; }
+
 }  // namespace
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message) {
+  return expandEnvironmentVariables(argument, expansion, message, nullptr);
+}
+
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message, ExpansionNotes* notes) {
   expansion = argument;
   trimWhitespace(expansion);
 
@@ -92,6 +104,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
+      note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
     } else {
@@ -109,6 +122,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
+      note(notes, expansion.substr(dollar, end - dollar), quoted(value));
       expansion.replace(dollar, end - dollar, value, valueLength);
       searchFrom = dollar + valueLength;
     }
@@ -129,7 +143,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   }
   std::vector<std::string> directories;
   if (!splitDirectoryList(kDataDirName, directories, message)) return false;
+  const std::string reference = expansion.substr(found, referenceLength);
+  std::size_t entry = 0;
   for (const std::string& directory : directories) {
+    ++entry;
     std::string candidate = expansion;
     candidate.replace(found, referenceLength, directory);
     trimWhitespace(candidate);
@@ -137,6 +154,9 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
         expansion = candidate;
         message.clear();
+        note(notes, reference,
+             "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
+                 " of ZEK_DATADIR, " + quoted(directory));
         return true;
       }
     } catch (const boost::filesystem::filesystem_error& error) {
@@ -145,6 +165,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     }
   }
   message.clear();
+  if (notes != nullptr) notes->dataDirUnresolved = true;
+  note(notes, reference,
+       "no entry of ZEK_DATADIR (" + std::to_string(directories.size()) +
+           ") gives an existing path; kept as written");
   return true;
 }
 
