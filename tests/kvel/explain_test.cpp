@@ -173,6 +173,8 @@ struct Quoting {
   std::string windows;
 };
 
+void PrintTo(const Quoting& c, std::ostream* os) { *os << c.name; }
+
 class RerunWord : public testing::TestWithParam<Quoting> {};
 
 TEST_P(RerunWord, QuotedForEachPlatformsShell) {
@@ -201,6 +203,8 @@ struct Shown {
   std::string text;
   std::string shown;
 };
+
+void PrintTo(const Shown& c, std::ostream* os) { *os << c.name; }
 
 class TerminalText : public testing::TestWithParam<Shown> {};
 
