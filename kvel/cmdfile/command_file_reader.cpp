@@ -139,10 +139,13 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
   unsigned long long consumed = 0;
   const std::size_t sizeAtStart = output.size();
   LineNotes notes;
-  // By index: nested files grow the chain, which may move its links.
+  // Kept in the chain only for an account; by index, as nested files grow
+  // the chain and may move its links.
+  std::size_t lineNumber = 0;
   const std::size_t depth = reading.chain.size() - 1;
   while (reader.next(rawLine)) {
-    ++reading.chain[depth].line;
+    ++lineNumber;
+    if (reading.origins != nullptr) reading.chain[depth].line = lineNumber;
     consumed += rawLine.size() + 1;
     if (countBytes) {
       reading.bytesRead += rawLine.size() + 1;
@@ -404,10 +407,10 @@ bool expandList(const std::string_view* arguments, std::size_t count,
                 std::vector<std::string>& output, Reading& reading, const LineNotes* notes) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view element = arguments[i];
-    if (reading.chain.empty()) reading.commandLinePosition = i + 1;
     // A single-dash long switch (or value) gets a second dash.
     const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
     if (element == "-f" || element == "--f" || element == "--file" || element == "-file") {
+      if (reading.chain.empty()) reading.commandLinePosition = i + 1;
       if (i + 1 == count)
         return reading.fail("ERROR: Missing command file name for switch '-f [--file]'");
       ++i;

@@ -59,8 +59,9 @@ const char* nonEmptyValue(const std::string& name) {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
+// Callers test notes first: building the texts costs more than the expansion.
 void note(ExpansionNotes* notes, const std::string& reference, const std::string& text) {
-  if (notes != nullptr) notes->lines.push_back(cmdfile::shownText(reference) + " -> " + text);
+  notes->lines.push_back(cmdfile::shownText(reference) + " -> " + text);
 }
 
 std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(value) + "\""; }
@@ -104,7 +105,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
-      note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
+      if (notes != nullptr) note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
     } else {
@@ -122,7 +123,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
-      note(notes, expansion.substr(dollar, end - dollar), quoted(value));
+      if (notes != nullptr) note(notes, expansion.substr(dollar, end - dollar), quoted(value));
       expansion.replace(dollar, end - dollar, value, valueLength);
       searchFrom = dollar + valueLength;
     }
@@ -154,7 +155,8 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
         expansion = candidate;
         message.clear();
-        note(notes, reference,
+        if (notes != nullptr)
+          note(notes, reference,
              "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
                  " of ZEK_DATADIR, " + quoted(directory));
         return true;
@@ -165,10 +167,12 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     }
   }
   message.clear();
-  if (notes != nullptr) notes->dataDirUnresolved = true;
-  note(notes, reference,
-       "no entry of ZEK_DATADIR (" + std::to_string(directories.size()) +
-           ") gives an existing path; kept as written");
+  if (notes != nullptr) {
+    notes->dataDirUnresolved = true;
+    note(notes, reference,
+         "no entry of ZEK_DATADIR (" + std::to_string(directories.size()) +
+             ") gives an existing path; kept as written");
+  }
   return true;
 }
 
