@@ -37,6 +37,24 @@ bool hasCharacterOutsideBmp(const std::string& utf8) {
   return false;
 }
 
+bool programFolderUsable(std::string& error) {
+  if (!kTclOpensBmpNamesOnly)
+    return true;
+  const char* executable = Tcl_GetNameOfExecutable();
+  if (!executable)
+    return true;
+  std::string folder = executable;
+  const std::string::size_type slash = folder.find_last_of("/\\");
+  folder.erase(slash == std::string::npos ? 0 : slash);
+  if (!hasCharacterOutsideBmp(folder))
+    return true;
+  error = kShellErrorPrefix + std::string("the program's folder \"") + utf8ToSystem(folder) +
+          "\" holds a character outside the Basic Multilingual Plane (such as an emoji): Tcl 8.6 "
+          "cannot open files under such a path on Windows, so the shell cannot load its script "
+          "library; install the programs in a folder without one";
+  return false;
+}
+
 bool unwrapBracedWord(const std::string& value, std::string& word) {
   if (value.empty() || value[0] != '{')
     return false;
