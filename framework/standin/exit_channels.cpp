@@ -27,24 +27,26 @@ bool isCommandPipeline(Tcl_Channel channel) {
   return false;
 }
 
-}  // namespace
-
-void prepareChannelsForExit(Tcl_Interp* interp) {
-  if (Tcl_GetChannelNamesEx(interp, nullptr) != TCL_OK)
-    return;
-  // The names first: flushing runs no script, but the list is the result.
-  int count = 0;
-  Tcl_Obj** names = nullptr;
+// The elements of the list in the interpreter's result, which is reset.
+std::vector<std::string> resultList(Tcl_Interp* interp) {
+  std::vector<std::string> elements;
   Tcl_Obj* list = Tcl_GetObjResult(interp);
   Tcl_IncrRefCount(list);
-  std::vector<std::string> channelNames;
-  if (Tcl_ListObjGetElements(nullptr, list, &count, &names) == TCL_OK) {
+  int count = 0;
+  Tcl_Obj** items = nullptr;
+  if (Tcl_ListObjGetElements(nullptr, list, &count, &items) == TCL_OK) {
     for (int i = 0; i < count; ++i)
-      channelNames.emplace_back(Tcl_GetString(names[i]));
+      elements.emplace_back(Tcl_GetString(items[i]));
   }
   Tcl_DecrRefCount(list);
   Tcl_ResetResult(interp);
-  for (const std::string& name : channelNames) {
+  return elements;
+}
+
+void prepareOwnChannels(Tcl_Interp* interp) {
+  if (Tcl_GetChannelNamesEx(interp, nullptr) != TCL_OK)
+    return;
+  for (const std::string& name : resultList(interp)) {
     int mode = 0;
     Tcl_Channel channel = Tcl_GetChannel(interp, name.c_str(), &mode);
     if (!channel || isStandardChannel(channel))
@@ -57,6 +59,38 @@ void prepareChannelsForExit(Tcl_Interp* interp) {
       Tcl_SetChannelOption(nullptr, channel, "-blocking", "0");
   }
   Tcl_ResetResult(interp);
+}
+
+// The names of the direct children, through the saved `interp` command.
+std::vector<std::string> childNames(Tcl_Interp* interp, const Tcl_CmdInfo& interpCommand) {
+  Tcl_Obj* objv[] = {Tcl_NewStringObj("interp", -1), Tcl_NewStringObj("slaves", -1)};
+  for (Tcl_Obj* obj : objv)
+    Tcl_IncrRefCount(obj);
+  const int code = interpCommand.objProc(interpCommand.objClientData, interp, 2, objv);
+  for (Tcl_Obj* obj : objv)
+    Tcl_DecrRefCount(obj);
+  if (code != TCL_OK) {
+    Tcl_ResetResult(interp);
+    return {};
+  }
+  return resultList(interp);
+}
+
+}  // namespace
+
+void prepareChannelsForExit(Tcl_Interp* interp, const Tcl_CmdInfo& interpCommand) {
+  prepareOwnChannels(interp);
+  if (!interpCommand.objProc)
+    return;
+  for (const std::string& name : childNames(interp, interpCommand)) {
+    // A child's path is a list: a name with a blank is one element.
+    const char* element = name.c_str();
+    char* path = Tcl_Merge(1, &element);
+    Tcl_Interp* child = Tcl_GetSlave(interp, path);
+    Tcl_Free(path);
+    if (child)
+      prepareChannelsForExit(child, interpCommand);
+  }
 }
 
 }  // namespace zekshell

@@ -190,6 +190,10 @@ int runTclShell(const ShellArguments& args, const std::string& programPath,
     return 1;
   }
 
+  // Tcl's own `interp` command, whatever the script makes of the name.
+  Tcl_CmdInfo interpCommand = Tcl_CmdInfo();
+  Tcl_GetCommandInfo(interp, "::interp", &interpCommand);
+
   const ShellProfile profile = profileFor(appName);
   bool interactive = !args.hasSource && standardInputIsTerminal();
   setScriptVariables(interp, args, programPath, interactive);
@@ -205,7 +209,7 @@ int runTclShell(const ShellArguments& args, const std::string& programPath,
   // However the run ended (tclsh ends every run through its exit): what the
   // script left buffered is written, and its pipelines' children go on
   // running instead of holding the shell.
-  prepareChannelsForExit(interp);
+  prepareChannelsForExit(interp, interpCommand);
   return status;
 }
 

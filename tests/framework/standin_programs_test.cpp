@@ -142,22 +142,27 @@ TEST_P(StandinProgramTest, PipelineChildRunsOnAfterTheEnd) {
             "for {set n 0} {$n < 1200 && ![file exists release]} {incr n} {after 100}\n"
             "set here [pwd]\ncd [file dirname [info nameofexecutable]]\n"
             "close [open [file join $here ended] w]\n");
+  const std::string open =
+      "set p [open |[list [info nameofexecutable] -nolog -mode tcl -source child.tcl] r]\n"
+      "gets $p\n";
   const struct {
     const char* name;
+    std::string start;  // prints what the child says first
     const char* end;
     int status;
   } rows[] = {
-      {"exit", "exit 3\n", 3},
-      {"end of script", "", 0},
-      {"error", "error late\n", 1},
+      {"exit", "puts [eval {" + open + "}]\n", "exit 3\n", 3},
+      {"end of script", "puts [eval {" + open + "}]\n", "", 0},
+      {"error", "puts [eval {" + open + "}]\n", "error late\n", 1},
+      // The pipeline of a child interpreter, with `interp` gone.
+      {"child interpreter", "interp create c\nputs [c eval {" + open + "}]\nrename interp {}\n",
+       "exit 4\n", 4},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     std::remove(dir.file("release").c_str());
     std::remove(dir.file("ended").c_str());
-    script("set f [open buffered.txt w]\nputs -nonewline $f kept\n"
-           "set p [open |[list [info nameofexecutable] -nolog -mode tcl -source child.tcl] r]\n"
-           "puts [gets $p]\n" + std::string(row.end));
+    script("set f [open buffered.txt w]\nputs -nonewline $f kept\n" + row.start + row.end);
     RunOptions options;
     options.cwd = dir.path();
     options.timeoutSeconds = 60;
