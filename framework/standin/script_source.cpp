@@ -297,7 +297,6 @@ Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
   std::string problem;
   std::u16string units;
   if (readError != 0) {
-    Tcl_SetErrno(readError);
     problem = Tcl_ErrnoMsg(readError);
   } else if (decodeUtf16(bytes, big, units, problem)) {
     // Tcl's "unicode" encoding is UTF-16 in the machine's order, which the
