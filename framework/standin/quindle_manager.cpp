@@ -40,8 +40,13 @@ const char* unusableProxyReason(const std::string& value) {
 // variable; with the "quindle" scope visible (tarnlet -v) a message names
 // the variable passed over.
 std::string QuindleManager::GetProxySettings() {
+#ifdef _WIN32
+  // Environment names ignore case here: each variable is looked at once.
+  static const char* const kVariables[] = {"https_proxy", "http_proxy", "all_proxy"};
+#else
   static const char* const kVariables[] = {"https_proxy", "HTTPS_PROXY", "http_proxy",
                                            "HTTP_PROXY",  "all_proxy",   "ALL_PROXY"};
+#endif
   for (const char* name : kVariables) {
     const char* value = std::getenv(name);
     if (!value || !*value)
