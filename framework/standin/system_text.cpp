@@ -1,5 +1,7 @@
 #include "framework/standin/system_text.h"
 
+#include <algorithm>
+
 #include <tcl.h>
 
 #include "framework/standin/shell_error.h"
@@ -48,6 +50,8 @@ bool programFolderUsable(std::string& error) {
   folder.erase(slash == std::string::npos ? 0 : slash);
   if (!hasCharacterOutsideBmp(folder))
     return true;
+  // Tcl writes the name with "/"; shown as Windows writes folders.
+  std::replace(folder.begin(), folder.end(), '/', '\\');
   error = kShellErrorPrefix + std::string("the program's folder \"") + utf8ToSystem(folder) +
           "\" holds a character outside the Basic Multilingual Plane (such as an emoji): Tcl 8.6 "
           "cannot open files under such a path on Windows, so the shell cannot load its script "

@@ -314,7 +314,9 @@ void copyPrograms(const std::string& folder) {
 TEST(StandinFaultTest, ProgramFolderTclCannotUseIsAnError) {
   if (!testsupport::kWindows) GTEST_SKIP() << testsupport::kTclLibraryAlwaysFound;
   const std::string emoji = "inst \xf0\x9f\x98\x80";
-  const std::string refused = "\" holds a character outside the Basic Multilingual Plane (such as "
+  // The folder as Windows writes it, ending in the emoji's folder.
+  const std::string refused = "\\" + emoji +
+                              "\" holds a character outside the Basic Multilingual Plane (such as "
                               "an emoji): Tcl 8.6 cannot open files under such a path on Windows";
   const struct {
     const char* name;
@@ -325,10 +327,10 @@ TEST(StandinFaultTest, ProgramFolderTclCannotUseIsAnError) {
     const char* log;  // not written
   } rows[] = {
       {"no Tcl library", "plain", "dravik.exe", {"-mode", "tcl", "-nolog"}, "init.tcl", "dravik.log"},
-      {"kvel -nolog", emoji, "kvel.exe", {"top", "-nolog"}, emoji + refused, "kvel.log"},
-      {"kvel with its log", emoji, "kvel.exe", {"top"}, emoji + refused, "kvel.log"},
-      {"dravik", emoji, "dravik.exe", {"-mode", "tcl"}, emoji + refused, "dravik.log"},
-      {"quindle -nolog", emoji, "quindle.exe", {"-nolog", "-mode", "tcl"}, emoji + refused,
+      {"kvel -nolog", emoji, "kvel.exe", {"top", "-nolog"}, refused, "kvel.log"},
+      {"kvel with its log", emoji, "kvel.exe", {"top"}, refused, "kvel.log"},
+      {"dravik", emoji, "dravik.exe", {"-mode", "tcl"}, refused, "dravik.log"},
+      {"quindle -nolog", emoji, "quindle.exe", {"-nolog", "-mode", "tcl"}, refused,
        "quindle.log"},
   };
   TempDir dir;
