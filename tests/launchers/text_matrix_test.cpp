@@ -36,7 +36,6 @@ const TextRow kRows[] = {
     // Scripts as Windows PowerShell 5 and Notepad save them.
     shellRow("DravikUtf16LeSource", DRAVIK_BIN, "f_@/src @.tcl", kUtf16Le),
     shellRow("QuindleUtf16BeSource", QUINDLE_BIN, "f_@/src @.tcl", kUtf16Be),
-    shellRow("DravikUtf8MarkSource", DRAVIK_BIN, "f_@/src @.tcl", kUtf8Mark),
     {"Tarnlet", TARNLET_BIN, {}, {"-x@"}, {}, {}, {{"https_proxy", "http://@.example:3128"}}, "",
      kUtf8, false, "Proxy=http://@.example:3128\n"},
 };
