@@ -158,7 +158,17 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"CRLF lines", "-gui\r\n-log x.log\r\n\r\n# c\r\nlast\r", {"--gui", "--log", "x.log", "last"}},
         ContentCase{"quoting", "-testplusarg \"a b\"  x\nx=\"a  b\"\n\"\"\n\"a b \"\n",
                     {"--testplusarg", "a b", "x", "x=a  b", "", "a b"}},
-        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}));
+        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}},
+        // A line that is not UTF-8 is in the ANSI code page (Windows; its
+        // text as UTF-8 here) or keeps its bytes (Linux); C6 D6 is ЖЦ in
+        // code page 1251. A valid UTF-8 line is UTF-8 on both.
+        ContentCase{"line not UTF-8", "-testplusarg \xC6\xD6\n-tp \xD0\x96\xD0\xA6\n",
+                    {"--testplusarg", testsupport::fromAnsiCodePage("\xC6\xD6"), "--tp",
+                     "\xD0\x96\xD0\xA6"}},
+        ContentCase{"one byte that is no UTF-8 decides for its line",
+                    "\xC3\xA9 \xC6\n\xC3\xA9\n\xC0\xAF\n",
+                    {testsupport::fromAnsiCodePage("\xC3\xA9"), testsupport::fromAnsiCodePage("\xC6"),
+                     "\xC3\xA9", testsupport::fromAnsiCodePage("\xC0\xAF")}}));
 
 // UTF-16 units as a file's bytes: the byte-order mark, then the units.
 std::string utf16(const std::u16string& units, bool bigEndian) {
