@@ -6,7 +6,9 @@
 #include <boost/filesystem.hpp>
 #include <boost/tokenizer.hpp>
 
+#include "framework/text_check.h"
 #include "kvel/cmdfile/line_splitting.h"
+#include "kvel/cmdfile/program_text.h"
 
 namespace KVEL {
 
@@ -56,12 +58,26 @@ const char* nonEmptyValue(const std::string& name) {
   return (value != nullptr && *value != '\0') ? value : nullptr;
 }
 
+// False, with the ERROR line in *refusal, when the variable's value lost a
+// character on its way into this process.
+bool valueIntact(const std::string& name, std::string* refusal) {
+  return refusal == nullptr || frontend::environmentIntact(name.c_str(), refusal);
+}
+
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 }  // namespace
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message) {
+  std::string refusal;
+  if (expandEnvironmentVariables(argument, expansion, message, &refusal)) return true;
+  if (!refusal.empty()) message = refusal;
+  return false;
+}
+
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message, std::string* refusal) {
   expansion = argument;
   trimWhitespace(expansion);
 
@@ -71,7 +87,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     if (dollar == std::string::npos || dollar + 1 == expansion.size()) break;
 
     if (expansion[dollar + 1] == '{') {
-      const std::size_t close = expansion.find('}', dollar + 2);
+      const std::size_t close = findAscii(expansion, '}', dollar + 2);
       if (close == std::string::npos) {
         message = "${ without closing }";
         return false;
@@ -91,6 +107,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         message = "Env Variable " + name + " is not defined.";
         return false;
       }
+      if (!valueIntact(name, refusal)) {
+        message.clear();
+        return false;
+      }
       const std::size_t valueLength = std::strlen(value);
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
@@ -106,6 +126,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const char* value = nonEmptyValue(name);
       if (value == nullptr) {
         message = "Env Variable " + name + " not defined.";
+        return false;
+      }
+      if (!valueIntact(name, refusal)) {
+        message.clear();
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
@@ -179,7 +203,10 @@ std::string collapseSeparators(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (i < 2 || !isSeparator(c)) {
-      result += c;
+      // A character of two bytes is copied whole: its second byte may equal "\".
+      const std::size_t length = characterLength(std::string_view(text).substr(i));
+      result.append(text, i, length);
+      i += length - 1;
       slashInRun = false;
       backslashInRun = false;
     } else if (c == '/') {
