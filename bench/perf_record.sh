@@ -1,5 +1,5 @@
 #!/bin/sh
-# The performance record: builds the release preset and measures, in one run,
+# The performance record: builds the default preset and measures, in one run,
 #   1. launch overhead: kvel_double to the hand-over against a trivial program
 #      linked to the same shared libraries (bench/launch_bench.sh), target 1.2;
 #   2. command files of 10,000, 100,000 and 1,000,000 arguments through the

@@ -17,7 +17,8 @@ namespace frontend {
 // arrive as they are.
 bool argumentsIntact(int argc, char** argv, std::string* err);
 
-// The same for the value of the environment variable `name`; unset is intact.
+// The same for the value of the environment variable `name` (a name in the
+// process code page); unset is intact.
 bool environmentIntact(const char* name, std::string* err);
 
 // Both checks for a program's main: argv and the named variables. The first

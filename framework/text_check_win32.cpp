@@ -74,9 +74,14 @@ bool argumentsIntact(int, char**, std::string* err) {
 }
 
 bool environmentIntact(const char* name, std::string* err) {
-  std::wstring wideName;
-  for (const char* c = name; *c; ++c)  // the names checked are ASCII
-    wideName += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  // The name is in the process code page (a command file may name any
+  // variable).
+  const int nameLength = ::MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+  if (nameLength <= 0)
+    return true;
+  std::wstring wideName(static_cast<std::size_t>(nameLength), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, name, -1, &wideName[0], nameLength);
+  wideName.resize(static_cast<std::size_t>(nameLength - 1));
   DWORD size = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
   if (size == 0)
     return true;

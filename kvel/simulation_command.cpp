@@ -4,6 +4,8 @@
 
 #include <boost/filesystem/path.hpp>
 
+#include "kvel/cmdfile/program_text.h"
+
 namespace KVEL {
 
 namespace {
@@ -61,8 +63,12 @@ void appendWord(Sink& sink, const std::string& value) {
       sink << (i == 0 ? "\\#" : "#");
       break;
     default: {
-      const char piece[2] = {value[i], '\0'};
-      sink << piece;
+      // A character of two bytes goes whole: its second byte may equal "\\",
+      // "[" or "{" without being one.
+      const std::size_t length =
+          static_cast<unsigned char>(value[i]) < 0x80 ? 1 : characterLength(std::string_view(value).substr(i));
+      sink << value.substr(i, length);
+      i += length - 1;
     }
     }
   }
@@ -133,7 +139,14 @@ void writeCommand(const CommandLineOptions& options, const std::string& snapshot
 bool braceCanHold(const std::string& value) {
   long depth = 0;
   std::string::size_type backslashes = 0;  // the run just before the current character
-  for (char c : value) {
+  for (std::string::size_type i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      // The second byte of a two-byte character is no brace or backslash.
+      i += characterLength(std::string_view(value).substr(i)) - 1;
+      backslashes = 0;
+      continue;
+    }
     const bool escaped = backslashes % 2 == 1;
     if (escaped && c == '\n')
       return false;

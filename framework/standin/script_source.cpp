@@ -1,7 +1,12 @@
 #include "framework/standin/script_source.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace zekshell {
 namespace {
@@ -161,13 +166,14 @@ private:
   bool found_ = false;
 };
 
-int sourceDirectly(Tcl_Interp* interp, Tcl_Obj* path, const char* script,
-                   const std::vector<PlainCommand>& commands, ObjectList& words,
-                   ScriptName& scriptName) {
+// Runs `run` with `info script` naming `path`, as Tcl's source does: the
+// result and the error state survive restoring the name, and an error ends
+// its errorInfo with "(file ... line N)".
+template <class Run>
+int runAsSourcedFile(Tcl_Interp* interp, Tcl_Obj* path, ScriptName& scriptName, Run run) {
   Tcl_Obj* previous = scriptName.get();
   scriptName.set(path);
-  const int code = callCommands(interp, script, commands, words);
-  // The result and the error state survive restoring the name.
+  const int code = run();
   Tcl_Obj* options = Tcl_GetReturnOptions(interp, code);
   Tcl_IncrRefCount(options);
   Tcl_Obj* result = Tcl_GetObjResult(interp);
@@ -191,6 +197,126 @@ int sourceDirectly(Tcl_Interp* interp, Tcl_Obj* path, const char* script,
   return code;
 }
 
+// A `return` at the top of a sourced file ends the file: one level of the
+// return is used up here, as Tcl's source does (`return -code error` becomes
+// an error, a plain `return` success).
+int endOfFileReturn(Tcl_Interp* interp) {
+  Tcl_Obj* options = Tcl_GetReturnOptions(interp, TCL_RETURN);
+  Tcl_IncrRefCount(options);
+  Tcl_Obj* key = Tcl_NewStringObj("-level", -1);
+  Tcl_IncrRefCount(key);
+  Tcl_Obj* levelObj = nullptr;
+  int level = 1;
+  if (Tcl_DictObjGet(nullptr, options, key, &levelObj) == TCL_OK && levelObj)
+    Tcl_GetIntFromObj(nullptr, levelObj, &level);
+  Tcl_DictObjPut(nullptr, options, key, Tcl_NewIntObj(level > 0 ? level - 1 : 0));
+  const int code = Tcl_SetReturnOptions(interp, options);
+  Tcl_DecrRefCount(key);
+  Tcl_DecrRefCount(options);
+  return code;
+}
+
+// What reading a UTF-16 script gave.
+enum class Utf16Script { kNot, kRead, kFailed };
+
+// The code units of UTF-16 bytes in the given order, read as Tcl's source
+// reads text: up to the first U+001A, with CR LF and a lone CR as LF. False,
+// with the problem, for an odd number of bytes or a surrogate without its
+// partner.
+bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units,
+                 std::string& problem) {
+  const int high = bigEndian ? 0 : 1;
+  const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  units.clear();
+  units.reserve(bytes.size() / 2);
+  std::size_t i = 0;
+  bool afterCr = false;
+  for (; i + 1 < bytes.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>((data[i + high] << 8) | data[i + 1 - high]);
+    if (unit == 0x1A)
+      break;
+    if (unit == u'\n' && afterCr) {
+      afterCr = false;
+      continue;
+    }
+    afterCr = unit == u'\r';
+    units.push_back(afterCr ? u'\n' : unit);
+  }
+  if (i + 1 == bytes.size()) {
+    problem = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
+    return false;
+  }
+  for (std::size_t k = 0; k < units.size(); ++k) {
+    const char16_t unit = units[k];
+    if (unit < 0xD800 || unit > 0xDFFF)
+      continue;
+    if (unit <= 0xDBFF && k + 1 < units.size() && units[k + 1] >= 0xDC00 && units[k + 1] <= 0xDFFF) {
+      ++k;
+      continue;
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(unit));
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(
+                                     units.begin(), units.begin() + static_cast<long>(k), u'\n'));
+    problem = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
+    return false;
+  }
+  return true;
+}
+
+// A regular file that begins with a UTF-16 byte-order mark (FF FE, or FE FF
+// for big-endian) is read here, through the one channel that found the mark,
+// and converted to Tcl's text in `text`. Any other file, or one that cannot
+// be opened, is left to Tcl's own source (kNot). kFailed leaves the error in
+// the interpreter's result.
+Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
+  Tcl_StatBuf* stat = Tcl_AllocStatBuf();
+  const bool regular = Tcl_FSStat(path, stat) == 0 && S_ISREG(Tcl_GetModeFromStat(stat));
+  Tcl_Free(reinterpret_cast<char*>(stat));
+  if (!regular)
+    return Utf16Script::kNot;
+  Tcl_Channel channel = Tcl_FSOpenFileChannel(nullptr, path, "r", 0644);
+  if (!channel)
+    return Utf16Script::kNot;
+  Tcl_SetChannelOption(nullptr, channel, "-translation", "binary");
+  char mark[2];
+  const int got = Tcl_Read(channel, mark, 2);
+  const bool little = got == 2 && mark[0] == '\xFF' && mark[1] == '\xFE';
+  const bool big = got == 2 && mark[0] == '\xFE' && mark[1] == '\xFF';
+  if (!little && !big) {
+    Tcl_Close(nullptr, channel);
+    return Utf16Script::kNot;
+  }
+  std::string bytes;
+  char block[65536];
+  int read = 0;
+  while ((read = Tcl_Read(channel, block, sizeof block)) > 0)
+    bytes.append(block, static_cast<std::size_t>(read));
+  const int readError = read < 0 ? Tcl_GetErrno() : 0;
+  Tcl_Close(nullptr, channel);
+  std::string problem;
+  std::u16string units;
+  if (readError != 0) {
+    problem = Tcl_ErrnoMsg(readError);
+  } else if (decodeUtf16(bytes, big, units, problem)) {
+    // Tcl's "unicode" encoding is UTF-16 in the machine's order, which the
+    // units are in now.
+    Tcl_Encoding unicode = Tcl_GetEncoding(nullptr, "unicode");
+    Tcl_DString ds;
+    Tcl_ExternalToUtfDString(unicode, reinterpret_cast<const char*>(units.data()),
+                             static_cast<int>(units.size() * sizeof(char16_t)), &ds);
+    Tcl_FreeEncoding(unicode);
+    Tcl_AppendToObj(text, Tcl_DStringValue(&ds), Tcl_DStringLength(&ds));
+    Tcl_DStringFree(&ds);
+    return Utf16Script::kRead;
+  } else {
+    problem = "not valid UTF-16: " + problem;
+  }
+  Tcl_SetObjResult(interp, Tcl_ObjPrintf("couldn't read file \"%s\": %s", Tcl_GetString(path),
+                                         problem.c_str()));
+  return Utf16Script::kFailed;
+}
+
 }  // namespace
 
 int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command, bool* direct) {
@@ -204,20 +330,41 @@ int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command, 
     std::vector<PlainCommand> commands;
     ObjectList words;
     ScriptName scriptName(interp);
-    bool plain = scriptName.found() && readScript(pathObj, text);
-    int length = 0;
-    const char* script = Tcl_GetStringFromObj(text, &length);
-    plain = plain && collectPlainCommands(script, length, command, commands, words);
     int code = TCL_OK;
-    if (plain)
-      code = sourceDirectly(interp, pathObj, script, commands, words, scriptName);
+    bool done = false;
+    switch (scriptName.found() ? readUtf16Script(interp, pathObj, text) : Utf16Script::kNot) {
+      case Utf16Script::kFailed:
+        code = TCL_ERROR;
+        done = true;
+        break;
+      case Utf16Script::kRead: {
+        int length = 0;
+        const char* script = Tcl_GetStringFromObj(text, &length);
+        code = runAsSourcedFile(interp, pathObj, scriptName, [&] {
+          const int evaluated = Tcl_EvalEx(interp, script, length, 0);
+          return evaluated == TCL_RETURN ? endOfFileReturn(interp) : evaluated;
+        });
+        done = true;
+        break;
+      }
+      case Utf16Script::kNot:
+        if (command && readScript(pathObj, text)) {
+          int length = 0;
+          const char* script = Tcl_GetStringFromObj(text, &length);
+          if (collectPlainCommands(script, length, command, commands, words)) {
+            code = runAsSourcedFile(interp, pathObj, scriptName,
+                                    [&] { return callCommands(interp, script, commands, words); });
+            done = true;
+            if (direct)
+              *direct = true;
+          }
+        }
+        break;
+    }
     Tcl_DecrRefCount(text);
     Tcl_DecrRefCount(pathObj);
-    if (plain) {
-      if (direct)
-        *direct = true;
+    if (done)
       return code;
-    }
   }
   // The words collected so far are freed before Tcl reads the script again.
   return Tcl_EvalFile(interp, path);

@@ -11,14 +11,20 @@
 namespace zekshell {
 
 // Sources the file `path` (UTF-8) with the result, errorInfo (ending in
-// "(file ... line N)"), error line and `info script` of Tcl_EvalFile. When
-// every command of the script is `command` with plain-text words (braced,
-// quoted or bare, with nothing to substitute), the words become objects
-// directly and each command is called in turn; otherwise, and when the file
-// cannot be read, Tcl_EvalFile sources it. `command` must be one that cannot
-// tell the two ways apart: it evaluates no script, looks at no frame and
-// returns TCL_OK or TCL_ERROR. `direct`, when not null, is set to whether
-// the direct way was taken.
+// "(file ... line N)"), error line and `info script` of Tcl_EvalFile.
+// A file that begins with a UTF-16 byte-order mark (FF FE little-endian, FE FF
+// big-endian; as Windows PowerShell 5 and Notepad write scripts) is read as
+// UTF-16 and evaluated from its text, with `info frame` reporting the text
+// as an evaluation; one that is no valid UTF-16 (an odd number of bytes, a
+// surrogate without its partner) is an error: "couldn't read file "<path>":
+// not valid UTF-16: <problem>". When `command` is given and every command of
+// the script is `command` with plain-text words (braced, quoted or bare,
+// with nothing to substitute), the words become objects directly and each
+// command is called in turn; otherwise, and when the file cannot be read,
+// Tcl_EvalFile sources it. `command` must be one that cannot tell the two
+// ways apart: it evaluates no script, looks at no frame and returns TCL_OK or
+// TCL_ERROR. `direct`, when not null, is set to whether the direct way was
+// taken.
 int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command,
                      bool* direct = nullptr);
 

@@ -6,15 +6,6 @@
 namespace zekshell {
 namespace {
 
-// Tcl 8.6 opens a file on Windows under a UTF-16 name of its own making,
-// which has no room for a character outside the Basic Multilingual Plane: such
-// a name would open no file or another one, so it is refused.
-#ifdef _WIN32
-const bool kTclOpensBmpNamesOnly = true;
-#else
-const bool kTclOpensBmpNamesOnly = false;
-#endif
-
 std::string argumentAt(char** argv, int index) {
   const char* arg = argv[index];
   return arg ? arg : "";

@@ -1,5 +1,7 @@
 #include "framework/standin/system_text.h"
 
+#include <algorithm>
+
 #include <tcl.h>
 
 #include "framework/standin/shell_error.h"
@@ -34,6 +36,26 @@ bool hasCharacterOutsideBmp(const std::string& utf8) {
     if (c == 0xED && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0xA0)
       return true;
   }
+  return false;
+}
+
+bool programFolderUsable(std::string& error) {
+  if (!kTclOpensBmpNamesOnly)
+    return true;
+  const char* executable = Tcl_GetNameOfExecutable();
+  if (!executable)
+    return true;
+  std::string folder = executable;
+  const std::string::size_type slash = folder.find_last_of("/\\");
+  folder.erase(slash == std::string::npos ? 0 : slash);
+  if (!hasCharacterOutsideBmp(folder))
+    return true;
+  // Tcl writes the name with "/"; shown as Windows writes folders.
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  error = kShellErrorPrefix + std::string("the program's folder \"") + utf8ToSystem(folder) +
+          "\" holds a character outside the Basic Multilingual Plane (such as an emoji): Tcl 8.6 "
+          "cannot open files under such a path on Windows, so the shell cannot load its script "
+          "library; install the programs in a folder without one";
   return false;
 }
 

@@ -25,6 +25,21 @@ std::string notSystemTextError(const std::string& what, const std::string& value
 // (an emoji): a 4-byte sequence, or a surrogate half as Tcl writes one.
 bool hasCharacterOutsideBmp(const std::string& utf8);
 
+// Tcl 8.6 opens a file on Windows under a UTF-16 name of its own making,
+// which has no room for a character outside the Basic Multilingual Plane: a
+// path with one opens no file or another one.
+#ifdef _WIN32
+constexpr bool kTclOpensBmpNamesOnly = true;
+#else
+constexpr bool kTclOpensBmpNamesOnly = false;
+#endif
+
+// The folder of the running program (from Tcl's name of the executable),
+// when Tcl cannot open files under it: its script library lies there. False,
+// with the refusal as one line in `error`, when the folder holds a character
+// outside the Basic Multilingual Plane on Windows; true otherwise.
+bool programFolderUsable(std::string& error);
+
 // When the whole of `value` is one braced Tcl word ("{" text "}", braces
 // balanced inside, a brace after a backslash not counted, nothing after the
 // closing brace) sets `word` to the text between the braces, unsubstituted.

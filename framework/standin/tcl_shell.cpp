@@ -1,7 +1,11 @@
 #include "framework/standin/tcl_shell.h"
 
+#include <algorithm>
+#include <string>
+
 #include <tcl.h>
 
+#include "framework/standin/exit_channels.h"
 #include "framework/standin/script_source.h"
 #include "framework/standin/shell_commands.h"
 #include "framework/standin/shell_error.h"
@@ -44,13 +48,38 @@ void reportError(Tcl_Interp* interp, ShellOutput& out) {
   out.writeErrorLine(std::string(kShellErrorPrefix) + Tcl_GetStringResult(interp));
 }
 
+// The error line, then the rest of errorInfo ("while executing ...",
+// "(procedure ...)", "(file ... line N)") as tclsh shows it, so that the
+// failing line of a long script can be found. errorInfo begins with the
+// message, which the error line holds already; one that does not (set by
+// the script) is written whole.
+void reportScriptError(Tcl_Interp* interp, ShellOutput& out) {
+  const std::string message = Tcl_GetStringResult(interp);
+  Tcl_Obj* options = Tcl_GetReturnOptions(interp, TCL_ERROR);
+  Tcl_IncrRefCount(options);
+  Tcl_Obj* key = Tcl_NewStringObj("-errorinfo", -1);
+  Tcl_IncrRefCount(key);
+  Tcl_Obj* infoObj = nullptr;
+  std::string info;
+  if (Tcl_DictObjGet(nullptr, options, key, &infoObj) == TCL_OK && infoObj)
+    info = Tcl_GetString(infoObj);
+  Tcl_DecrRefCount(key);
+  Tcl_DecrRefCount(options);
+  out.writeErrorLine(kShellErrorPrefix + message);
+  if (info.compare(0, message.size(), message) == 0 &&
+      (info.size() == message.size() || info[message.size()] == '\n'))
+    info.erase(0, std::min(info.size(), message.size() + 1));
+  if (!info.empty())
+    out.writeErrorLine(info);
+}
+
 // What an application's shell offers and how it sources its -source script.
 struct ShellProfile {
   // Adds `kvel`, `load_feature` and `current_fileset`.
   bool kvelCommands;
   // When set, a script made only of plain calls of this command is evaluated
   // directly (see sourceScriptFile); otherwise, and for any other script,
-  // Tcl's own source runs it.
+  // Tcl's own source runs it (a UTF-16 script is read as such either way).
   const char* directCommand;
 };
 
@@ -65,14 +94,12 @@ ShellProfile profileFor(const std::string& appName) {
 
 int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandState& state,
                   const ShellProfile& profile) {
-  int code = profile.directCommand
-                 ? sourceScriptFile(interp, args.sourceFile.c_str(), profile.directCommand)
-                 : Tcl_EvalFile(interp, args.sourceFile.c_str());
+  int code = sourceScriptFile(interp, args.sourceFile.c_str(), profile.directCommand);
   if (state.exitRequested)
     return state.exitStatus;
   if (code == TCL_OK || code == TCL_RETURN)
     return 0;
-  reportError(interp, state.out);
+  reportScriptError(interp, state.out);
   return 1;
 }
 
@@ -163,17 +190,27 @@ int runTclShell(const ShellArguments& args, const std::string& programPath,
     return 1;
   }
 
+  // Tcl's own `interp` command, whatever the script makes of the name.
+  Tcl_CmdInfo interpCommand = Tcl_CmdInfo();
+  Tcl_GetCommandInfo(interp, "::interp", &interpCommand);
+
   const ShellProfile profile = profileFor(appName);
   bool interactive = !args.hasSource && standardInputIsTerminal();
   setScriptVariables(interp, args, programPath, interactive);
   installShellCommands(interp, state, profile.kvelCommands);
 
+  int status = 1;
   if (initProc && initProc(interp) != TCL_OK) {
     reportError(interp, out);
-    return 1;
+  } else {
+    status = args.hasSource ? runSourceFile(interp, args, state, profile)
+                            : runStandardInput(interp, state, interactive);
   }
-  return args.hasSource ? runSourceFile(interp, args, state, profile)
-                        : runStandardInput(interp, state, interactive);
+  // However the run ended (tclsh ends every run through its exit): what the
+  // script left buffered is written, and its pipelines' children go on
+  // running instead of holding the shell.
+  prepareChannelsForExit(interp, interpCommand);
+  return status;
 }
 
 }  // namespace zekshell

@@ -15,8 +15,11 @@ namespace zekshell {
 // the shell's commands (the kvel commands for appName "kvel"), calls initProc
 // when given, then evaluates. Returns 0 when the input ends, N after `exit N`,
 // and 1 after a Tcl error, a failed Tcl_Init or a failed read of standard
-// input, each reported as "ERROR: [shell] <message>". programPath is UTF-8.
-// The interpreter is deleted before returning.
+// input, each reported as "ERROR: [shell] <message>" (an error of the
+// -source script followed by the rest of its errorInfo). programPath is
+// UTF-8. The interpreter is deleted before returning, as tclsh's exit ends a
+// run: buffered output of the script's channels is flushed and pipeline
+// children are left running, not waited for.
 int runTclShell(const ShellArguments& args, const std::string& programPath,
                 const std::string& appName, zekmain::TclInitProc initProc, ShellOutput& out);
 

@@ -86,6 +86,13 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
     return 1;
   }
 
+  // Tcl's script library lies under the program's folder: one Tcl cannot
+  // open fails Tcl_Init, or a later package, with a misleading message.
+  if (!zekshell::programFolderUsable(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+
   // A listener's exception leaves here, before anything is opened.
   bool attached = askForFrontEnd();
 

@@ -44,8 +44,9 @@ struct ArgumentOrigins {
   // "command line 3", or the chain of files down to the line:
   // "run.f:4 -> common.f:12".
   std::string place(const ArgumentOrigin& origin) const;
-  // What one argument costs here, counted against the bound on memory.
-  static constexpr std::size_t kCostPerArgument = sizeof(ArgumentOrigin);
+  // What an account keeps for each argument (its origin here, and what it
+  // was to the parser, as large), counted against the bound on memory.
+  static constexpr std::size_t kCostPerArgument = 2 * sizeof(ArgumentOrigin);
 };
 
 // The user's text made safe for a terminal and kept on one line: control

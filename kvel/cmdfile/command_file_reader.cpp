@@ -34,15 +34,18 @@ struct ChainLink {
 using cmdfile::ArgumentOrigins;
 using LineNotes = std::vector<std::vector<std::string>>;
 
-// The command files being read, outermost first, how many bytes all
-// command files of this expansion have given so far, where warnings go and
-// the error that ended the reading.
+// The command files being read, outermost first, what all command files of
+// this expansion have cost so far (see kMaxCommandFileCost), where warnings
+// go and the error that ended the reading.
 struct Reading {
   explicit Reading(std::ostream& warningStream) : warnings(warningStream) {}
   std::vector<ChainLink> chain;
-  unsigned long long bytesRead = 0;
+  unsigned long long cost = 0;
   std::ostream& warnings;
   std::string error;
+  // What each argument from a file costs besides its bytes: more when
+  // an account keeps where it came from.
+  unsigned long long argumentCost = kArgumentCost;
   // Only when an account of the arguments was asked for.
   ArgumentOrigins* origins = nullptr;
   std::uint32_t currentFile = ArgumentOrigins::kCommandLine;
@@ -117,18 +120,51 @@ bool expandList(const std::string_view* arguments, std::size_t count,
                 std::vector<std::string>& output, Reading& reading,
                 const LineNotes* notes = nullptr);
 
-bool failTooMuch(Reading& reading, const std::string& fileName) {
+bool failPastBound(Reading& reading, const std::string& fileName) {
   return reading.fail("ERROR: Command file " + fileName +
                       " takes the command files of one launch past " +
-                      std::to_string(kMaxCommandFileBytes) + " bytes");
+                      std::to_string(kMaxCommandFileCost) +
+                      " bytes of memory (each line read counts its bytes, each argument its "
+                      "bytes and " + std::to_string(reading.argumentCost) + " more)");
+}
+
+// Adds to what the command files have cost; false, with the error, once
+// that is past the bound.
+bool charge(Reading& reading, unsigned long long amount, const std::string& fileName) {
+  reading.cost += amount;
+  return reading.cost <= kMaxCommandFileCost || failPastBound(reading, fileName);
+}
+
+// Lines up to this length hold too few words to matter for memory.
+const std::size_t kLongLine = 64 * 1024;
+
+// The words between blanks, as many as a line can give as arguments.
+unsigned long long countWords(std::string_view line) {
+  unsigned long long words = 0;
+  bool inWord = false;
+  for (const char c : line) {
+    const bool blank = c == ' ' || c == '\t';
+    if (!blank && !inWord) ++words;
+    inWord = !blank;
+  }
+  return words;
+}
+
+std::string atLine(std::size_t lineNumber) {
+  return " (line " + std::to_string(lineNumber) + ")";
 }
 
 // Handles the lines the reader gives; the caller has checked nesting.
-// countBytes: the lines' bytes count towards the bound on all command files
-// (false when the file's bytes were counted as they were read).
+// fromUtf16: the lines are the converted text of a UTF-16 file, already the
+// programs' text.
 bool readLines(LineReader& reader, unsigned long long fileSize, const std::string& fileName,
-               std::vector<std::string>& output, Reading& reading, bool countBytes) {
+               std::vector<std::string>& output, Reading& reading, bool fromUtf16) {
   std::string_view rawLine;
+  // A line that had to be converted to the programs' text.
+  std::string convertedLine;
+  std::string reason;
+  bool marked = false;
+  std::size_t lineNumber = 0;
   std::vector<std::string_view> lineArguments;
   // Arguments changed by quote removal or expansion live here for one line;
   // the vector is sized before use so views into it stay valid.
@@ -139,32 +175,48 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
   unsigned long long consumed = 0;
   const std::size_t sizeAtStart = output.size();
   LineNotes notes;
-  // Kept in the chain only for an account; by index, as nested files grow
-  // the chain and may move its links.
-  std::size_t lineNumber = 0;
+  // The line number is kept in the chain only for an account; by index, as
+  // nested files grow the chain and may move its links.
   const std::size_t depth = reading.chain.size() - 1;
   while (reader.next(rawLine)) {
     ++lineNumber;
     if (reading.origins != nullptr) reading.chain[depth].line = lineNumber;
     consumed += rawLine.size() + 1;
-    if (countBytes) {
-      reading.bytesRead += rawLine.size() + 1;
-      if (reading.bytesRead > kMaxCommandFileBytes) return failTooMuch(reading, fileName);
-    }
+    if (!charge(reading, rawLine.size() + 1, fileName)) return false;
     // Editors on Windows start a UTF-8 file with a byte-order mark.
-    if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") rawLine.remove_prefix(3);
+    if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") {
+      rawLine.remove_prefix(3);
+      marked = true;
+    }
     firstLine = false;
+    // Text never holds a NUL; a line would end there for the simulator. Most
+    // often the file is UTF-16 without its mark.
+    if (rawLine.find('\0') != std::string_view::npos) {
+      return reading.fail("ERROR: Command file " + fileName +
+                          (fromUtf16 ? " holds a NUL character" + atLine(lineNumber)
+                                     : " holds a NUL byte" + atLine(lineNumber) +
+                                           "; a UTF-16 file must begin with its byte-order mark"));
+    }
+    bool converted = false;
+    if (!fromUtf16 && !lineToProgramText(rawLine, marked, convertedLine, converted, reason))
+      return reading.fail("ERROR: Command file " + fileName + " " + reason + atLine(lineNumber));
+    if (converted) rawLine = convertedLine;
     const std::string_view line = cmdfile::trimmed(rawLine);
     if (line.empty() || line[0] == '#' || (line.size() >= 2 && line[0] == '/' && line[1] == '/')) {
       continue;
     }
+    // A long line of short words would take memory for each word before
+    // its arguments count: it fails first when its words alone (a quoted
+    // run counting each of its words) would pass the bound.
+    if (line.size() > kLongLine &&
+        reading.cost + countWords(line) * (kArgumentCost + 1) > kMaxCommandFileCost)
+      return failPastBound(reading, fileName);
     lineArguments.clear();
     if (!cmdfile::splitIntoViews(line, lineArguments)) {
       return reading.fail(cmdfile::mismatchedQuote(line) + "\nERROR: Error founds in command file " +
                           fileName);
     }
     if (lineArguments.empty()) continue;
-    if (edited.size() < lineArguments.size()) edited.resize(lineArguments.size());
     if (reading.origins != nullptr) {
       notes.assign(lineArguments.size(), {});
     }
@@ -172,6 +224,8 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
     // Most lines hold neither quotes nor references: one look per line.
     const bool lineHasQuote = line.find('"') != std::string_view::npos;
     const bool lineHasDollar = line.find('$') != std::string_view::npos;
+    if ((lineHasQuote || lineHasDollar) && edited.size() < lineArguments.size())
+      edited.resize(lineArguments.size());
     for (std::size_t i = 0; i < lineArguments.size(); ++i) {
       std::string_view argument = lineArguments[i];
       std::size_t firstQuote = 0;
@@ -191,7 +245,7 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
       const std::string unexpanded(argument);
       ExpansionNotes expansionNotes;
       ExpansionNotes* const noted = reading.origins != nullptr ? &expansionNotes : nullptr;
-      if (expandEnvironmentVariables(unexpanded, expansion, message, noted)) {
+      if (expandEnvironmentVariables(unexpanded, expansion, message, &reason, noted)) {
         edited[i].swap(expansion);
         lineArguments[i] = edited[i];
         if (noted != nullptr && expansionNotes.dataDirUnresolved) {
@@ -199,6 +253,9 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
                            << unexpanded << "; it is kept as written\n  (at " << reading.place()
                            << ")\n";
         }
+      } else if (!reason.empty()) {
+        // A value that reached kvel changed is an error, not a warning.
+        return reading.fail(reason);
       } else {
         reading.warnings << "WARNING: Could not be expanded an environment variable in " << unexpanded
                   << " due to following error: " << message << "\n";
@@ -273,8 +330,9 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
     errno = 0;
     const std::size_t got = std::fread(&bytes[start], 1, block, file);
     bytes.resize(start + got);
-    reading.bytesRead += got;
-    if (reading.bytesRead > kMaxCommandFileBytes) return failTooMuch(reading, fileName);
+    // Held up to four times over while it is converted: the bytes, their
+    // code units and the text, twice.
+    if (!charge(reading, 4ull * got, fileName)) return false;
     if (got < block) {
       if (std::ferror(file)) {
         return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
@@ -310,18 +368,17 @@ bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSiz
   try {
     const bool littleEndian = head == "\xFF\xFE";
     if (littleEndian || head == "\xFE\xFF") {
-      reading.bytesRead += head.size();
       std::string text;
       if (!readUtf16(file, !littleEndian, fileName, reading, text)) return false;
       LineReader reader(nullptr, 0, 0, LineReader::kMaxLineLength, text);
       std::string().swap(text);
-      return readLines(reader, 0, fileName, output, reading, false) &&
+      return readLines(reader, 0, fileName, output, reading, true) &&
              lineLengthKept(reader, fileName, reading);
     }
     const bool more = continueAsText(file, head);
     LineReader reader(more ? file : nullptr, fileSize, 256 * 1024, LineReader::kMaxLineLength,
                       head);
-    if (!readLines(reader, fileSize, fileName, output, reading, true)) return false;
+    if (!readLines(reader, fileSize, fileName, output, reading, false)) return false;
     if (reader.readError() != 0) {
       return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
                           std::strerror(reader.readError()));
@@ -418,6 +475,11 @@ bool expandList(const std::string_view* arguments, std::size_t count,
       if (!readNamedFile(std::string(arguments[i]), output, reading)) return false;
       continue;
     }
+    // What the files' arguments hold in memory counts toward the bound.
+    if (!reading.chain.empty() &&
+        !charge(reading, element.size() + (addDash ? 1 : 0) + reading.argumentCost,
+                reading.chain.back().fileName))
+      return false;
     if (addDash) {
       std::string& working = output.emplace_back(element.size() + 1, '-');
       element.copy(&working[1], element.size());
@@ -438,6 +500,7 @@ bool expandArguments(const std::vector<std::string>& arguments, std::vector<std:
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
   Reading reading(warnings);
   reading.origins = origins;
+  if (origins != nullptr) reading.argumentCost += ArgumentOrigins::kCostPerArgument;
   if (expandList(views.data(), views.size(), output, reading)) return true;
   *err = std::move(reading.error);
   return false;

@@ -16,11 +16,15 @@
 
 namespace KVEL {
 
-// The most bytes all command files of one launch may hold together: 256 MiB,
-// far above any real set of command files (a file of a million arguments is
-// 19 MB), so that an endless stream of lines ends with an error instead of
-// filling the memory.
-constexpr unsigned long long kMaxCommandFileBytes = 256ull * 1024 * 1024;
+// The most the command files of one launch may give, counted as what they
+// take in memory while they are read: every line read counts its bytes, and
+// every argument its bytes plus kArgumentCost (a short argument costs many
+// times its bytes: its string and its place in the list). 1 GiB is above real
+// sets of command files (10 million arguments, 190 MB, count 1.0e9) and keeps
+// the launch's memory below 1 GiB whatever the input: an endless stream of
+// lines ends with an error instead of filling the memory.
+constexpr unsigned long long kMaxCommandFileCost = 1ull << 30;
+constexpr unsigned long long kArgumentCost = 64;
 
 namespace cmdfile {
 

@@ -6,8 +6,10 @@
 #include <boost/filesystem.hpp>
 #include <boost/tokenizer.hpp>
 
+#include "framework/text_check.h"
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/cmdfile/line_splitting.h"
+#include "kvel/cmdfile/program_text.h"
 
 namespace KVEL {
 
@@ -57,6 +59,12 @@ const char* nonEmptyValue(const std::string& name) {
   return (value != nullptr && *value != '\0') ? value : nullptr;
 }
 
+// False, with the ERROR line in *refusal, when the variable's value lost a
+// character on its way into this process.
+bool valueIntact(const std::string& name, std::string* refusal) {
+  return refusal == nullptr || frontend::environmentIntact(name.c_str(), refusal);
+}
+
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Callers test notes first: building the texts costs more than the expansion.
@@ -70,11 +78,20 @@ std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message) {
-  return expandEnvironmentVariables(argument, expansion, message, nullptr);
+  std::string refusal;
+  if (expandEnvironmentVariables(argument, expansion, message, &refusal, nullptr)) return true;
+  if (!refusal.empty()) message = refusal;
+  return false;
 }
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, ExpansionNotes* notes) {
+                                std::string& message, std::string* refusal) {
+  return expandEnvironmentVariables(argument, expansion, message, refusal, nullptr);
+}
+
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message, std::string* refusal,
+                                ExpansionNotes* notes) {
   expansion = argument;
   trimWhitespace(expansion);
 
@@ -84,7 +101,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     if (dollar == std::string::npos || dollar + 1 == expansion.size()) break;
 
     if (expansion[dollar + 1] == '{') {
-      const std::size_t close = expansion.find('}', dollar + 2);
+      const std::size_t close = findAscii(expansion, '}', dollar + 2);
       if (close == std::string::npos) {
         message = "${ without closing }";
         return false;
@@ -104,6 +121,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         message = "Env Variable " + name + " is not defined.";
         return false;
       }
+      if (!valueIntact(name, refusal)) {
+        message.clear();
+        return false;
+      }
       const std::size_t valueLength = std::strlen(value);
       if (notes != nullptr) note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
@@ -120,6 +141,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const char* value = nonEmptyValue(name);
       if (value == nullptr) {
         message = "Env Variable " + name + " not defined.";
+        return false;
+      }
+      if (!valueIntact(name, refusal)) {
+        message.clear();
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
@@ -207,7 +232,10 @@ std::string collapseSeparators(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (i < 2 || !isSeparator(c)) {
-      result += c;
+      // A character of two bytes is copied whole: its second byte may equal "\".
+      const std::size_t length = characterLength(std::string_view(text).substr(i));
+      result.append(text, i, length);
+      i += length - 1;
       slashInRun = false;
       backslashInRun = false;
     } else if (c == '/') {

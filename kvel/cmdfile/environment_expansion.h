@@ -14,6 +14,14 @@ namespace KVEL {
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message);
 
+// The same, with a value that did not reach this process unchanged refused
+// (on Windows where the process code page is not UTF-8: a character that code
+// page cannot hold): false with the ERROR line in *refusal, which the caller
+// reports as an error, not as a failed expansion (the value would arrive
+// changed). The three-argument form gives that line as its message.
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message, std::string* refusal);
+
 // What an expansion did, for an account of the launch: one line for each
 // reference it resolved (the reference as written and the value used; for
 // ZEK_DATADIR the entry taken, or that no entry gave an existing path).
@@ -22,9 +30,10 @@ struct ExpansionNotes {
   bool dataDirUnresolved = false;  // a ZEK_DATADIR reference was kept as written
 };
 
-// The same, filling *notes when it is not null.
+// The same, also filling *notes when it is not null.
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, ExpansionNotes* notes);
+                                std::string& message, std::string* refusal,
+                                ExpansionNotes* notes);
 
 // Fills directories from the ";"-separated list in the named variable, each
 // entry made absolute and normalised; unusable entries are skipped. False only

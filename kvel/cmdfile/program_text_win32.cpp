@@ -1,13 +1,15 @@
 // The programs' text is the process code page (CP_ACP). Where that is not
 // UTF-8, the conversion asks for no best-fit mapping and reports a character
 // replaced by the default one, so that a character the code page cannot
-// hold is refused instead of becoming "?" or a look-alike.
+// hold is refused instead of becoming "?" or a look-alike. A command-file
+// line that is not UTF-8 is read in the system's ANSI code page.
 #include "kvel/cmdfile/program_text.h"
 
 #include <windows.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 namespace KVEL {
 
@@ -57,6 +59,35 @@ bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& t
   failedAt = 0;
   reason = "the text cannot be converted to code page " + std::to_string(GetACP());
   return false;
+}
+
+unsigned programCodePage() { return GetACP(); }
+
+// GetACP() gives 65001 under the UTF-8 manifest; the locale still names the
+// code page the system gives programs without it.
+unsigned legacyFileCodePage() {
+  static const unsigned page = [] {
+    wchar_t digits[8] = {};
+    if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, digits, 8) == 0)
+      return static_cast<unsigned>(GetACP());
+    return static_cast<unsigned>(std::wcstoul(digits, nullptr, 10));
+  }();
+  return page;
+}
+
+bool isDoubleByteLead(unsigned char byte) { return IsDBCSLeadByteEx(GetACP(), byte) != 0; }
+
+bool codePageToUtf16(unsigned codePage, std::string_view bytes, std::u16string& units) {
+  units.clear();
+  if (bytes.empty()) return true;
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  const int length = static_cast<int>(bytes.size());
+  const int count =
+      MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+  if (count <= 0) return false;
+  units.resize(static_cast<std::size_t>(count));
+  return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length,
+                             reinterpret_cast<wchar_t*>(&units[0]), count) == count;
 }
 
 }  // namespace KVEL

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "kvel/cmdfile/program_text.h"
+
 namespace KVEL {
 
 ArgumentParser::ArgumentParser(int argc, char** argv, OptionSet* options)
@@ -97,9 +99,10 @@ OptionValue* ArgumentParser::findOption(std::string_view name) const {
 
 bool ArgumentParser::parsePositional(const char* argument, std::string* err) {
   if (!positionalArgument.empty()) {
-    // Only the first character is reported; an empty argument has none.
+    // Only the first character is reported, all of its bytes; an empty
+    // argument has none.
     *err = "Expected a switch but found ";
-    if (argument[0] != '\0') *err += argument[0];
+    err->append(argument, characterLength(argument));
     return false;
   }
   positionalArgument = argument;

@@ -154,6 +154,116 @@ TEST_F(ScriptSourceTest, WhichScriptsAreEvaluatedDirectly) {
     EXPECT_TRUE(expectSameAsTcl("lappend seen a\n", prelude)) << prelude;
 }
 
+// UTF-8 text as UTF-16 code units.
+std::u16string utf16Units(const std::string& utf8) {
+  std::u16string units;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (int k = 1; k < length; ++k)
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += static_cast<std::size_t>(length);
+    if (c >= 0x10000) {
+      units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      units += static_cast<char16_t>(c);
+    }
+  }
+  return units;
+}
+
+// Code units as a file's bytes, after the byte-order mark.
+std::string utf16File(const std::u16string& units, bool bigEndian) {
+  std::string bytes;
+  for (char16_t unit : u"\uFEFF" + units) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+// A script saved as UTF-16 (either byte order) gives what Tcl's source gives
+// for the same text saved as UTF-8, with and without the direct way asked for.
+TEST_F(ScriptSourceTest, Utf16ScriptsGiveWhatTheirTextGives) {
+  const struct {
+    const char* name;
+    std::string script;
+  } rows[] = {
+      {"plain", "lappend seen a {b c}\n"},
+      {"beyond ASCII", "lappend seen \xc3\xa9 \xd0\x96 \xe6\xbc\xa2 \xf0\x9f\x98\x80\n"},
+      {"CR LF line ends", "set seen {a\r\nb}\r\nlappend seen c\r\n"},
+      {"CR line ends", "lappend seen a\rlappend seen b\r"},
+      {"end of text mark", "lappend seen a\n\x1alappend seen b\n"},
+      {"script name", "lappend seen [info script]\n"},
+      {"error in a procedure",
+       "lappend seen 1\nproc p {} {\n  error \"inner \xd0\x96\"\n}\n\np\nlappend seen 2\n"},
+      {"parse error", "lappend seen 1\nset x [\n"},
+      {"return", "lappend seen a\nreturn value\nlappend seen no\n"},
+      {"return an error", "return -code error -errorcode {A B} ret\n"},
+      {"return two levels", "return -level 2 x\n"},
+      {"break", "break\n"},
+      {"empty", ""},
+  };
+  const std::string path = dir.file("script.tcl");
+  for (const auto& row : rows) {
+    testsupport::writeFile(path, row.script);
+    const Outcome tcl = source(false, path);
+    for (bool bigEndian : {false, true}) {
+      for (const char* command : {static_cast<const char*>(nullptr), "lappend"}) {
+        SCOPED_TRACE(std::string(row.name) + (bigEndian ? ", big-endian" : ", little-endian") +
+                     (command ? ", direct way asked for" : ""));
+        testsupport::writeFile(path, utf16File(utf16Units(row.script), bigEndian));
+        Tcl_Interp* interp = Tcl_CreateInterp();
+        const int code = zekshell::sourceScriptFile(interp, path.c_str(), command);
+        EXPECT_EQ(tcl.code, code);
+        EXPECT_EQ(tcl.result, Tcl_GetStringResult(interp));
+        EXPECT_EQ(tcl.seen, globalVariable(interp, "seen"));
+        if (code == TCL_ERROR) {
+          EXPECT_EQ(tcl.errorInfo, globalVariable(interp, "errorInfo"));
+          EXPECT_EQ(tcl.errorCode, globalVariable(interp, "errorCode"));
+          EXPECT_EQ(tcl.errorLine, Tcl_GetErrorLine(interp));
+        }
+        Tcl_Eval(interp, "::tcl::info::script");
+        EXPECT_EQ(tcl.nameAfter, Tcl_GetStringResult(interp));
+        Tcl_DeleteInterp(interp);
+      }
+    }
+  }
+}
+
+// A file with a UTF-16 mark that is no UTF-16 text is refused, never read
+// with a stand-in for what it holds.
+TEST_F(ScriptSourceTest, InvalidUtf16IsAnError) {
+  const std::string path = dir.file("script.tcl");
+  const std::string refused = "couldn't read file \"" + path + "\": not valid UTF-16: ";
+  const struct {
+    const char* name;
+    std::u16string units;
+    std::string extra;  // bytes after the units
+    std::string problem;
+  } rows[] = {
+      {"odd byte count", u"lappend seen a\n", "x", "it has an odd number of bytes (33)"},
+      {"lone high surrogate", u"lappend seen a\nlappend seen \xD83D\n", "",
+       "an unpaired surrogate U+D83D (line 2)"},
+      {"lone low surrogate", u"lappend seen \xDE00\n", "", "an unpaired surrogate U+DE00 (line 1)"},
+      {"high surrogate at the end", u"lappend seen \xD83D", "",
+       "an unpaired surrogate U+D83D (line 1)"},
+  };
+  for (const auto& row : rows) {
+    for (bool bigEndian : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (bigEndian ? ", big-endian" : ", little-endian"));
+      testsupport::writeFile(path, utf16File(row.units, bigEndian) + row.extra);
+      Tcl_Interp* interp = Tcl_CreateInterp();
+      EXPECT_EQ(TCL_ERROR, zekshell::sourceScriptFile(interp, path.c_str(), nullptr));
+      EXPECT_EQ(refused + row.problem, Tcl_GetStringResult(interp));
+      EXPECT_EQ("<unset>", globalVariable(interp, "seen"));
+      Tcl_DeleteInterp(interp);
+    }
+  }
+}
+
 TEST_F(ScriptSourceTest, UnreadableFiles) {
   for (const std::string& path : {dir.file("missing.tcl"), dir.path()}) {
     const Outcome tcl = source(false, path);

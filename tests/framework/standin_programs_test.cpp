@@ -1,6 +1,9 @@
 // The stand-in shell as users see it, through the real dravik and quindle.
+#include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/filesystem.hpp>
@@ -84,20 +87,38 @@ TEST_P(StandinProgramTest, GuiModeSaysSoAndRunsAsTcl) {
             readTextFile(dir.file(GetParam().log)));
 }
 
+// An error gives its ERROR line, then the rest of Tcl's errorInfo as tclsh
+// shows it: where the script failed.
 TEST_P(StandinProgramTest, ScriptStatuses) {
   const struct {
     const char* script;
     int status;
     const char* out;
-    const char* err;
+    std::string err;
   } cases[] = {
       {"puts a\n", 0, "a\n", ""},
       {"puts a\nexit 3\nputs b\n", 3, "a\n", ""},
       {"catch {exit 5}\nputs b\n", 5, "", ""},
       {"exit -1\n", testsupport::seenExitStatus(-1), "", ""},
-      {"puts a\nerror {it broke}\nputs b\n", 1, "a\n", "ERROR: [shell] it broke\n"},
-      {"no_such_command\n", 1, "", "ERROR: [shell] invalid command name \"no_such_command\"\n"},
-      {"puts {unclosed\n", 1, "", "ERROR: [shell] missing close-brace\n"},
+      {"puts a\nerror {it broke}\nputs b\n", 1, "a\n",
+       "ERROR: [shell] it broke\n    while executing\n\"error {it broke}\"\n"
+       "    (file \"s.tcl\" line 2)\n"},
+      {"no_such_command\n", 1, "",
+       "ERROR: [shell] invalid command name \"no_such_command\"\n    while executing\n"
+       "\"no_such_command\"\n    (file \"s.tcl\" line 1)\n"},
+      {"puts {unclosed\n", 1, "",
+       "ERROR: [shell] missing close-brace\n    while executing\n\"puts {\"\n"
+       "    (file \"s.tcl\" line 1)\n"},
+      {"proc inner {} {error deep}\nproc outer {} {\n  inner\n}\nouter\n", 1, "",
+       "ERROR: [shell] deep\n    while executing\n\"error deep\"\n    (procedure \"inner\" line 1)\n"
+       "    invoked from within\n\"inner\"\n    (procedure \"outer\" line 2)\n"
+       "    invoked from within\n\"outer\"\n    (file \"s.tcl\" line 5)\n"},
+      // errorInfo set by the script, without the message: written whole.
+      {"error msg {custom info}\n", 1, "",
+       "ERROR: [shell] msg\ncustom info\n    (file \"s.tcl\" line 1)\n"},
+      {"error \"\xc3\xa9 \xd0\x96\nline \xe6\xbc\xa2\"\n", 1, "",
+       "ERROR: [shell] \xc3\xa9 \xd0\x96\nline \xe6\xbc\xa2\n    while executing\n"
+       "\"error \"\xc3\xa9 \xd0\x96\nline \xe6\xbc\xa2\"\"\n    (file \"s.tcl\" line 1)\n"},
   };
   for (const auto& c : cases) {
     script(c.script);
@@ -107,6 +128,56 @@ TEST_P(StandinProgramTest, ScriptStatuses) {
     EXPECT_EQ(c.err, r.err) << c.script;
     EXPECT_EQ(header(" -mode tcl -source s.tcl") + c.out + c.err,
               readTextFile(dir.file(GetParam().log)));
+  }
+}
+
+// However the script ends, the shell ends as tclsh's exit ends it: a
+// pipeline whose child runs on holds nothing up and the child goes on; what
+// the script left buffered in a file is written.
+TEST_P(StandinProgramTest, PipelineChildRunsOnAfterTheEnd) {
+  // The child (this program again) says it started, then runs until
+  // released (two minutes at most); it leaves its folder before it says so.
+  writeFile(dir.file("child.tcl"),
+            "puts started\nflush stdout\n"
+            "for {set n 0} {$n < 1200 && ![file exists release]} {incr n} {after 100}\n"
+            "set here [pwd]\ncd [file dirname [info nameofexecutable]]\n"
+            "close [open [file join $here ended] w]\n");
+  const std::string open =
+      "set p [open |[list [info nameofexecutable] -nolog -mode tcl -source child.tcl] r]\n"
+      "gets $p\n";
+  const struct {
+    const char* name;
+    std::string start;  // prints what the child says first
+    const char* end;
+    int status;
+  } rows[] = {
+      {"exit", "puts [eval {" + open + "}]\n", "exit 3\n", 3},
+      {"end of script", "puts [eval {" + open + "}]\n", "", 0},
+      {"error", "puts [eval {" + open + "}]\n", "error late\n", 1},
+      // The pipeline of a child interpreter, with `interp` gone.
+      {"child interpreter", "interp create c\nputs [c eval {" + open + "}]\nrename interp {}\n",
+       "exit 4\n", 4},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::remove(dir.file("release").c_str());
+    std::remove(dir.file("ended").c_str());
+    script("set f [open buffered.txt w]\nputs -nonewline $f kept\n" + row.start + row.end);
+    RunOptions options;
+    options.cwd = dir.path();
+    options.timeoutSeconds = 60;
+    RunResult r = testsupport::run(GetParam().path, {"-nolog", "-mode", "tcl", "-source", "s.tcl"},
+                                   options);
+    EXPECT_FALSE(r.timedOut) << "the shell waited for the child";
+    EXPECT_EQ(row.status, r.exitStatus) << r.err;
+    EXPECT_EQ("started\n", r.out);
+    EXPECT_EQ("kept", readFile(dir.file("buffered.txt")));
+    EXPECT_FALSE(fileExists(dir.file("ended"))) << "the child did not run on";
+    // Released, the child ends; the folder is not removed under it.
+    writeFile(dir.file("release"), "");
+    for (int i = 0; i < 1200 && !fileExists(dir.file("ended")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(fileExists(dir.file("ended")));
   }
 }
 
@@ -216,31 +287,75 @@ TEST_P(StandinProgramTest, NamesAndWordsBeyondAsciiPassUnchanged) {
   }
 }
 
-// Tcl's script library missing beside the program: the shell says so.
-TEST(StandinFaultTest, MissingTclLibraryIsAnError) {
-  if (!testsupport::kWindows) GTEST_SKIP() << testsupport::kTclLibraryAlwaysFound;
-  // dravik and the DLLs it loads, without the lib folder beside them.
+// The three programs and the DLLs they load copied into `folder` (made),
+// without Tcl's lib folder beside them.
+void copyPrograms(const std::string& folder) {
   namespace fs = boost::filesystem;
-  const fs::path program(DRAVIK_BIN);
-  TempDir dir;
+  fs::create_directories(fs::path(folder));
   boost::system::error_code ec;
-  fs::copy_file(program, dir.file("dravik.exe"), ec);
-  ASSERT_FALSE(ec) << ec.message();
+  for (const char* program : {DRAVIK_BIN, QUINDLE_BIN, KVEL_BIN}) {
+    fs::copy_file(program, fs::path(folder) / fs::path(program).filename(), ec);
+    ASSERT_FALSE(ec) << program << ": " << ec.message();
+  }
   int libraries = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(program.parent_path())) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(DRAVIK_BIN).parent_path())) {
     if (entry.path().extension() != ".dll") continue;
-    fs::copy_file(entry.path(), dir.file(entry.path().filename().string()), ec);
+    fs::copy_file(entry.path(), fs::path(folder) / entry.path().filename(), ec);
     ASSERT_FALSE(ec) << entry.path() << ": " << ec.message();
     ++libraries;
   }
   ASSERT_GT(libraries, 0);
-  RunOptions options;
-  options.cwd = dir.path();
-  options.setEnv["TCL_LIBRARY"] = dir.file("nowhere");
-  RunResult r = testsupport::run(dir.file("dravik.exe"), {"-mode", "tcl", "-nolog"}, options);
-  EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ(0u, r.err.find("ERROR: [shell] ")) << r.err;
-  EXPECT_NE(std::string::npos, r.err.find("init.tcl")) << r.err;
+}
+
+// Where the programs lie decides whether Tcl finds its script library: a
+// missing library is Tcl's error; a folder whose path holds a character
+// outside the Basic Multilingual Plane, which Tcl 8.6 cannot open on
+// Windows, is one error naming it, the same with and without a log.
+TEST(StandinFaultTest, ProgramFolderTclCannotUseIsAnError) {
+  if (!testsupport::kWindows) GTEST_SKIP() << testsupport::kTclLibraryAlwaysFound;
+  const std::string emoji = "inst \xf0\x9f\x98\x80";
+  // The folder as Windows writes it, ending in the emoji's folder.
+  const std::string refused = "\\" + emoji +
+                              "\" holds a character outside the Basic Multilingual Plane (such as "
+                              "an emoji): Tcl 8.6 cannot open files under such a path on Windows";
+  const struct {
+    const char* name;
+    std::string folder;
+    const char* program;
+    std::vector<std::string> args;
+    std::string err;  // a part of the one line on standard error
+    const char* log;  // not written
+  } rows[] = {
+      {"no Tcl library", "plain", "dravik.exe", {"-mode", "tcl", "-nolog"}, "init.tcl", "dravik.log"},
+      {"kvel -nolog", emoji, "kvel.exe", {"top", "-nolog"}, refused, "kvel.log"},
+      {"kvel with its log", emoji, "kvel.exe", {"top"}, refused, "kvel.log"},
+      {"dravik", emoji, "dravik.exe", {"-mode", "tcl"}, refused, "dravik.log"},
+      {"quindle -nolog", emoji, "quindle.exe", {"-nolog", "-mode", "tcl"}, refused,
+       "quindle.log"},
+  };
+  TempDir dir;
+  writeFile(dir.file("work/kvel.dir/top/kvelk.exe"), "");
+  for (const std::string& folder : {std::string("plain"), emoji})
+    copyPrograms(dir.file(folder));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunOptions options;
+    options.cwd = dir.file("work");
+    options.stdinText = "puts ran\n";
+    if (row.folder == "plain")
+      options.setEnv["TCL_LIBRARY"] = dir.file("nowhere");
+    else
+      options.unsetEnv = {"TCL_LIBRARY"};
+    RunResult r = testsupport::run(dir.file(row.folder + "/" + row.program), row.args, options);
+    EXPECT_EQ(1, r.exitStatus);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(0u, r.err.find("ERROR: [shell] ")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(row.err)) << r.err;
+    if (row.folder != "plain") {
+      EXPECT_EQ(r.err.size() - 1, r.err.find('\n')) << "not one line: " << r.err;
+    }
+    EXPECT_FALSE(fileExists(dir.file(std::string("work/") + row.log)));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Launchers, StandinProgramTest, testing::ValuesIn(kPrograms),

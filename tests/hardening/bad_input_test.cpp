@@ -56,22 +56,26 @@ const std::string kUsage = "Kvel simulation executable\n";
 
 std::vector<BadInput> cases() {
   const std::string longValue(10 * 1024 * 1024, 'x');
+  const auto ansi = [](const char* bytes) { return testsupport::fromAnsiCodePage(bytes); };
   return {
-      // A NUL ends the word at the hand-over to the parser (arguments are C
-      // strings there); a word that starts with one is dropped like any word
-      // without a graphic first byte.
+      // A NUL byte would end the word at the hand-over to the parser
+      // (arguments are C strings there): the file is refused, naming the line.
       // (Not named nul.*: on Windows that is the null device.)
       {"NulBytes", {{"zero.f", std::string("-testplusarg A\0B\n\0-gui\n-tclbatch r\0un.tcl", 39)}},
-       {"top", "-f", "zero.f"}, 0, "", false,
-       "kvel {top} -testplusarg A -autoloadwcfg -tclbatch {r}\n"},
-      // Bytes above 0x7E pass byte for byte inside words and quotes, and a
-      // bare word that starts with one is kept too.
+       {"top", "-f", "zero.f"}, 1,
+       "ERROR: Command file zero.f holds a NUL byte (line 1); a UTF-16 file must begin with its "
+       "byte-order mark\n",
+       false, ""},
+      // Bytes above 0x7E pass inside words and quotes, and a bare word that
+      // starts with one is kept too: byte for byte on Linux; on Windows these
+      // lines, which are not UTF-8, are read in the ANSI code page.
       {"BytesAbove7E",
        {{"hi.f", "-wdb \"\xC3\xA9t\xC3\xA9 1.wdb\" -testplusarg A\xC3\xA9\xFF=1 -testplusarg \xC3\xA9 -tp\n"
                  "-testplusarg \xFF\xFE-gui\n"}},
        {"top", "-f", "hi.f"}, 0, "", false,
-       "kvel {top} -testplusarg A\xC3\xA9\xFF=1 -testplusarg \xC3\xA9 -testplusarg \xFF\xFE-gui "
-       "-wdb {\xC3\xA9t\xC3\xA9 1.wdb} -tp -autoloadwcfg\n"},
+       "kvel {top} -testplusarg A" + ansi("\xC3\xA9\xFF") + "=1 -testplusarg " + ansi("\xC3\xA9") +
+           " -testplusarg " + ansi("\xFF\xFE") + "-gui -wdb {" + ansi("\xC3\xA9") + "t" +
+           ansi("\xC3\xA9") + " 1.wdb} -tp -autoloadwcfg\n"},
       {"TenMegabyteLineWithoutLineFeed", {{"long.f", "-testplusarg " + longValue}},
        {"top", "-f", "long.f"}, 0, "", false,
        "kvel {top} -testplusarg " + longValue + " -autoloadwcfg\n"},

@@ -23,6 +23,14 @@ TextRow encodedAs(const char* name, Encoding encoding) {
   return row;
 }
 
+// The same through kvel without the UTF-8 manifest, in the ANSI code page.
+TextRow inAnsiProgram(TextRow row, const char* name) {
+  row.name = name;
+  row.program = KVEL_ANSI_BIN;
+  row.ansi = true;
+  return row;
+}
+
 const TextRow kRows[] = {
     {"SnapshotAndLog", KVEL_BIN, {{"kvel.dir/s_@/kvelk.exe", ""}}, {"s_@", "-log", "l @.log"},
      {"s_@", "-autoloadwcfg"}, {{"kvel.dir/s_@/kvel_script.tcl", ""}, {"l @.log", ""}}, {}, "",
@@ -38,6 +46,22 @@ const TextRow kRows[] = {
     encodedAs("CommandFileUtf8WithMark", kUtf8Mark),
     encodedAs("CommandFileUtf16LittleEndian", kUtf16Le),
     encodedAs("CommandFileUtf16BigEndian", kUtf16Be),
+    // Saved in the ANSI code page, as before the manifest: read in it.
+    encodedAs("CommandFileAnsiCodePage", kAnsi),
+    // Without the manifest: a value whose text ends in a backslash, or in a
+    // character whose second byte is one, is passed on whole.
+    {"AnsiSnapshotLogAndBatch", KVEL_ANSI_BIN, {{"kvel.dir/s_@/kvelk.exe", ""}},
+     {"s_@", "-log", "l @.log", "-tclbatch", "b_@", "-tclbatch", "d_@\\"},
+     {"s_@", "-autoloadwcfg", "-tclbatch", "b_@", "-tclbatch", "d_@\\"},
+     {{"kvel.dir/s_@/kvel_script.tcl", ""}, {"l @.log", ""}}, {}, "", kUtf8, true, "", true},
+    inAnsiProgram(kCommandFile, "AnsiCommandFile"),
+    inAnsiProgram(encodedAs("", kAnsi), "AnsiCommandFileAnsiCodePage"),
+    inAnsiProgram(encodedAs("", kUtf16Le), "AnsiCommandFileUtf16"),
+    // A referenced value the code page cannot hold is refused, not changed.
+    {"AnsiReferencedValue", KVEL_ANSI_BIN,
+     {{"o.f", "-testplusarg V=$TEXT_VALUE\n-testplusarg W=${TEXT_VALUE}/x\n"}}, {"top", "-f", "o.f"},
+     {"top", "-testplusarg", "V=@", "-testplusarg", "W=@/x", "-autoloadwcfg"}, {},
+     {{"TEXT_VALUE", "@"}}, "", kUtf8, false, "", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kvel, TextMatrix,

@@ -21,10 +21,11 @@ const char kScript[] =
 const std::map<std::string, std::string> kMade = {
     {"out_a_@.txt", "a_@"}, {"source.txt", "src @.tcl"}, {"lg @.log", ""}};
 
-TextRow shellRow(const char* name, const char* program, const std::string& source) {
+TextRow shellRow(const char* name, const char* program, const std::string& source,
+                 Encoding encoding = kUtf8) {
   return {name, program, {{"f_@/src @.tcl", kScript}},
           {"-mode", "tcl", "-log", "lg @.log", "-source", source, "-tclargs", "a_@"}, {}, kMade,
-          {}, "", kUtf8, true};
+          {}, "", encoding, true};
 }
 
 const TextRow kRows[] = {
@@ -32,6 +33,9 @@ const TextRow kRows[] = {
     // The braced form, unwrapped by the shell.
     shellRow("DravikBracedSource", DRAVIK_BIN, "{f_@/src @.tcl}"),
     shellRow("Quindle", QUINDLE_BIN, "f_@/src @.tcl"),
+    // Scripts as Windows PowerShell 5 and Notepad save them.
+    shellRow("DravikUtf16LeSource", DRAVIK_BIN, "f_@/src @.tcl", kUtf16Le),
+    shellRow("QuindleUtf16BeSource", QUINDLE_BIN, "f_@/src @.tcl", kUtf16Be),
     {"Tarnlet", TARNLET_BIN, {}, {"-x@"}, {}, {}, {{"https_proxy", "http://@.example:3128"}}, "",
      kUtf8, false, "Proxy=http://@.example:3128\n"},
 };

@@ -88,6 +88,14 @@ unsigned processCodePage();
 // unchanged; false when the code page cannot hold every character.
 bool inProcessText(const std::string& utf8, std::string& text);
 
+// The system's ANSI code page on Windows, the one a program without the
+// UTF-8 manifest runs in (1252, 1251, 932, ...); 0 elsewhere.
+unsigned ansiCodePage();
+// `utf8` in that code page, and back; false when it cannot hold every
+// character. Elsewhere the text is unchanged.
+bool toAnsiCodePage(const std::string& utf8, std::string& text);
+std::string fromAnsiCodePage(const std::string& text);
+
 // `text` as a text-mode write puts it on disk: on Windows each "\n" becomes
 // CR LF; elsewhere it is unchanged.
 std::string onDisk(const std::string& text);

@@ -45,6 +45,19 @@ bool inProcessText(const std::string& utf8, std::string& text) {
   return true;
 }
 
+unsigned ansiCodePage() {
+  return 0;
+}
+
+bool toAnsiCodePage(const std::string& utf8, std::string& text) {
+  text = utf8;
+  return true;
+}
+
+std::string fromAnsiCodePage(const std::string& text) {
+  return text;
+}
+
 bool runningUnderWine() {
   return false;
 }

@@ -142,6 +142,43 @@ bool inProcessText(const std::string& utf8, std::string& text) {
   return !lost;
 }
 
+unsigned ansiCodePage() {
+  wchar_t digits[8] = {};
+  if (::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, digits, 8) == 0)
+    return 0;
+  return static_cast<unsigned>(std::wcstoul(digits, nullptr, 10));
+}
+
+namespace {
+
+// Text from one code page to another through UTF-16; false when a character
+// is lost.
+bool recode(const std::string& in, UINT from, UINT to, std::string& out) {
+  out.clear();
+  if (in.empty())
+    return true;
+  std::wstring wide(in.size(), L'\0');
+  wide.resize(::MultiByteToWideChar(from, 0, in.data(), int(in.size()), &wide[0], int(wide.size())));
+  BOOL lost = FALSE;
+  out.resize(4 * wide.size());
+  out.resize(::WideCharToMultiByte(to, to == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(),
+                                   int(wide.size()), &out[0], int(out.size()), nullptr,
+                                   to == CP_UTF8 ? nullptr : &lost));
+  return !lost && !out.empty();
+}
+
+}  // namespace
+
+bool toAnsiCodePage(const std::string& utf8, std::string& text) {
+  return recode(utf8, CP_UTF8, ansiCodePage(), text);
+}
+
+std::string fromAnsiCodePage(const std::string& text) {
+  std::string utf8;
+  recode(text, ansiCodePage(), CP_UTF8, utf8);
+  return utf8;
+}
+
 bool runningUnderWine() {
   HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
   return ntdll && ::GetProcAddress(ntdll, "wine_get_version");

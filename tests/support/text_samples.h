@@ -29,11 +29,14 @@ struct TextSample {
 };
 
 // A Latin letter with accent, Cyrillic, CJK and an emoji (outside the BMP).
+// In code page 932 the second byte of some characters is an ASCII one: "{"
+// in 本 (96 7B), "\" in ソ and 表 (83 5C, 95 5C), "[" in ー (81 5B).
 inline const std::vector<TextSample>& textSamples() {
   static const std::vector<TextSample> samples = {
       {"Accented", "\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9", {1252}},
       {"Cyrillic", "\xD0\x96\xD1\x83\xD0\xBA", u"\u0416\u0443\u043A", {1251, 932}},
       {"Cjk", "\xE6\x97\xA5\xE6\x9C\xAC", u"\u65E5\u672C", {932}},
+      {"CjkAsciiSecondBytes", "\xE3\x82\xBD\xE3\x83\xBC\xE8\xA1\xA8", u"\u30BD\u30FC\u8868", {932}},
       {"Emoji", "\xF0\x9F\x98\x80", u"\U0001F600", {}},
   };
   return samples;
@@ -41,7 +44,9 @@ inline const std::vector<TextSample>& textSamples() {
 
 inline void PrintTo(const TextSample& sample, std::ostream* os) { *os << sample.name; }
 
-enum Encoding { kUtf8, kUtf8Mark, kUtf16Le, kUtf16Be };
+// kAnsi: the system's ANSI code page, as programs wrote files before the
+// UTF-8 manifest (Windows only).
+enum Encoding { kUtf8, kUtf8Mark, kUtf16Le, kUtf16Be, kAnsi };
 
 // ASCII text with "@" standing for the sample, saved in `encoding` with its
 // byte-order mark where it has one.
@@ -51,6 +56,11 @@ inline std::string encoded(const std::string& text, const TextSample& sample, En
   for (char c : text) {
     out += c == '@' ? sample.text : std::string(1, c);
     units += c == '@' ? sample.utf16 : std::u16string(1, static_cast<char16_t>(c));
+  }
+  if (encoding == kAnsi) {
+    std::string ansi;
+    toAnsiCodePage(out, ansi);
+    return ansi;
   }
   if (encoding == kUtf8 || encoding == kUtf8Mark)
     return out;
@@ -76,6 +86,11 @@ struct TextRow {
   Encoding encoding = kUtf8;
   bool shellOpensText = false;  // the shell opens a path holding the text
   std::string out{};            // the whole standard output, where given
+  // The program runs in the ANSI code page (built without the UTF-8
+  // manifest, as on Windows before 10 version 1903): a sample that code page
+  // cannot hold is refused with an ERROR line naming it, status 1, and the
+  // shell's output is in that code page.
+  bool ansi = false;
 };
 
 inline void PrintTo(const TextRow& row, std::ostream* os) { *os << row.name; }
@@ -125,6 +140,13 @@ TEST_P(TextMatrix, ArrivesUnchanged) {
   const TextRow& row = std::get<0>(GetParam());
   const TextSample& sample = std::get<1>(GetParam());
   const std::string s = sample.text;
+  const unsigned page = ansiCodePage();
+  std::string inPage;
+  const bool pageHolds = toAnsiCodePage(s, inPage);
+  if (row.encoding == kAnsi && page == 0)
+    GTEST_SKIP() << "no ANSI code page here: Linux keeps a command file's bytes";
+  if (row.encoding == kAnsi && !pageHolds)
+    GTEST_SKIP() << "code page " << page << " cannot hold the sample: no such file";
   TempDir dir;
   writeFile(dir.file("kvel.dir/top/kvelk.exe"), "");
   for (const auto& file : row.files)
@@ -135,6 +157,19 @@ TEST_P(TextMatrix, ArrivesUnchanged) {
   for (const auto& var : row.env)
     options.setEnv[var.first] = fill(var.second, s);
   RunResult r = run(row.program, fill(row.args, s), options);
+  if (row.ansi && page != 0) {
+    if (!pageHolds) {
+      // Refused whole, never run with a substitute.
+      EXPECT_EQ(1, r.exitStatus) << r.out << r.err;
+      EXPECT_EQ(0u, (r.out + r.err).find("ERROR: ")) << r.out << r.err;
+      EXPECT_NE(std::string::npos, (r.out + r.err).find(" code page " + std::to_string(page)))
+          << r.out << r.err;
+      EXPECT_EQ(std::vector<Words>{}, simulatorCalls(r.out)) << r.out;
+      return;
+    }
+    r.out = fromAnsiCodePage(r.out);
+    r.err = fromAnsiCodePage(r.err);
+  }
   const std::vector<Words> calls = simulatorCalls(r.out);
   if (row.shellOpensText && kShellOnWindows && s.find('\xF0') != std::string::npos) {
     // One clear error from the shell, never a run on another file.

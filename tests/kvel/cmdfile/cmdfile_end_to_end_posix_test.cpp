@@ -10,11 +10,18 @@ namespace {
 
 using testsupport::RunResult;
 
-// An endless stream of lines through a pipe ends at the bound.
+// An endless stream of lines through a pipe ends at the bound: comment
+// lines by their bytes, one-letter arguments by what they hold in memory.
 TEST(CommandFileLaunchPipe, EndlessStreamStopsAtTheBound) {
-  const RunResult r = testsupport::LaunchWorkspace().run("/bin/sh", {"-c", "yes '#' | \"$0\" top -f /dev/stdin", KVEL_DOUBLE_BIN});
-  EXPECT_EQ(r.err + std::to_string(r.exitStatus),
-            "ERROR: Command file /dev/stdin takes the command files of one launch past 268435456 bytes\n1");
+  for (const char* line : {"'#'", "y"}) {
+    const RunResult r = testsupport::LaunchWorkspace().run(
+        "/bin/sh", {"-c", std::string("yes ") + line + " | \"$0\" top -f /dev/stdin", KVEL_DOUBLE_BIN});
+    EXPECT_EQ(r.err + std::to_string(r.exitStatus),
+              "ERROR: Command file /dev/stdin takes the command files of one launch past 1073741824 "
+              "bytes of memory (each line read counts its bytes, each argument its bytes and 64 "
+              "more)\n1")
+        << line;
+  }
 }
 
 }  // namespace

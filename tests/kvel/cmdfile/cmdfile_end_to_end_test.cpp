@@ -59,9 +59,23 @@ TEST_P(CommandFileLaunch, StatusMessagesAndScript) {
   }
 }
 
-// c.txt: comment lines that, with the line "-f c.txt" naming it, make 1 MiB.
+// c.txt: a comment line that, with the line "-f c.txt" naming it, makes 1 MiB.
 const std::string kComments(std::string((1u << 20) - 10, '#') + "\n");
 std::string naming(int times) { return times > 0 ? "-f c.txt\n" + naming(times - 1) : ""; }
+// 1023 MiB of comments, then d.txt: 14,000 lines "-tp" (each line 4 bytes,
+// its argument "--tp" 4 + 64) and a comment line filling the rest of 1 GiB,
+// with `over` bytes more.
+std::map<std::string, std::string> filesAtTheBound(int over) {
+  const std::size_t rest = (1u << 20) - 9 - 14000 * (4 + 4 + 64);
+  std::string d;
+  for (int i = 0; i < 14000; ++i) d += "-tp\n";
+  d += std::string(rest - 1 + over, '#') + "\n";
+  return {{"c.txt", kComments}, {"a.txt", naming(1023) + "-f d.txt\n"}, {"d.txt", d}};
+}
+const char kPastTheBound[] =
+    "ERROR: Command file d.txt takes the command files of one launch past 1073741824 bytes of "
+    "memory (each line read counts its bytes, each argument its bytes and 64 more)\n";
+const char kNulByte[] = "; a UTF-16 file must begin with its byte-order mark\n";
 
 const char kWarning[] =
     "WARNING: Could not be expanded an environment variable in X=${KVT_UNSET} due to following "
@@ -123,11 +137,23 @@ INSTANTIATE_TEST_SUITE_P(
         Launch{"EndlessLine", {}, {"top", "-f", "/dev/zero"}, 1, "",
                "ERROR: Command file /dev/zero has a line longer than 268435456 bytes\n", "",
                testsupport::RunsOn::kPosix},
-        // All command files of a launch together hold at most 256 MiB.
-        Launch{"AllFilesUpToTheBound", {{"c.txt", kComments}, {"a.txt", naming(256)}},
-               {"top", "-f", "a.txt"}, 3, "*", "", "kvel {top} -autoloadwcfg\n"},
-        Launch{"AllFilesPastTheBound", {{"c.txt", kComments}, {"a.txt", naming(257)}}, {"top", "-f", "a.txt"}, 1, "",
-               "ERROR: Command file a.txt takes the command files of one launch past 268435456 bytes\n", ""},
+        // All command files of a launch together cost at most 1 GiB: the
+        // lines' bytes and each argument's bytes and 64 more.
+        Launch{"AllFilesUpToTheBound", filesAtTheBound(0), {"top", "-f", "a.txt"}, 3, "*", "",
+               "kvel {top} -tp -autoloadwcfg\n"},
+        Launch{"AllFilesPastTheBound", filesAtTheBound(1), {"top", "-f", "a.txt"}, 1, "",
+               kPastTheBound, ""},
+        // A NUL byte is refused, naming the line; a UTF-16 file without its
+        // mark meets it at once.
+        Launch{"NulByte", {{"o.txt", std::string("# a\n\n-tclbatch a\0b\n-tp\n", 23)}},
+               {"top", "-f", "o.txt"}, 1, "",
+               std::string("ERROR: Command file o.txt holds a NUL byte (line 3)") + kNulByte, ""},
+        Launch{"Utf16WithoutMark", {{"o.txt", std::string("-\0t\0p\0\n\0", 8)}},
+               {"top", "-f", "o.txt"}, 1, "",
+               std::string("ERROR: Command file o.txt holds a NUL byte (line 1)") + kNulByte, ""},
+        Launch{"NulInUtf16", {{"o.txt", std::string("\xFF\xFE-\0t\0p\0\n\0a\0\0\0", 14)}},
+               {"top", "-f", "o.txt"}, 1, "", "ERROR: Command file o.txt holds a NUL character (line 2)\n",
+               ""},
         // A serial port is refused by name before it is opened; the null device is read.
         Launch{"SerialPort", {}, {"top", "-f", ".\\Com9:"}, 1, "", "ERROR: Command file .\\Com9: is a serial "
                "port; command files are read from files, pipes and the null device\n", "",

@@ -158,8 +158,17 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"CRLF lines", "-gui\r\n-log x.log\r\n\r\n# c\r\nlast\r", {"--gui", "--log", "x.log", "last"}},
         ContentCase{"quoting", "-testplusarg \"a b\"  x\nx=\"a  b\"\n\"\"\n\"a b \"\n",
                     {"--testplusarg", "a b", "x", "x=a  b", "", "a b"}},
-        ContentCase{"NUL bytes inside lines", std::string("a\0b \0c\nd\0", 9), {std::string("a\0b", 3), std::string("d\0", 2)}},
-        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}));
+        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}},
+        // A line that is not UTF-8 is in the ANSI code page (Windows; its
+        // text as UTF-8 here) or keeps its bytes (Linux); C6 D6 is ЖЦ in
+        // code page 1251. A valid UTF-8 line is UTF-8 on both.
+        ContentCase{"line not UTF-8", "-testplusarg \xC6\xD6\n-tp \xD0\x96\xD0\xA6\n",
+                    {"--testplusarg", testsupport::fromAnsiCodePage("\xC6\xD6"), "--tp",
+                     "\xD0\x96\xD0\xA6"}},
+        ContentCase{"one byte that is no UTF-8 decides for its line",
+                    "\xC3\xA9 \xC6\n\xC3\xA9\n\xC0\xAF\n",
+                    {testsupport::fromAnsiCodePage("\xC3\xA9"), testsupport::fromAnsiCodePage("\xC6"),
+                     "\xC3\xA9", testsupport::fromAnsiCodePage("\xC0\xAF")}}));
 
 // UTF-16 units as a file's bytes: the byte-order mark, then the units.
 std::string utf16(const std::u16string& units, bool bigEndian) {
@@ -189,21 +198,22 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
   environment.set("KVT_WORD", "v_1");
   writeFile(temp.file("inner.txt"), "-tp z\n");
   const std::string innerName = temp.file("inner.txt");
-  const std::string refused = "ERROR: Command file " + temp.file("opts.txt") + " is not valid UTF-16: ";
+  const std::string refused = "ERROR: Command file " + temp.file("opts.txt") + " ";
   const struct {
     std::u16string text;
     Arguments expected;  // in UTF-8
-    std::string problem;  // when it is no UTF-16 text
+    std::string problem;  // when it is refused
   } cases[] = {
       {u"", {}, ""},
       {u"# c\r\n  -gui\r\n// d\r\n-log x.log\r\n", {"--gui", "--log", "x.log"}, ""},
       {u"-testplusarg \"a \u00E9\" \u00FC=$KVT_WORD", {"--testplusarg", "a \xC3\xA9", "\xC3\xBC=v_1"}, ""},
       {u"-f " + std::u16string(innerName.begin(), innerName.end()) + u" \u043F\u0440\n", {"--tp", "z", "\xD0\xBF\xD1\x80"}, ""},
       {u"\u6F22 x=\U0001F600\n", {"\xE6\xBC\xA2", "x=\xF0\x9F\x98\x80"}, ""},
-      {std::u16string(u"a\x1A" u"b \0c\nd", 8), {"a\x1A" "b", "d"}, ""},
-      {u"x\n\xD800y", {}, "an unpaired surrogate U+D800 (line 2)"},
-      {u"\xDC00y", {}, "an unpaired surrogate U+DC00 (line 1)"},
-      {u"y\xD83D", {}, "an unpaired surrogate U+D83D (line 1)"},
+      {u"a\x1A" u"b \x01" u"c\nd", {"a\x1A" "b", "d"}, ""},
+      {std::u16string(u"x\r\ny \0z", 7), {}, "holds a NUL character (line 2)"},
+      {u"x\n\xD800y", {}, "is not valid UTF-16: an unpaired surrogate U+D800 (line 2)"},
+      {u"\xDC00y", {}, "is not valid UTF-16: an unpaired surrogate U+DC00 (line 1)"},
+      {u"y\xD83D", {}, "is not valid UTF-16: an unpaired surrogate U+D83D (line 1)"},
   };
   for (const auto& c : cases) {
     Arguments expected;
@@ -220,7 +230,8 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
       EXPECT_EQ(outcome.ok, c.problem.empty() && representable) << title;
     }
   }
-  EXPECT_EQ(expandFile(std::string("\xFE\xFF\0-\0", 5)).err, refused + "it has an odd number of bytes (5)\n");
+  EXPECT_EQ(expandFile(std::string("\xFE\xFF\0-\0", 5)).err,
+            refused + "is not valid UTF-16: it has an odd number of bytes (5)\n");
 }
 
 // An open serial port is refused as well as one named so (ports are Windows').
@@ -395,8 +406,13 @@ bool referenceRead(const std::string& fileName, Arguments& output, std::ostream&
                    std::ostream& err) {
   std::ifstream file(fileName);
   std::string line;
-  while (!file.eof()) {
+  for (int lineNumber = 1; !file.eof(); ++lineNumber) {
     std::getline(file, line);
+    if (line.find('\0') != std::string::npos) {
+      err << "ERROR: Command file " << fileName << " holds a NUL byte (line " << lineNumber
+          << "); a UTF-16 file must begin with its byte-order mark\n";
+      return false;
+    }
     KVEL::trimWhitespace(line);
     if (line.empty() || line[0] == '#' || line.compare(0, 2, "//") == 0) continue;
     Arguments lineArguments;

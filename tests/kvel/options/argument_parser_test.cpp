@@ -233,6 +233,14 @@ TEST(Parse, RejectedArgumentLists) {
        "Expected a switch but found o\n", true, noChange},
       {"empty argument after the snapshot", {"top", ""}, false,
        "Expected a switch but found \n", true, noChange},
+      // The first character whole, never half of it; a byte that starts no
+      // character stands alone.
+      {"second positional beyond ASCII", {"top", "\xC3\xA9xtra"}, false,
+       "Expected a switch but found \xC3\xA9\n", true, noChange},
+      {"second positional emoji", {"top", "\xF0\x9F\x98\x80\xD0\x96"}, false,
+       "Expected a switch but found \xF0\x9F\x98\x80\n", true, noChange},
+      {"second positional broken sequence", {"top", "\xE6\x97x"}, false,
+       "Expected a switch but found \xE6\n", true, noChange},
       {"value missing at the end", {"-log"}, false, "No value specified for option : log\n", true,
        noChange},
       {"value missing after a good pair", {"top", "-t", "a", "-view"}, false,
