@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <new>
 
 #include <boost/format.hpp>
@@ -9,6 +10,7 @@
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
 #include "kvel/cmdfile/file_status.h"
+#include "kvel/launch_account.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
 
@@ -24,6 +26,13 @@ const std::string kLibraryPrefix = "work.";
 // Printed with the stage as it is: building a message could itself run out
 // of memory.
 const char kOutOfMemory[] = "ERROR: Out of memory while %s.\n";
+
+// The account goes to standard error after what standard output holds so far.
+void writeArguments(const CommandLineOptions& options, const ParseTrace& trace) {
+  std::cout.flush();
+  std::fflush(stdout);
+  writeArgumentAccount(stderr, options.expandedArguments, trace);
+}
 
 }  // namespace
 
@@ -93,9 +102,14 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
 
 int runSimulatorLauncher(int argc, char** argv) {
   CommandLineOptions options;
+  const ExplainMode explain = explainModeOf(std::getenv("KVEL_EXPLAIN"));
+  ParseTrace trace;
+  ParseTrace* const tracing = explain == ExplainMode::off ? nullptr : &trace;
+  if (tracing != nullptr) trace.beforeError = writeArguments;
   bool parsed = false;
   try {
-    parsed = options.parse(argc, argv);
+    parsed = options.parse(argc, argv, std::cout, std::cerr, tracing);
+    if (parsed && tracing != nullptr) writeArguments(options, trace);
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "reading the command line options");
     std::exit(1);
@@ -113,8 +127,27 @@ int runSimulatorLauncher(int argc, char** argv) {
     std::exit(1);
   }
   std::string err;
-  if (!checkTarget(options.snapshot, &err)) {
+  const std::string given = options.snapshot;
+  const bool found = checkTarget(options.snapshot, &err);
+  if (tracing != nullptr) writeTargetAccount(stderr, given, options.snapshot, found);
+  if (!found) {
     std::printf("%s\n", err.c_str());
+    std::exit(1);
+  }
+
+  std::string commandText;
+  try {
+    if (tracing != nullptr) {
+      commandText = buildSimulationCommand(options, options.snapshot);
+      writeCommandAccount(stderr, commandText, options.programName, options.expandedArguments);
+      if (explain == ExplainMode::dryRun) {
+        std::fprintf(stderr, "KVEL_EXPLAIN: dry run: no run script written, no shell started\n");
+        std::exit(0);
+      }
+      trace = ParseTrace();
+    }
+  } catch (const std::bad_alloc&) {
+    std::printf(kOutOfMemory, "building the run script");
     std::exit(1);
   }
 
@@ -125,7 +158,7 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   std::string scriptPath;
   try {
-    const std::string commandText = buildSimulationCommand(options, options.snapshot);
+    if (commandText.empty()) commandText = buildSimulationCommand(options, options.snapshot);
     scriptPath = writeRunScript(options, options.snapshot, commandText);
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "building the run script");

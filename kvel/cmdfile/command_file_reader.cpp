@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -27,7 +28,11 @@ struct ChainLink {
   std::string fileName;
   FileIdentity identity;
   bool identified;
+  std::size_t line = 0;  // the line being handled
 };
+
+using cmdfile::ArgumentOrigins;
+using LineNotes = std::vector<std::vector<std::string>>;
 
 // The command files being read, outermost first, what all command files of
 // this expansion have cost so far (see kMaxCommandFileCost), where warnings
@@ -38,9 +43,29 @@ struct Reading {
   unsigned long long cost = 0;
   std::ostream& warnings;
   std::string error;
+  // What each argument from a file costs besides its bytes: more when
+  // an account keeps where it came from.
+  unsigned long long argumentCost = kArgumentCost;
+  // Only when an account of the arguments was asked for.
+  ArgumentOrigins* origins = nullptr;
+  std::uint32_t currentFile = ArgumentOrigins::kCommandLine;
+  std::size_t commandLinePosition = 0;  // of the argument being handled there
+  std::string nameNote;                 // what expanding the next file's name gave
+
+  // The line being handled: "a.f:3 -> b.f:7", or its command-line position.
+  std::string place() const {
+    if (chain.empty()) return "command line " + std::to_string(commandLinePosition);
+    std::string text;
+    for (const auto& link : chain) {
+      if (!text.empty()) text += " -> ";
+      text += cmdfile::shownText(link.fileName) + ":" + std::to_string(link.line);
+    }
+    return text;
+  }
 
   bool fail(std::string message) {
     error = std::move(message);
+    if (origins != nullptr) error += "\n  (at " + place() + ")";
     return false;
   }
 };
@@ -92,14 +117,15 @@ struct FileCloser {
 };
 
 bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, Reading& reading);
+                std::vector<std::string>& output, Reading& reading,
+                const LineNotes* notes = nullptr);
 
 bool failPastBound(Reading& reading, const std::string& fileName) {
   return reading.fail("ERROR: Command file " + fileName +
                       " takes the command files of one launch past " +
                       std::to_string(kMaxCommandFileCost) +
                       " bytes of memory (each line read counts its bytes, each argument its "
-                      "bytes and " + std::to_string(kArgumentCost) + " more)");
+                      "bytes and " + std::to_string(reading.argumentCost) + " more)");
 }
 
 // Adds to what the command files have cost; false, with the error, once
@@ -148,8 +174,13 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
   bool firstLine = true;
   unsigned long long consumed = 0;
   const std::size_t sizeAtStart = output.size();
+  LineNotes notes;
+  // The line number is kept in the chain only for an account; by index, as
+  // nested files grow the chain and may move its links.
+  const std::size_t depth = reading.chain.size() - 1;
   while (reader.next(rawLine)) {
     ++lineNumber;
+    if (reading.origins != nullptr) reading.chain[depth].line = lineNumber;
     consumed += rawLine.size() + 1;
     if (!charge(reading, rawLine.size() + 1, fileName)) return false;
     // Editors on Windows start a UTF-8 file with a byte-order mark.
@@ -186,6 +217,9 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
                           fileName);
     }
     if (lineArguments.empty()) continue;
+    if (reading.origins != nullptr) {
+      notes.assign(lineArguments.size(), {});
+    }
 
     // Most lines hold neither quotes nor references: one look per line.
     const bool lineHasQuote = line.find('"') != std::string_view::npos;
@@ -209,21 +243,36 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
         continue;
       }
       const std::string unexpanded(argument);
-      if (expandEnvironmentVariables(unexpanded, expansion, message, &reason)) {
+      ExpansionNotes expansionNotes;
+      ExpansionNotes* const noted = reading.origins != nullptr ? &expansionNotes : nullptr;
+      if (expandEnvironmentVariables(unexpanded, expansion, message, &reason, noted)) {
         edited[i].swap(expansion);
         lineArguments[i] = edited[i];
+        if (noted != nullptr && expansionNotes.dataDirUnresolved) {
+          reading.warnings << "WARNING: No directory of ZEK_DATADIR gives an existing path for "
+                           << unexpanded << "; it is kept as written\n  (at " << reading.place()
+                           << ")\n";
+        }
       } else if (!reason.empty()) {
         // A value that reached kvel changed is an error, not a warning.
         return reading.fail(reason);
       } else {
         reading.warnings << "WARNING: Could not be expanded an environment variable in " << unexpanded
                   << " due to following error: " << message << "\n";
+        if (noted != nullptr) {
+          reading.warnings << "  (at " << reading.place() << ")\n";
+          expansionNotes.lines.push_back("not expanded: " + cmdfile::shownText(message) +
+                                         "; kept as written");
+        }
         edited[i] = unexpanded;
         lineArguments[i] = edited[i];
       }
+      if (noted != nullptr) notes[i] = std::move(expansionNotes.lines);
     }
     makeRoom(output, lineArguments.size(), fileSize, consumed, output.size() - sizeAtStart);
-    if (!expandList(lineArguments.data(), lineArguments.size(), output, reading)) return false;
+    if (!expandList(lineArguments.data(), lineArguments.size(), output, reading,
+                    reading.origins != nullptr ? &notes : nullptr))
+      return false;
   }
   return true;
 }
@@ -373,28 +422,62 @@ bool readNamedFile(const std::string& fileName, std::vector<std::string>& output
     return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
                         std::strerror(error));
   }
+  const std::uint32_t includer = reading.currentFile;
+  if (reading.origins != nullptr) {
+    std::vector<cmdfile::SourceFile>& files = reading.origins->files;
+    const std::size_t parentLine = chain.empty() ? reading.commandLinePosition : chain.back().line;
+    files.push_back({fileName, includer, static_cast<std::uint32_t>(parentLine),
+                     std::move(reading.nameNote)});
+    reading.nameNote.clear();
+    reading.currentFile = static_cast<std::uint32_t>(files.size() - 1);
+  }
   chain.push_back(std::move(link));
   const bool ok = readOpenFile(file.get(), head, size, fileName, output, reading);
   chain.pop_back();
+  reading.currentFile = includer;
   return ok;
 }
 
+// Notes what the environment references of the argument just appended gave,
+// and where it came from.
+void recordOrigin(Reading& reading, std::size_t output, const LineNotes* notes, std::size_t i) {
+  ArgumentOrigins& origins = *reading.origins;
+  const bool onCommandLine = reading.chain.empty();
+  origins.origins.push_back(
+      {reading.currentFile,
+       static_cast<std::uint32_t>(onCommandLine ? i + 1 : reading.chain.back().line)});
+  if (notes == nullptr) return;
+  for (const std::string& text : (*notes)[i]) origins.notes.push_back({output, text});
+}
+
+// The notes of a file name: they go with the file it names.
+void keepNameNotes(Reading& reading, const LineNotes* notes, std::size_t i) {
+  reading.nameNote.clear();
+  if (notes == nullptr) return;
+  for (const std::string& text : (*notes)[i]) {
+    if (!reading.nameNote.empty()) reading.nameNote += "; ";
+    reading.nameNote += text;
+  }
+}
+
 bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, Reading& reading) {
+                std::vector<std::string>& output, Reading& reading, const LineNotes* notes) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
     const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
     if (element == "-f" || element == "--f" || element == "--file" || element == "-file") {
+      if (reading.chain.empty()) reading.commandLinePosition = i + 1;
       if (i + 1 == count)
         return reading.fail("ERROR: Missing command file name for switch '-f [--file]'");
       ++i;
+      if (reading.origins != nullptr) keepNameNotes(reading, notes, i);
       if (!readNamedFile(std::string(arguments[i]), output, reading)) return false;
       continue;
     }
     // What the files' arguments hold in memory counts toward the bound.
     if (!reading.chain.empty() &&
-        !charge(reading, element.size() + (addDash ? 1 : 0) + kArgumentCost,
+        !charge(reading, element.size() + (addDash ? 1 : 0) + reading.argumentCost,
                 reading.chain.back().fileName))
       return false;
     if (addDash) {
@@ -403,6 +486,7 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     } else {
       output.emplace_back(element);
     }
+    if (reading.origins != nullptr) recordOrigin(reading, output.size() - 1, notes, i);
   }
   return true;
 }
@@ -412,9 +496,11 @@ bool expandList(const std::string_view* arguments, std::size_t count,
 namespace cmdfile {
 
 bool expandArguments(const std::vector<std::string>& arguments, std::vector<std::string>& output,
-                     std::ostream& warnings, std::string* err) {
+                     std::ostream& warnings, std::string* err, ArgumentOrigins* origins) {
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
   Reading reading(warnings);
+  reading.origins = origins;
+  if (origins != nullptr) reading.argumentCost += ArgumentOrigins::kCostPerArgument;
   if (expandList(views.data(), views.size(), output, reading)) return true;
   *err = std::move(reading.error);
   return false;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "kvel/cmdfile/argument_origins.h"
+
 namespace KVEL {
 
 // The most the command files of one launch may give, counted as what they
@@ -29,9 +31,11 @@ namespace cmdfile {
 // Appends arguments to output with every "-f FILE" / "--file FILE" pair
 // replaced by the file's arguments and single-dash long switches given a
 // second dash. False with the message in *err (one or two lines, without
-// the last line end).
+// the last line end). With origins, also records where each output argument
+// came from, and follows each warning and error with its place.
 bool expandArguments(const std::vector<std::string>& arguments, std::vector<std::string>& output,
-                     std::ostream& warnings, std::string* err);
+                     std::ostream& warnings, std::string* err,
+                     ArgumentOrigins* origins = nullptr);
 
 // Appends the arguments of one command file to output. False with the
 // message in *err.

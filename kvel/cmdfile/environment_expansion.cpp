@@ -7,6 +7,7 @@
 #include <boost/tokenizer.hpp>
 
 #include "framework/text_check.h"
+#include "kvel/cmdfile/argument_origins.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "kvel/cmdfile/program_text.h"
 
@@ -66,18 +67,31 @@ bool valueIntact(const std::string& name, std::string* refusal) {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
+// Callers test notes first: building the texts costs more than the expansion.
+void note(ExpansionNotes* notes, const std::string& reference, const std::string& text) {
+  notes->lines.push_back(cmdfile::shownText(reference) + " -> " + text);
+}
+
+std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(value) + "\""; }
+
 }  // namespace
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message) {
   std::string refusal;
-  if (expandEnvironmentVariables(argument, expansion, message, &refusal)) return true;
+  if (expandEnvironmentVariables(argument, expansion, message, &refusal, nullptr)) return true;
   if (!refusal.empty()) message = refusal;
   return false;
 }
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message, std::string* refusal) {
+  return expandEnvironmentVariables(argument, expansion, message, refusal, nullptr);
+}
+
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message, std::string* refusal,
+                                ExpansionNotes* notes) {
   expansion = argument;
   trimWhitespace(expansion);
 
@@ -112,6 +126,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
+      if (notes != nullptr) note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
     } else {
@@ -133,6 +148,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       }
       const std::size_t valueLength = std::strlen(value);
+      if (notes != nullptr) note(notes, expansion.substr(dollar, end - dollar), quoted(value));
       expansion.replace(dollar, end - dollar, value, valueLength);
       searchFrom = dollar + valueLength;
     }
@@ -153,7 +169,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   }
   std::vector<std::string> directories;
   if (!splitDirectoryList(kDataDirName, directories, message)) return false;
+  const std::string reference = expansion.substr(found, referenceLength);
+  std::size_t entry = 0;
   for (const std::string& directory : directories) {
+    ++entry;
     std::string candidate = expansion;
     candidate.replace(found, referenceLength, directory);
     trimWhitespace(candidate);
@@ -161,6 +180,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
         expansion = candidate;
         message.clear();
+        if (notes != nullptr)
+          note(notes, reference,
+             "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
+                 " of ZEK_DATADIR, " + quoted(directory));
         return true;
       }
     } catch (const boost::filesystem::filesystem_error& error) {
@@ -169,6 +192,12 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     }
   }
   message.clear();
+  if (notes != nullptr) {
+    notes->dataDirUnresolved = true;
+    note(notes, reference,
+         "no entry of ZEK_DATADIR (" + std::to_string(directories.size()) +
+             ") gives an existing path; kept as written");
+  }
   return true;
 }
 

@@ -22,6 +22,19 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
                                 std::string& message, std::string* refusal);
 
+// What an expansion did, for an account of the launch: one line for each
+// reference it resolved (the reference as written and the value used; for
+// ZEK_DATADIR the entry taken, or that no entry gave an existing path).
+struct ExpansionNotes {
+  std::vector<std::string> lines;
+  bool dataDirUnresolved = false;  // a ZEK_DATADIR reference was kept as written
+};
+
+// The same, also filling *notes when it is not null.
+bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
+                                std::string& message, std::string* refusal,
+                                ExpansionNotes* notes);
+
 // Fills directories from the ";"-separated list in the named variable, each
 // entry made absolute and normalised; unusable entries are skipped. False only
 // when the variable is not defined.

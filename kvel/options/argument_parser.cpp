@@ -64,15 +64,25 @@ bool ArgumentParser::parseSwitch(const char* argument, std::string* err) {
 
   if (option.isFlag()) {
     static const std::string on("true");
+    if (uses != nullptr) noteUse(found, ArgumentUse::flag);
     return option.store(on, err);
   }
   if (cursor >= argc || argv[cursor] == nullptr) {
     *err = "No value specified for option : " + option.name();
     return false;
   }
+  if (uses != nullptr) noteUse(found, ArgumentUse::valueSwitch);
   // The value is taken as it stands, also when it starts with a dash.
   value_.assign(argv[cursor++]);
-  return option.store(value_, err);
+  if (!option.store(value_, err)) return false;
+  if (uses != nullptr) noteUse(found, ArgumentUse::value);
+  return true;
+}
+
+void ArgumentParser::noteUse(const OptionValue* option, ArgumentUse::Role role) {
+  std::uint32_t index = 0;
+  while (index < byName_.size() && byName_[index].second != option) ++index;
+  uses->push_back({index, role});
 }
 
 OptionValue* ArgumentParser::findOption(std::string_view name) const {
@@ -96,6 +106,7 @@ bool ArgumentParser::parsePositional(const char* argument, std::string* err) {
     return false;
   }
   positionalArgument = argument;
+  if (uses != nullptr) uses->push_back({0, ArgumentUse::positional});
   return true;
 }
 

@@ -3,6 +3,7 @@
 #ifndef KVEL_OPTIONS_ARGUMENT_PARSER_H
 #define KVEL_OPTIONS_ARGUMENT_PARSER_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,14 @@
 #include "kvel/options/option_value.h"
 
 namespace KVEL {
+
+// What one argument of the vector was to the parse, for an account of the
+// launch: the option (an index into the options in the set's order) and its role.
+struct ArgumentUse {
+  enum Role : std::uint8_t { positional, flag, valueSwitch, value };
+  std::uint32_t option;  // unused for positional
+  Role role;
+};
 
 class ArgumentParser {
 public:
@@ -26,6 +35,9 @@ public:
   char** argv;
   OptionSet* options;
   std::string positionalArgument;
+  // When set, receives one entry per argument handled, in order (argument 1
+  // first); the argument where a failed pass stopped has none.
+  std::vector<ArgumentUse>* uses = nullptr;
 
 private:
   void announceValueCounts();
@@ -33,6 +45,7 @@ private:
   bool parsePositional(const char* argument, std::string* err);
 
   OptionValue* findOption(std::string_view name) const;
+  void noteUse(const OptionValue* option, ArgumentUse::Role role);
 
   std::string value_;  // reused for every value, so the loop does not allocate per argument
   // The options by name, in the set's order, for lookups without building a

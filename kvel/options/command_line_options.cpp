@@ -69,7 +69,24 @@ bool CommandLineOptions::parse(int argc, char** argv) {
   return parse(argc, argv, std::cout, std::cerr);
 }
 
-bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+ParseTrace::Kind kindOf(const OptionValue& option) {
+  using Kind = ParseTrace::Kind;
+  if (option.isFlag()) return Kind::flag;
+  if (dynamic_cast<const RefOptionValue<int>*>(&option) != nullptr) return Kind::integer;
+  if (dynamic_cast<const RefOptionValue<unsigned int>*>(&option) != nullptr)
+    return Kind::unsignedInteger;
+  if (dynamic_cast<const RefOptionValue<std::string>*>(&option) != nullptr) return Kind::text;
+  if (dynamic_cast<const RefOptionValueList<std::vector<std::string>>*>(&option) != nullptr)
+    return Kind::list;
+  return Kind::unbound;
+}
+
+}  // namespace
+
+bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::ostream& err,
+                               ParseTrace* trace) {
   // The arguments end at argc or at the first null entry, whichever comes first.
   int count = 0;
   if (argv != nullptr) {
@@ -85,9 +102,11 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   }
 
   std::string message;
-  if (!reported(cmdfile::expandArguments(rawArguments, expandedArguments, out, &message), message,
-                err))
-    return false;
+  const bool expanded = cmdfile::expandArguments(rawArguments, expandedArguments, out, &message,
+                                                 trace != nullptr ? &trace->origins : nullptr);
+  if (!expanded && trace != nullptr && trace->beforeError) trace->beforeError(*this, *trace);
+  if (!reported(expanded, message, err)) return false;
+  if (trace != nullptr) trace->expanded = true;
 
   // The rebuilt vector points into programName and expandedArguments, which
   // stay untouched while it is in use; it is released when parse returns.
@@ -107,10 +126,16 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   all.insert(hidden.begin(), hidden.end());
 
   ArgumentParser parser(argumentCount, arguments.data(), &all);
+  if (trace != nullptr) {
+    for (const auto& option : all) trace->options.push_back({option->name(), kindOf(*option)});
+    parser.uses = &trace->uses;
+  }
   if (!parser.parse(&message)) {
+    if (trace != nullptr && trace->beforeError) trace->beforeError(*this, *trace);
     err << message << "\n" << usageText(visible);
     return false;
   }
+  if (trace != nullptr) trace->parsed = true;
 
   snapshot = parser.positionalArgument;
   if (help) {

@@ -3,13 +3,36 @@
 #ifndef KVEL_OPTIONS_COMMAND_LINE_OPTIONS_H
 #define KVEL_OPTIONS_COMMAND_LINE_OPTIONS_H
 
+#include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "kvel/cmdfile/argument_origins.h"
+#include "kvel/options/argument_parser.h"
 #include "kvel/options/option_value.h"
 
 namespace KVEL {
+
+class CommandLineOptions;
+
+// What parse learns on request for an account of the launch: where each
+// expanded argument came from and what it was to the parser.
+struct ParseTrace {
+  enum class Kind : std::uint8_t { flag, text, integer, unsignedInteger, list, unbound };
+  struct OptionInfo {
+    std::string name;
+    Kind kind;
+  };
+  cmdfile::ArgumentOrigins origins;
+  std::vector<OptionInfo> options;  // in the order ArgumentUse::option counts
+  std::vector<ArgumentUse> uses;    // one per expanded argument the parser handled
+  bool expanded = false;            // the command files were read without error
+  bool parsed = false;              // the parser accepted every argument
+  // Called when parse fails, before it writes its message.
+  std::function<void(const CommandLineOptions&, const ParseTrace&)> beforeError;
+};
 
 class CommandLineOptions {
 public:
@@ -19,8 +42,10 @@ public:
   // the usage text on error or help) to stderr and the command files'
   // warnings to stdout. True when accepted.
   bool parse(int argc, char** argv);
-  // The same, writing to out and err instead.
-  bool parse(int argc, char** argv, std::ostream& out, std::ostream& err);
+  // The same, writing to out and err instead; with a trace, also recording
+  // where each argument came from and what it set.
+  bool parse(int argc, char** argv, std::ostream& out, std::ostream& err,
+             ParseTrace* trace = nullptr);
 
   // Creates the visible (25) and hidden (11) options, writing their defaults.
   void registerOptions(OptionSet& visible);

@@ -16,7 +16,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // Reads [space][sign]digits. The magnitude saturates just above limit, so an
 // arbitrarily long digit run cannot overflow; the caller compares with limit.
 DecimalConversion scan(const std::string& text, std::uint64_t limit, bool& negative,
-                       std::uint64_t& magnitude) {
+                       std::uint64_t& magnitude, std::string::size_type* end = nullptr) {
   std::string::size_type i = 0;
   const std::string::size_type n = text.size();
   while (i < n && isSpace(text[i])) ++i;
@@ -30,6 +30,7 @@ DecimalConversion scan(const std::string& text, std::uint64_t limit, bool& negat
   for (; i < n && isDigit(text[i]); ++i) {
     if (magnitude <= limit) magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
   }
+  if (end != nullptr) *end = i;
   return DecimalConversion::converted;
 }
 
@@ -61,6 +62,13 @@ DecimalConversion convertDecimalUnsigned(const std::string& text, unsigned int& 
   const std::uint32_t low = static_cast<std::uint32_t>(magnitude);
   value = negative ? static_cast<std::uint32_t>(0U - low) : low;
   return DecimalConversion::converted;
+}
+
+std::string::size_type decimalLength(const std::string& text) {
+  bool negative = false;
+  std::uint64_t magnitude = 0;
+  std::string::size_type end = 0;
+  return scan(text, 0, negative, magnitude, &end) == DecimalConversion::converted ? end : 0;
 }
 
 }  // namespace KVEL

@@ -18,6 +18,10 @@ DecimalConversion convertDecimalInt(const std::string& text, int& value);
 // value is written only when converted.
 DecimalConversion convertDecimalUnsigned(const std::string& text, unsigned int& value);
 
+// How many characters of text the conversions read: the white space, sign
+// and digits of the number; 0 when text holds no number.
+std::string::size_type decimalLength(const std::string& text);
+
 }  // namespace KVEL
 
 #endif

@@ -1,0 +1,96 @@
+#include "kvel/cmdfile/argument_origins.h"
+
+#include <cstdio>
+
+namespace KVEL {
+namespace cmdfile {
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at text[at], or 0.
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+void appendHex(std::string& out, const char* format, unsigned value) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  out += buffer;
+}
+
+}  // namespace
+
+std::string ArgumentOrigins::place(const ArgumentOrigin& origin) const {
+  if (origin.file == kCommandLine) return "command line " + std::to_string(origin.line);
+  // Collected innermost first, then written outermost first.
+  std::vector<std::string> steps;
+  std::uint32_t file = origin.file;
+  std::uint32_t line = origin.line;
+  while (file != kCommandLine && file < files.size()) {
+    steps.push_back(shownText(files[file].name) + ":" + std::to_string(line));
+    line = files[file].parentLine;
+    file = files[file].parent;
+  }
+  std::string text;
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    if (!text.empty()) text += " -> ";
+    text += *step;
+  }
+  return text;
+}
+
+std::string shownText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) {
+      if (c == '\n') out += "\\n";
+      else if (c == '\t') out += "\\t";
+      else if (c == '\r') out += "\\r";
+      else appendHex(out, "\\x%02x", c);
+      ++i;
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+    } else if (const std::size_t length = utf8Length(text, i)) {
+      const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+      if (c == 0xC2 && next < 0xA0) {
+        appendHex(out, "\\u%04x", next);  // C1 control: U+0080 to U+009F
+      } else {
+        out.append(text.data() + i, length);
+      }
+      i += length;
+    } else {
+      appendHex(out, "\\x%02x", c);
+      ++i;
+    }
+  }
+  return out;
+}
+
+}  // namespace cmdfile
+}  // namespace KVEL
