@@ -53,8 +53,4 @@ bool isAccessible(const std::string& path) {
   return errno == EOVERFLOW;
 }
 
-// Symbolic links on Windows need a privilege (or developer mode) to make, so
-// another user cannot plant one in a shared folder without it.
-bool symbolicLinksTrusted(const std::string&) { return true; }
-
 }  // namespace KVEL

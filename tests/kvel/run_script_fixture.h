@@ -74,7 +74,10 @@ protected:
   // Two replacements alive at once, used in turn: each writes its file (text
   // beyond ASCII included) and leaves no temporary.
   void replaceWithTwoAlive() {
-    KVEL::FileReplacement first("a.tcl"), second("b.tcl");
+    KVEL::CheckedFolder here;
+    std::string detail;
+    ASSERT_TRUE(here.open("", false, &detail)) << detail;
+    KVEL::FileReplacement first(here, "a.tcl"), second(here, "b.tcl");
     for (KVEL::FileReplacement* replacement : {&first, &second, &first}) {
       std::string err = "stale";
       EXPECT_TRUE(replacement->replace({"kvel {", "\xc3\xa9\xd0\x96\xe4\xb8\xad", "}\n"}, &err));
