@@ -58,10 +58,10 @@ protected:
     return names;
   }
 
-  // Writes the script of snapshot twice (ASCII, then an emoji) where only the
-  // temporary's longer name would pass a path limit: the script file gets
-  // each content and `listed` holds only `left` afterwards (no temporary).
-  void expectWrittenInPlace(const std::string& snapshot, const std::string& script,
+  // Writes the script of snapshot twice (ASCII, then an emoji) where the
+  // path is near a length limit: the script file gets each content and
+  // `listed` holds only `left` afterwards (no temporary).
+  void expectWrittenWhole(const std::string& snapshot, const std::string& script,
                             const std::string& listed, const std::vector<std::string>& left) {
     for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
       KVEL::writeRunScript(options_, snapshot, text);
@@ -107,6 +107,15 @@ protected:
 // Holds a file as a running launch holds its temporary: locked on POSIX, open
 // without delete sharing on Windows. Returns what lets it go; empty on failure.
 std::function<void()> hold(const std::string& path);
+
+// Puts something other than a plain file of this user at path: "fifo",
+// "symlink" (to a plain file beside it), "other user" (a plain file of
+// another user), "hard link" (a plain file with a second name beside it).
+// False when the platform or the user cannot make it.
+bool makeSpecial(const std::string& kind, const std::string& path);
+
+// The reason given for a script a plain write would refuse.
+extern const char kReadOnlyReason[];
 
 }  // namespace runscripttest
 
