@@ -16,6 +16,7 @@
 #define KVEL_CHECKED_FOLDER_H
 
 #include <string>
+#include <vector>
 
 namespace KVEL {
 
@@ -56,6 +57,7 @@ private:
   std::string name_;
   long long handle_ = -1;
   std::wstring native_;
+  std::vector<long long> held_;  // Windows: the folders on the way, held
 };
 
 // True for a character that separates path components: "/", and on Windows

@@ -27,7 +27,7 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
                          const std::vector<std::string_view>& pieces, std::string* err) {
   // A second name of the file would keep the old content; writing in place
   // reaches it.
-  if (old.exists && old.links > 1)
+  if (old.exists && (old.links > 1 || old.throughLink))
     return Outcome::Unavailable;
   TempFile temporary(folder);
   Outcome made = Outcome::Unavailable;
@@ -119,6 +119,8 @@ bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::
   if (!folder_.followLinks(name_, &linked, &name, err))
     return false;
   const CheckedFolder& folder = linked.isOpen() ? linked : folder_;
+  if (!usablePath(folder, name, err))
+    return false;
   FileState old;
   if (!inspect(folder, name, &old))
     return false;

@@ -54,6 +54,8 @@ struct FileState {
   bool exists = false;
   bool regular = false;    // a regular file (not a link, device, FIFO...)
   bool directory = false;
+  bool throughLink = false;  // Windows: reached through a reparse point,
+                             // which only a write in place follows
   unsigned long long links = 0, size = 0;
   unsigned mode = 0;       // POSIX: permission bits
   unsigned long owner = 0, group = 0;
@@ -68,6 +70,10 @@ bool inspect(const CheckedFolder& folder, const std::string& name, FileState* st
 // empty) in *detail.
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
              std::string* detail);
+
+// False, with the reason in *detail, when the file's path is too long for
+// the programs that are to read it (Windows without long paths enabled).
+bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* detail);
 
 // The process id in temporary names.
 unsigned long processId();
