@@ -64,6 +64,11 @@ private:
 // also "\\".
 bool isPathSeparator(char c);
 
+// True for a path component that the system takes for the parent folder:
+// "..", and on Windows, which drops trailing dots and blanks from names, any
+// component of dots and blanks with at least two dots.
+bool isParentReference(const std::string& part);
+
 }  // namespace KVEL
 
 #endif

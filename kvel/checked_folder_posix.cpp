@@ -179,4 +179,6 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
 
 bool isPathSeparator(char c) { return c == '/'; }
 
+bool isParentReference(const std::string& part) { return part == ".."; }
+
 }  // namespace KVEL

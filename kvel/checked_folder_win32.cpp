@@ -139,4 +139,14 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, 
 
 bool isPathSeparator(char c) { return c == '/' || c == '\\'; }
 
+bool isParentReference(const std::string& part) {
+  int dots = 0;
+  for (char c : part) {
+    if (c != '.' && c != ' ')
+      return false;
+    dots += c == '.';
+  }
+  return dots >= 2;
+}
+
 }  // namespace KVEL

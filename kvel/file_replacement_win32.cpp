@@ -293,6 +293,14 @@ bool TempFile::close() {
 bool TempFile::renameOver(const std::string& target, bool* refused) {
   const std::wstring from = pathOf(folder_, name_), to = pathOf(folder_, target);
   const bool moved = retryWhileBusy([&] {
+    // A file held without delete sharing cannot be replaced; Wine's
+    // ReplaceFile would leave a backup file beside it for every try.
+    HANDLE probe = CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe == INVALID_HANDLE_VALUE && busy(GetLastError()))
+      return false;
+    if (probe != INVALID_HANDLE_VALUE)
+      CloseHandle(probe);
     if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
       return true;
     const DWORD error = GetLastError();

@@ -39,10 +39,13 @@ std::string scriptDirectory(const std::string& snapshot) {
   for (std::string::size_type i = 0; i <= snapshot.size(); ++i) {
     if (i < snapshot.size() && !isPathSeparator(snapshot[i]))
       continue;
-    if (snapshot.compare(start, i - start, "..") == 0)
-      directory += "%2E%2E";
-    else
-      directory.append(snapshot, start, i - start);
+    const std::string part = snapshot.substr(start, i - start);
+    if (isParentReference(part)) {
+      for (char c : part)
+        directory += c == '.' ? "%2E" : std::string(1, c);
+    } else {
+      directory += part;
+    }
     if (i < snapshot.size())
       directory += snapshot[i];
     start = i + 1;

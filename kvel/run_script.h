@@ -12,7 +12,9 @@ namespace KVEL {
 std::string snapshotDirectory(const std::string& snapshot);
 
 // The folder the script goes to: snapshotDirectory(snapshot) with every ".."
-// component written "%2E%2E", so that it stays beneath kvel.dir.
+// component written "%2E%2E" (on Windows every component of dots and blanks
+// that the system would take for "..", each dot as "%2E"), so that it stays
+// beneath kvel.dir.
 std::string scriptDirectory(const std::string& snapshot);
 
 // Creates the script's directory and writes the script: with gui the lines

@@ -88,6 +88,10 @@ protected:
     EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl"}), entries("."));
   }
 
+  // A launch's cleaning in `where` ("kvel.dir/top", or "notes" when the
+  // script is a link to notes/run.tcl): run_script_test.cpp.
+  void expectCleaning(const std::string& where);
+
   // The identity of the file a name leads to (empty when it cannot be opened).
   static KVEL::FileIdentity identity(const std::string& name) {
     KVEL::FileIdentity identity;

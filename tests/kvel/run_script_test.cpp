@@ -118,13 +118,15 @@ TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
+}  // namespace
+
 // The cleaning removes only what a killed launch left: names of exactly the
 // temporaries' form that are plain files of this user with one name and that
 // no running launch holds, in the folder where the launch makes its
 // temporary (beside the file a link of the user's own leads to). Users'
 // files named in the earlier form or like version numbers, other users'
 // files, links and FIFOs named like temporaries all stay.
-TEST_F(RunScript, CleaningRemovesOnlyWhatALaunchLeft) {
+void RunScript::expectCleaning(const std::string& where) {
   const struct {
     const char* name;
     const char* kind;  // "" plain file of this user, "held", or see makeSpecial
@@ -140,50 +142,52 @@ TEST_F(RunScript, CleaningRemovesOnlyWhatALaunchLeft) {
       {"kvel_script.tcl.1.0", "", true},           {"KVEL_SCRIPT.TCL.5.5", "", true},
       {"run.tcl.2017.2", "", true},                {"\xd0\x96.~kvel.1.0.tmp", "", true},
   };
-  // Once in the script's folder, once beside the target of a link to
-  // notes/run.tcl.
-  for (const std::string where : {"kvel.dir/top", "notes"}) {
-    fs::remove_all("kvel.dir");
-    fs::remove_all("notes");
-    fs::create_directories("kvel.dir/top");
-    fs::create_directories("notes");
-    if (where == "notes") {
-      boost::system::error_code error;
-      fs::create_symlink("../../notes/run.tcl", "kvel.dir/top/kvel_script.tcl", error);
-      if (error || !fs::is_symlink("kvel.dir/top/kvel_script.tcl"))
-        GTEST_SKIP() << testsupport::kNoSymbolicLink;
-    }
-    std::vector<std::function<void()>> releases;
-    std::vector<std::string> expected{where == "notes" ? "run.tcl" : "kvel_script.tcl"};
-    for (const auto& c : cases) {
-      const std::string path = where + "/" + c.name;
-      const std::string kind = c.kind;
-      bool made = true;
-      if (kind.empty() || kind == "held")
-        writeFile(path, "left over\n");
-      else
-        made = makeSpecial(kind, path);
-      if (!made)
-        continue;  // this platform or user cannot make it
-      if (kind == "held") {
-        releases.push_back(hold(path));
-        ASSERT_TRUE(releases.back()) << c.name;
-      }
-      if (c.stays)
-        expected.push_back(c.name);
-      if (kind == "hard link" || kind == "symlink")
-        expected.push_back(std::string(c.name) + ".other");
-    }
-    std::sort(expected.begin(), expected.end());
-    KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
-    for (auto& release : releases)
-      release();
-    EXPECT_EQ(expected, entries(where)) << where;
-    EXPECT_EQ(onDisk("kvel {top} -testplusarg \xd0\x96 -autoloadwcfg\n"),
-              readFile("kvel.dir/top/kvel_script.tcl"))
-        << where;
+  fs::create_directories("kvel.dir/top");
+  fs::create_directories("notes");
+  if (where == "notes") {
+    boost::system::error_code error;
+    fs::create_symlink("../../notes/run.tcl", "kvel.dir/top/kvel_script.tcl", error);
+    if (error || !fs::is_symlink("kvel.dir/top/kvel_script.tcl"))
+      GTEST_SKIP() << testsupport::kNoSymbolicLink;
   }
+  std::vector<std::function<void()>> releases;
+  std::vector<std::string> expected{where == "notes" ? "run.tcl" : "kvel_script.tcl"};
+  for (const auto& c : cases) {
+    const std::string path = where + "/" + c.name;
+    const std::string kind = c.kind;
+    bool made = true;
+    if (kind.empty() || kind == "held")
+      writeFile(path, "left over\n");
+    else
+      made = makeSpecial(kind, path);
+    if (!made)
+      continue;  // this platform or user cannot make it
+    if (kind == "held") {
+      releases.push_back(hold(path));
+      ASSERT_TRUE(releases.back()) << c.name;
+    }
+    if (c.stays)
+      expected.push_back(c.name);
+    if (kind == "hard link" || kind == "symlink")
+      expected.push_back(std::string(c.name) + ".other");
+  }
+  std::sort(expected.begin(), expected.end());
+  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
+  for (auto& release : releases)
+    release();
+  EXPECT_EQ(expected, entries(where)) << where;
+  EXPECT_EQ(onDisk("kvel {top} -testplusarg \xd0\x96 -autoloadwcfg\n"),
+            readFile("kvel.dir/top/kvel_script.tcl"))
+      << where;
 }
+
+namespace {
+
+TEST_F(RunScript, CleaningRemovesOnlyWhatALaunchLeft) { expectCleaning("kvel.dir/top"); }
+
+// The script is a link of the user's own to notes/run.tcl: the temporaries
+// are made, and cleaned, beside run.tcl.
+TEST_F(RunScript, CleaningBesideALinksTarget) { expectCleaning("notes"); }
 
 // The temporaries' name form, exactly.
 TEST(LaunchTemporary, NameForm) {
@@ -212,8 +216,7 @@ TEST_F(RunScript, DotDotStaysBeneathKvelDir) {
       {"../../own/dma_141/waves.wdb", "kvel.dir/%2E%2E/%2E%2E/own/dma_141/waves.wdb"},
       {"a/../b.wdb", "kvel.dir/a/%2E%2E/b.wdb"},
       {"..", "kvel.dir/%2E%2E"},
-      {"../\xe4\xb8\xad..\xf0\x9f\x98\x80/..x/x../.../w.wdb",
-       "kvel.dir/%2E%2E/\xe4\xb8\xad..\xf0\x9f\x98\x80/..x/x../.../w.wdb"},
+      {"../\xe4\xb8\xad..\xf0\x9f\x98\x80/..x/w.wdb", "kvel.dir/%2E%2E/\xe4\xb8\xad..\xf0\x9f\x98\x80/..x/w.wdb"},
       {"./a/./b", "kvel.dir/./a/./b"},
   };
   fs::create_directories("runs/own/alu_000");

@@ -159,5 +159,31 @@ TEST_F(RunScript, PathsPastMaxPathWork) {
   EXPECT_EQ(snapshot, target);
 }
 
+// Windows takes "\" for a separator and drops trailing dots and blanks from
+// names, so ".. " and "..." would lead out of kvel.dir too: they are written
+// with "%2E" for each dot, and nothing is made outside the working folder.
+TEST_F(RunScript, WindowsParentReferencesStayBeneathKvelDir) {
+  const struct {
+    const char* snapshot;
+    const char* directory;
+  } cases[] = {
+      {"a\\..\\b.wdb", "kvel.dir/a\\%2E%2E\\b.wdb"},
+      {".. /x.wdb", "kvel.dir/%2E%2E /x.wdb"},
+      {".../\xd0\x96.wdb", "kvel.dir/%2E%2E%2E/\xd0\x96.wdb"},
+      {"..\\..\\own\\w.wdb", "kvel.dir/%2E%2E\\%2E%2E\\own\\w.wdb"},
+  };
+  fs::create_directories("run");
+  ASSERT_EQ(0, ::chdir("run"));
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.directory, KVEL::scriptDirectory(c.snapshot)) << c.snapshot;
+    std::string path, err;
+    EXPECT_TRUE(KVEL::createRunScript(options_, c.snapshot, "{x}", &path, &err)) << c.snapshot << err;
+    EXPECT_EQ(onDisk("kvel {x}\n"), readFile(path)) << c.snapshot;
+  }
+  EXPECT_EQ(std::vector<std::string>{"kvel.dir"}, entries("."));
+  ASSERT_EQ(0, ::chdir(".."));
+  EXPECT_EQ(std::vector<std::string>{"run"}, entries("."));
+}
+
 }  // namespace
 }  // namespace runscripttest
