@@ -56,8 +56,7 @@ void releaseTemporary() {
 // a step is tried again for up to two seconds before it counts as failed.
 bool busy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-         error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+         error == ERROR_LOCK_VIOLATION;
 }
 
 template <typename Step>
@@ -292,26 +291,11 @@ bool TempFile::close() {
 
 bool TempFile::renameOver(const std::string& target, bool* refused) {
   const std::wstring from = pathOf(folder_, name_), to = pathOf(folder_, target);
-  const bool moved = retryWhileBusy([&] {
-    // A file held without delete sharing cannot be replaced; Wine's
-    // ReplaceFile would leave a backup file beside it for every try.
-    HANDLE probe = CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (probe == INVALID_HANDLE_VALUE && busy(GetLastError()))
-      return false;
-    if (probe != INVALID_HANDLE_VALUE)
-      CloseHandle(probe);
-    if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-      return true;
-    const DWORD error = GetLastError();
-    // ReplaceFile needs an existing file; with none (or another launch's
-    // replacement in the way), a plain move takes the place.
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
-      return true;
-    if (!busy(GetLastError()))
-      SetLastError(error);
-    return false;
-  });
+  // A rename over the file, which a reader sees in one step (ReplaceFile
+  // moves the old file away first under Wine, so that for a moment there is
+  // no script at all).
+  const bool moved = retryWhileBusy(
+      [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0; });
   if (moved) {
     made_ = false;
     return true;

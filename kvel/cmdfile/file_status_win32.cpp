@@ -50,7 +50,7 @@ bool namesOpenFile(const std::string& name, int fd) {
 // Through the wide call on the "\\?\" form, so that a path past MAX_PATH is
 // looked at too; it has no size field to overflow.
 bool isAccessible(const std::string& path) {
-  const std::wstring full = longPathForm(path);
+  const std::wstring full = path.empty() ? std::wstring() : longPathForm(path);
   WIN32_FILE_ATTRIBUTE_DATA data;
   return !full.empty() && GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data) != 0;
 }
