@@ -7,7 +7,10 @@
 #      (kvel with the stand-in Tcl shell), side by side with wc -w, with the
 #      peak memory of each process alone (bench/cmdfile_bench.sh); targets at
 #      1,000,000 arguments: the launch at most 2.8 x wc -w, the whole chain at
-#      most 6.5 x wc -w and 10.5 x the file in memory.
+#      most 6.5 x wc -w and 10.5 x the file in memory;
+#   3. a small launch through the whole chain (kvel top -nolog, existing
+#      snapshot) against a bare tclsh8.6 on an empty script
+#      (bench/small_launch_bench.sh), target 1.5.
 # Every figure is a median of interleaved runs (RUNS, default 7, at least 5;
 # the launch overhead takes 100 times as many).
 #
@@ -32,5 +35,8 @@ echo "== launch overhead (median of $((runs * 100)) interleaved runs)"
 echo
 echo "== command files: launch (kvel_double) and whole chain (kvel, stand-in shell)"
 "$root/bench/cmdfile_bench.sh" "$build" "$runs" || status=1
+echo
+echo "== small launch, whole chain, against tclsh8.6 (median of $((runs * 40)) interleaved runs)"
+"$root/bench/small_launch_bench.sh" "$build" $((runs * 40)) 1.5 || status=1
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 exit $status

@@ -1,24 +1,23 @@
-#include "kvel/file_replacement.h"
-
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <sys/stat.h>
-#include <windows.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <utility>
-
 #include "kvel/file_replacement_parts.h"
 
+#include <windows.h>
+#include <aclapi.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "kvel/cmdfile/long_path.h"
+
 namespace KVEL {
+namespace replacement {
 
 namespace {
 
-using replacement::OneAtATime;
-using replacement::Outcome;
-using replacement::removalFailure;
+HANDLE asHandle(long long handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
+
+std::wstring pathOf(const CheckedFolder& folder, const std::string& name) {
+  return folder.nativePath() + L"\\" + toWide(name);
+}
 
 // The console's control handler runs on a thread of its own while the main
 // thread may be writing the temporary file, which cannot be removed while it
@@ -37,7 +36,6 @@ BOOL WINAPI deferConsoleEvent(DWORD type) {
   return FALSE;
 }
 
-// While a temporary file exists, console events wait for it to be dealt with.
 void guardTemporary() {
   if (!temporaryGone)
     temporaryGone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -58,8 +56,7 @@ void releaseTemporary() {
 // a step is tried again for up to two seconds before it counts as failed.
 bool busy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-         error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+         error == ERROR_LOCK_VIOLATION;
 }
 
 template <typename Step>
@@ -73,198 +70,17 @@ bool retryWhileBusy(Step step) {
   }
 }
 
-// A reparse point is written in place, which reaches the file it refers to;
-// so is a file with further names (hard links).
-bool replaceable(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return true;
-  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-    return false;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  retryWhileBusy([&] {
-    handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-    return handle != INVALID_HANDLE_VALUE || GetLastError() == ERROR_FILE_NOT_FOUND;
-  });
-  if (handle == INVALID_HANDLE_VALUE)
-    return GetLastError() == ERROR_FILE_NOT_FOUND;
-  BY_HANDLE_FILE_INFORMATION information;
-  bool single = GetFileInformationByHandle(handle, &information) && information.nNumberOfLinks == 1;
-  CloseHandle(handle);
-  return single;
-}
-
-// True when a plain write (fopen "w": write access, read and write sharing)
-// could open the existing file now.
-bool plainWriteAllowed(const std::string& path) {
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE)
-    return false;
-  CloseHandle(handle);
-  return true;
-}
-
-std::string directoryOf(const std::string& path) {
-  std::string::size_type slash = path.find_last_of("/\\");
-  if (slash == std::string::npos)
-    return ".";
-  return path.substr(0, slash + 1);
-}
-
-std::string baseNameOf(const std::string& path) {
-  std::string::size_type slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The process id in "<base>.<digits>.<digits>", or 0 when name is not a
-// temporary file of some replacement of base.
-DWORD temporaryOwner(const char* name, const std::string& base) {
-  if (_strnicmp(name, base.c_str(), base.size()) != 0 || name[base.size()] != '.')
-    return 0;
-  const char* p = name + base.size() + 1;
-  unsigned long long owner = 0;
-  for (int part = 0; part < 2; ++part) {
-    const char* start = p;
-    while (*p >= '0' && *p <= '9') {
-      if (part == 0)
-        owner = owner * 10 + static_cast<unsigned>(*p - '0');
-      ++p;
-    }
-    if (p == start || p - start > 10 || *p != (part == 0 ? '.' : '\0'))
-      return 0;
-    ++p;
-  }
-  return owner > 0 && owner <= 0xFFFFFFFFull ? static_cast<DWORD>(owner) : 0;
-}
-
-// True while the process with this id runs (or cannot be looked at).
-bool running(DWORD process) {
-  HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
-  if (!handle)
-    return GetLastError() != ERROR_INVALID_PARAMETER;
-  const bool alive = WaitForSingleObject(handle, 0) == WAIT_TIMEOUT;
-  CloseHandle(handle);
-  return alive;
-}
-
-// Removes the temporary files beside target whose process has ended: those
-// of killed launches. The temporary of a running launch stays, and one still
-// open cannot be removed anyway.
-void removeStaleTemporaries(const std::string& target) {
-  const std::string directory = directoryOf(target);
-  const std::string base = baseNameOf(target);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((target + ".*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE)
-    return;
-  do {
-    const DWORD owner = temporaryOwner(found.cFileName, base);
-    if (owner == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (owner != GetCurrentProcessId() && running(owner)))
-      continue;
-    DeleteFileA((directory == "." ? std::string(found.cFileName) : directory + found.cFileName).c_str());
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-}
-
-bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
-  for (std::string_view piece : pieces) {
-    while (!piece.empty()) {
-      const unsigned chunk = piece.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(piece.size());
-      const int written = _write(fd, piece.data(), chunk);
-      if (written <= 0)
-        return false;
-      piece.remove_prefix(static_cast<std::size_t>(written));
-    }
-  }
-  return true;
-}
-
-// Creates the temporary file; _O_EXCL fails when the name is taken, so a
-// concurrent run never shares it (msvcrt.dll's fopen knows no "x" mode).
-// Opened without delete sharing, it cannot be removed while it is written.
-int createTemporary(const std::string& target, std::string* name) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    *name = target + "." + std::to_string(_getpid()) + "." + std::to_string(attempt);
-    guardTemporary();
-    const int fd = _open(name->c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_TEXT,
-                         _S_IREAD | _S_IWRITE);
-    if (fd >= 0)
-      return fd;
-    const int error = errno;
-    releaseTemporary();
-    if (error != EEXIST)
-      return -1;
-  }
-  return -1;
-}
-
-bool moveIntoPlace(const std::string& temporary, const std::string& target) {
-  return retryWhileBusy([&] {
-    if (ReplaceFileA(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                     nullptr, nullptr))
-      return true;
-    const DWORD error = GetLastError();
-    // ReplaceFile needs an existing file; with none (or another launch's
-    // replacement in the way), a plain move takes the place.
-    if (MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-      return true;
-    if (!busy(GetLastError()))
-      SetLastError(error);
-    return false;
-  });
-}
-
-// Removes the temporary file and ends its guard; false (with *err set) when
-// the file stays.
-bool removeTemporary(const std::string& name, std::string* err) {
-  const bool removed = DeleteFileA(name.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-  releaseTemporary();
-  if (!removed)
-    *err = removalFailure(name);
-  return removed;
-}
-
-// The full path is what MAX_PATH limits for these calls.
-std::size_t fullLength(const std::string& path) {
-  return GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-}
-
-Outcome replaceThroughTemporary(const std::string& target,
-                                const std::vector<std::string_view>& pieces, std::string* err) {
-  if (!replaceable(target))
-    return Outcome::Unavailable;
-  // The temporary's longer name must pass the limit that the file's passes.
-  const std::size_t suffix = 1 + 10 + 1 + 2;
-  if (fullLength(target) + suffix >= MAX_PATH)
-    return Outcome::Unavailable;
-  std::string name;
-  const int fd = createTemporary(target, &name);
-  if (fd < 0)
-    return Outcome::Unavailable;
-  const bool written = writeAll(fd, pieces);
-  const bool noRoom = !written && errno == ENOSPC;
-  if (_close(fd) != 0 || !written) {
-    if (!removeTemporary(name, err))
-      return Outcome::Failed;
-    return noRoom ? Outcome::Unavailable : Outcome::Failed;
-  }
-  if (moveIntoPlace(name, target)) {
-    releaseTemporary();
-    return Outcome::Done;
-  }
-  // Held open by another process in a way that a plain write allows.
-  const bool blocked = busy(GetLastError()) && plainWriteAllowed(target);
-  if (!removeTemporary(name, err))
-    return Outcome::Failed;
-  return blocked ? Outcome::Unavailable : Outcome::Failed;
+// Opens as a plain write (fopen "w") does: write access, read and write
+// sharing.
+HANDLE openAsPlainWrite(const std::wstring& path) {
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The pieces as a text-mode write puts them on disk: each "\n" as CR LF.
 std::string onDisk(const std::vector<std::string_view>& pieces) {
   std::string text;
+  text.reserve(static_cast<std::size_t>(textSize(pieces)));
   for (std::string_view piece : pieces)
     for (char c : piece) {
       if (c == '\n')
@@ -274,13 +90,8 @@ std::string onDisk(const std::vector<std::string_view>& pieces) {
   return text;
 }
 
-bool writeAt0(HANDLE file, const std::string& content) {
-  LARGE_INTEGER start;
-  start.QuadPart = 0;
-  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
-    return false;
-  std::size_t done = 0;
-  while (done < content.size()) {
+bool writeAll(HANDLE file, const std::string& content) {
+  for (std::size_t done = 0; done < content.size();) {
     const DWORD chunk =
         content.size() - done > (1u << 30) ? (1u << 30) : static_cast<DWORD>(content.size() - done);
     DWORD written = 0;
@@ -288,90 +99,310 @@ bool writeAt0(HANDLE file, const std::string& content) {
       return false;
     done += written;
   }
-  return SetEndOfFile(file) != 0;
+  return true;
 }
 
-bool readAll(HANDLE file, std::string* content, unsigned long long size) {
-  content->resize(static_cast<std::size_t>(size));
-  std::size_t done = 0;
-  while (done < content->size()) {
+bool fromStart(HANDLE file) {
+  LARGE_INTEGER start;
+  start.QuadPart = 0;
+  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != 0;
+}
+
+// True while the process with this id runs (or cannot be looked at).
+bool running(unsigned long process) {
+  HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+  if (!handle)
+    return GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool alive = WaitForSingleObject(handle, 0) == WAIT_TIMEOUT;
+  CloseHandle(handle);
+  return alive;
+}
+
+// True when the open file belongs to the running user.
+bool ownedByThisUser(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS || !owner)
+    return false;
+  bool own = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> user(size ? size : 1);
+    if (GetTokenInformation(token, TokenUser, user.data(), size, &size))
+      own = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return own;
+}
+
+}  // namespace
+
+InterruptScope::InterruptScope() {}
+InterruptScope::~InterruptScope() {}
+
+bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* detail) {
+  // Without long paths enabled, the programs that read the script (the
+  // shell among them) are held to MAX_PATH; the "\\?\" prefix is not counted.
+  const std::size_t length = pathOf(folder, name).size() - 4;
+  using LongPathsQuery = BOOLEAN(WINAPI*)();
+  const auto enabled = reinterpret_cast<LongPathsQuery>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlAreLongPathsEnabled")));
+  if (length < MAX_PATH || !enabled || enabled())
+    return true;
+  *detail = "ERROR: The path " + displayPath(folder, name) + " is too long (" + std::to_string(length) +
+            " characters; long paths are not enabled on this system).";
+  return false;
+}
+
+unsigned long processId() { return GetCurrentProcessId(); }
+
+bool inspect(const CheckedFolder& folder, const std::string& name, FileState* state) {
+  *state = FileState();
+  const std::wstring path = pathOf(folder, name);
+  const DWORD own = GetFileAttributesW(path.c_str());
+  if (own == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+  state->exists = true;
+  state->directory = (own & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  state->throughLink = (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // What the file reaches: the number of its names.
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  retryWhileBusy([&] {
+    handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return handle != INVALID_HANDLE_VALUE;
+  });
+  BY_HANDLE_FILE_INFORMATION information;
+  if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information)) {
+    state->links = information.nNumberOfLinks;
+    state->size = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    state->regular = !state->directory && GetFileType(handle) == FILE_TYPE_DISK;
+  } else if (!state->directory) {
+    state->regular = true;  // held by another process: refused() tells
+    state->links = 1;
+  }
+  if (handle != INVALID_HANDLE_VALUE)
+    CloseHandle(handle);
+  return true;
+}
+
+bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
+             std::string* detail) {
+  if (state.directory)
+    return true;
+  const std::wstring path = pathOf(folder, name);
+  const std::string shown = displayPath(folder, name);
+  if (!state.regular) {
+    *detail = cannotWrite(shown, "not a regular file");
+    return true;
+  }
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    *detail = cannotWrite(shown, "it has the read-only attribute");
+    return true;
+  }
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const bool opened = retryWhileBusy([&] {
+    handle = openAsPlainWrite(path);
+    return handle != INVALID_HANDLE_VALUE || GetLastError() == ERROR_FILE_NOT_FOUND;
+  });
+  const DWORD error = GetLastError();
+  if (handle != INVALID_HANDLE_VALUE)
+    CloseHandle(handle);
+  if (opened)
+    return false;
+  *detail = cannotWrite(shown, error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+                                   ? "it is in use by another process"
+                                   : "access is denied");
+  return true;
+}
+
+// A temporary of a killed launch: of the launches' name form, a plain file
+// of the running user with one name, whose process no longer runs; opened
+// without sharing (so that nobody holds it) and removed through that handle.
+void removeStaleTemporaries(const CheckedFolder& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder.nativePath() + L"\\.~kvel.*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    const std::string name = toNarrow(found.cFileName);
+    if (!isLaunchTemporary(name) ||
+        (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+      continue;
+    const unsigned long owner = std::strtoul(name.c_str() + 7, nullptr, 10);
+    if (owner == GetCurrentProcessId() || running(owner))
+      continue;
+    HANDLE file = CreateFileW(pathOf(folder, name).c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+      continue;
+    BY_HANDLE_FILE_INFORMATION information;
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = TRUE;
+    if (GetFileInformationByHandle(file, &information) && information.nNumberOfLinks == 1 &&
+        !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        GetFileType(file) == FILE_TYPE_DISK && ownedByThisUser(file))
+      SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    CloseHandle(file);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+TempFile::~TempFile() {
+  std::string ignored;
+  remove(&ignored);
+}
+
+Outcome TempFile::create(const std::string& name, const FileState*, bool* taken, std::string*) {
+  name_ = name;
+  guardTemporary();
+  HANDLE file = CreateFileW(pathOf(folder_, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = GetLastError();
+  if (file == INVALID_HANDLE_VALUE) {
+    releaseTemporary();
+    name_.clear();
+    *taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    return Outcome::Unavailable;
+  }
+  made_ = true;
+  file_ = static_cast<long long>(reinterpret_cast<std::intptr_t>(file));
+  return Outcome::Done;
+}
+
+bool TempFile::write(const std::vector<std::string_view>& pieces, bool* noRoom) {
+  if (writeAll(asHandle(file_), onDisk(pieces)))
+    return true;
+  const DWORD error = GetLastError();
+  *noRoom = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+  return false;
+}
+
+bool TempFile::close() {
+  const HANDLE file = asHandle(file_);
+  file_ = -1;
+  return CloseHandle(file) != 0;
+}
+
+bool TempFile::renameOver(const std::string& target, bool* refused) {
+  const std::wstring from = pathOf(folder_, name_), to = pathOf(folder_, target);
+  // A rename over the file, which a reader sees in one step (ReplaceFile
+  // moves the old file away first under Wine, so that for a moment there is
+  // no script at all).
+  const bool moved = retryWhileBusy(
+      [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0; });
+  if (moved) {
+    made_ = false;
+    return true;
+  }
+  // Held open by another process in a way that a plain write allows.
+  if (busy(GetLastError())) {
+    HANDLE handle = openAsPlainWrite(to);
+    *refused = handle != INVALID_HANDLE_VALUE;
+    if (*refused)
+      CloseHandle(handle);
+  }
+  return false;
+}
+
+bool TempFile::remove(std::string* err) {
+  if (file_ != -1)
+    CloseHandle(asHandle(file_));
+  file_ = -1;
+  if (name_.empty())
+    return true;
+  bool removed = true;
+  if (made_)
+    removed = DeleteFileW(pathOf(folder_, name_).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  made_ = false;
+  releaseTemporary();
+  if (!removed)
+    *err = removalFailure(displayPath(folder_, name_));
+  name_.clear();
+  return removed;
+}
+
+InPlaceFile::~InPlaceFile() {
+  if (file_ != -1)
+    CloseHandle(asHandle(file_));
+}
+
+bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std::string* detail) {
+  folder_ = &folder;
+  name_ = name;
+  HANDLE file = CreateFileW(pathOf(folder, name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  created_ = GetLastError() != ERROR_ALREADY_EXISTS;
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  file_ = static_cast<long long>(reinterpret_cast<std::intptr_t>(file));
+  LARGE_INTEGER size;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    *detail = cannotWrite(displayPath(folder, name), "not a regular file");
+    return false;
+  }
+  if (!GetFileSizeEx(file, &size))
+    return false;
+  size_ = static_cast<unsigned long long>(size.QuadPart);
+  return true;
+}
+
+bool InPlaceFile::roomFor(unsigned long long size) {
+  if (size <= size_)
+    return true;
+  ULARGE_INTEGER available;
+  return GetDiskFreeSpaceExW((folder_->nativePath() + L"\\").c_str(), &available, nullptr, nullptr) &&
+         available.QuadPart >= size - size_ + 65536;
+}
+
+bool InPlaceFile::readAll(std::string* content) {
+  content->resize(static_cast<std::size_t>(size_));
+  if (!fromStart(asHandle(file_)))
+    return false;
+  for (std::size_t done = 0; done < content->size();) {
     const DWORD chunk =
         content->size() - done > (1u << 30) ? (1u << 30) : static_cast<DWORD>(content->size() - done);
     DWORD got = 0;
-    if (!ReadFile(file, &(*content)[done], chunk, &got, nullptr) || got == 0)
+    if (!ReadFile(asHandle(file_), &(*content)[done], chunk, &got, nullptr) || got == 0)
       return false;
     done += got;
   }
   return true;
 }
 
-// True when the volume holding path has room for `more` bytes.
-bool roomFor(const std::string& path, unsigned long long more) {
-  if (more == 0)
-    return true;
-  ULARGE_INTEGER available;
-  if (!GetDiskFreeSpaceExA(directoryOf(path).c_str(), &available, nullptr, nullptr))
-    return false;
-  return available.QuadPart >= more + 65536;
+bool InPlaceFile::rewriteBytes(const std::string& bytes) {
+  const HANDLE file = asHandle(file_);
+  return fromStart(file) && writeAll(file, bytes) && SetEndOfFile(file) != 0;
 }
 
-// Writes the file itself, with the sharing a plain write has, but keeps the
-// old content until the new one fits: the room is made sure of first, and a
-// write that still fails puts the old content back.
-bool writeInPlace(const std::string& path, const std::vector<std::string_view>& pieces) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  const bool created = attributes == INVALID_FILE_ATTRIBUTES;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  const std::string content = onDisk(pieces);
-  bool written;
-  if (GetFileType(file) != FILE_TYPE_DISK) {
-    // A device holds no old content to keep.
-    DWORD count = 0;
-    written = content.empty() ||
-              (WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &count, nullptr) &&
-               count == content.size());
-    CloseHandle(file);
-    return written;
+bool InPlaceFile::rewrite(const std::vector<std::string_view>& pieces) { return rewriteBytes(onDisk(pieces)); }
+
+bool InPlaceFile::close() {
+  const HANDLE file = asHandle(file_);
+  file_ = -1;
+  return CloseHandle(file) != 0;
+}
+
+void InPlaceFile::removeCreated() {
+  if (created_)
+    DeleteFileW(pathOf(*folder_, name_).c_str());
+}
+
+unsigned long long textSize(const std::vector<std::string_view>& pieces) {
+  unsigned long long size = 0;
+  for (std::string_view piece : pieces) {
+    size += piece.size();
+    for (char c : piece)
+      size += c == '\n';
   }
-  LARGE_INTEGER size;
-  std::string old;
-  const bool sized = GetFileSizeEx(file, &size) != 0;
-  const unsigned long long oldSize = sized ? static_cast<unsigned long long>(size.QuadPart) : 0;
-  const unsigned long long newSize = content.size();
-  const bool kept = sized && roomFor(path, newSize > oldSize ? newSize - oldSize : 0) &&
-                    readAll(file, &old, oldSize);
-  written = kept && writeAt0(file, content);
-  if (!written && kept)
-    writeAt0(file, old);
-  written = CloseHandle(file) && written;
-  if (!written && created)
-    DeleteFileA(path.c_str());
-  return written;
+  return size;
 }
 
-}  // namespace
-
-FileReplacement::FileReplacement(std::string path) : path_(std::move(path)) {}
-
-bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::string* err) {
-  err->clear();
-  OneAtATime turn;
-  if (!turn.acquired)
-    return false;
-  // A file that a plain write could not open stays as it is.
-  const DWORD attributes = GetFileAttributesA(path_.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-    return false;
-  removeStaleTemporaries(path_);
-  const Outcome outcome = replaceThroughTemporary(path_, pieces, err);
-  if (outcome != Outcome::Unavailable)
-    return outcome == Outcome::Done;
-  return writeInPlace(path_, pieces);
-}
-
+}  // namespace replacement
 }  // namespace KVEL

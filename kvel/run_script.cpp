@@ -6,26 +6,25 @@
 #include <utility>
 #include <vector>
 
-#include <boost/filesystem/operations.hpp>
-#include <boost/system/error_code.hpp>
-
-#include "kvel/cmdfile/file_status.h"
+#include "kvel/checked_folder.h"
 #include "kvel/file_replacement.h"
 
 namespace KVEL {
 
 namespace {
 
-bool directoryFailure(const std::string& directory, std::string* err) {
-  *err = "ERROR: Unable to create kvel working directory " + directory + ".";
+// detail: the reason, printed first; may be empty.
+bool failure(const std::string& detail, const std::string& message, std::string* err) {
+  *err = detail.empty() ? message : detail + "\n" + message;
   return false;
 }
 
-// detail: the file replacement's own message, which goes first; may be empty.
+bool directoryFailure(const std::string& directory, const std::string& detail, std::string* err) {
+  return failure(detail, "ERROR: Unable to create kvel working directory " + directory + ".", err);
+}
+
 bool scriptFailure(const std::string& scriptPath, const std::string& detail, std::string* err) {
-  *err = detail.empty() ? std::string() : detail + "\n";
-  *err += "ERROR: Unable to create script file " + scriptPath + ".";
-  return false;
+  return failure(detail, "ERROR: Unable to create script file " + scriptPath + ".", err);
 }
 
 }  // namespace
@@ -34,23 +33,37 @@ std::string snapshotDirectory(const std::string& snapshot) {
   return "kvel.dir/" + snapshot;
 }
 
+std::string scriptDirectory(const std::string& snapshot) {
+  std::string directory = "kvel.dir/";
+  std::string::size_type start = 0;
+  for (std::string::size_type i = 0; i <= snapshot.size(); ++i) {
+    if (i < snapshot.size() && !isPathSeparator(snapshot[i]))
+      continue;
+    const std::string part = snapshot.substr(start, i - start);
+    if (isParentReference(part)) {
+      for (char c : part)
+        directory += c == '.' ? "%2E" : std::string(1, c);
+    } else {
+      directory += part;
+    }
+    if (i < snapshot.size())
+      directory += snapshot[i];
+    start = i + 1;
+  }
+  return directory;
+}
+
 bool createRunScript(const CommandLineOptions& options, const std::string& snapshot,
                      const std::string& commandText, std::string* scriptPath, std::string* err) {
-  std::string directory = snapshotDirectory(snapshot);
-  // Another user's symbolic link on the way is not followed: a user who may
-  // write into a shared working folder could otherwise make this launch
-  // create or overwrite any file this user may write. Checked again after
-  // the creation, which could have met a link made meanwhile.
-  if (!symbolicLinksTrusted(directory))
-    return directoryFailure(directory, err);
-  boost::system::error_code error;
-  boost::filesystem::create_directories(boost::filesystem::path(directory), error);
-  if (error || !symbolicLinksTrusted(directory))
-    return directoryFailure(directory, err);
+  const std::string directory = scriptDirectory(snapshot);
+  // Reached through checked handles, created where missing: see
+  // checked_folder.h for the rule on symbolic links.
+  CheckedFolder folder;
+  std::string detail;
+  if (!folder.open(directory, true, &detail))
+    return directoryFailure(directory, detail, err);
 
   std::string path = directory + "/kvel_script.tcl";
-  if (!symbolicLinksTrusted(path))
-    return scriptFailure(path, "", err);
   // Written aside and moved into place, so that a shell sourcing the script
   // (this run's or a concurrent one's) never reads a half-written file.
   std::vector<std::string_view> lines;
@@ -61,8 +74,7 @@ bool createRunScript(const CommandLineOptions& options, const std::string& snaps
   lines.push_back("kvel ");
   lines.push_back(commandText);
   lines.push_back("\n");
-  std::string detail;
-  if (!FileReplacement(path).replace(lines, &detail))
+  if (!FileReplacement(folder, "kvel_script.tcl").replace(lines, &detail))
     return scriptFailure(path, detail, err);
   *scriptPath = std::move(path);
   return true;

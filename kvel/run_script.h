@@ -11,11 +11,17 @@ namespace KVEL {
 // "kvel.dir/" + snapshot, relative and unnormalised.
 std::string snapshotDirectory(const std::string& snapshot);
 
-// Creates the snapshot directory and writes the script: with gui the lines
+// The folder the script goes to: snapshotDirectory(snapshot) with every ".."
+// component written "%2E%2E" (on Windows every component of dots and blanks
+// that the system would take for "..", each dot as "%2E"), so that it stays
+// beneath kvel.dir.
+std::string scriptDirectory(const std::string& snapshot);
+
+// Creates the script's directory and writes the script: with gui the lines
 // "load_feature core" and "current_fileset", then "kvel " + commandText.
 // True with the script path in *scriptPath. False with what to print in *err:
-// the file replacement's own "ERROR: " line, if it had one, then the
-// directory's or the script's "ERROR: " line, without the last line end.
+// a line with the reason, where one can be told, then the directory's or the
+// script's "ERROR: " line, without the last line end.
 // Prints nothing.
 bool createRunScript(const CommandLineOptions& options, const std::string& snapshot,
                      const std::string& commandText, std::string* scriptPath, std::string* err);

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "kvel/cmdfile/long_path.h"
+
 namespace KVEL {
 
 namespace {
@@ -45,16 +47,12 @@ bool namesOpenFile(const std::string& name, int fd) {
   return identified && held == named;
 }
 
+// Through the wide call on the "\\?\" form, so that a path past MAX_PATH is
+// looked at too; it has no size field to overflow.
 bool isAccessible(const std::string& path) {
-  errno = 0;
-  struct _stat64i32 status;
-  if (_stat64i32(path.c_str(), &status) == 0)
-    return true;
-  return errno == EOVERFLOW;
+  const std::wstring full = path.empty() ? std::wstring() : longPathForm(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return !full.empty() && GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data) != 0;
 }
-
-// Symbolic links on Windows need a privilege (or developer mode) to make, so
-// another user cannot plant one in a shared folder without it.
-bool symbolicLinksTrusted(const std::string&) { return true; }
 
 }  // namespace KVEL

@@ -3,6 +3,8 @@
 // launch killed while the script is written or swapped in leaves the complete
 // old script or the complete new one, and no temporary file.
 #include <fcntl.h>
+#include <stdio.h>
+#include <grp.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -32,6 +34,8 @@ using testsupport::writeFile;
 
 const std::string kScript = "kvel.dir/top/kvel_script.tcl";
 const std::string kScriptError = "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.\n";
+const std::string kReadOnly =
+    "ERROR: Cannot write kvel.dir/top/kvel_script.tcl: Permission denied.\n" + kScriptError;
 
 std::string findProgram(const std::string& name) {
   for (const char* dir : {"/usr/bin", "/bin", "/usr/sbin", "/sbin"}) {
@@ -133,9 +137,9 @@ TEST(ScriptInPlace, UnwritableSnapshotDirectory) {
     std::string out, script;
   } cases[] = {
       {"writable script", true, true, true, 0, "", "kvel {top} -testplusarg NEW=2 -autoloadwcfg\n"},
-      {"read-only script", true, false, true, 1, kScriptError, old},
+      {"read-only script", true, false, true, 1, kReadOnly, old},
       {"no script", false, false, true, 1, kScriptError, ""},
-      {"read-only script, writable directory", true, false, false, 1, kScriptError, old},
+      {"read-only script, writable directory", true, false, false, 1, kReadOnly, old},
   };
   for (const auto& c : cases) {
     LaunchWorkspace ws;
@@ -251,7 +255,7 @@ bool waitForTemporary(int watch, pid_t pid) {
       ssize_t length = ::read(watch, buffer, sizeof buffer);
       for (ssize_t at = 0; at < length;) {
         const struct inotify_event* e = reinterpret_cast<const struct inotify_event*>(buffer + at);
-        if (e->len > 0 && std::strncmp(e->name, "kvel_script.tcl.", 16) == 0)
+        if (e->len > 0 && std::strncmp(e->name, ".~kvel.", 7) == 0)
           return true;
         at += static_cast<ssize_t>(sizeof(struct inotify_event) + e->len);
       }
@@ -423,7 +427,12 @@ TEST(ScriptLimits, OtherUsersSymbolicLinks) {
   const struct passwd* nobody = ::getpwnam("nobody");
   if (::geteuid() != 0 || !nobody)
     GTEST_SKIP() << "only root can give a symbolic link to another user (\"nobody\")";
-  const std::string directoryError = "ERROR: Unable to create kvel working directory kvel.dir/top.\n";
+  const auto refused = [](const std::string& path) {
+    return "ERROR: A symbolic link on the way to " + path +
+           " belongs to another user and is not followed.\n";
+  };
+  const std::string directoryError =
+      refused("kvel.dir/top") + "ERROR: Unable to create kvel working directory kvel.dir/top.\n";
   const struct {
     std::string link;
     const char* points;
@@ -432,8 +441,8 @@ TEST(ScriptLimits, OtherUsersSymbolicLinks) {
   } cases[] = {
       {"kvel.dir", "real", true, directoryError},
       {"kvel.dir/top", "../real/top", true, directoryError},
-      {kScript, "../../victim.txt", true, kScriptError},
-      {kScript, "../../created.txt", true, kScriptError},
+      {kScript, "../../victim.txt", true, refused(kScript) + kScriptError},
+      {kScript, "../../created.txt", true, refused(kScript) + kScriptError},
       {kScript, "../../victim.txt", false, ""},
   };
   for (const auto& c : cases) {
@@ -458,6 +467,130 @@ TEST(ScriptLimits, OtherUsersSymbolicLinks) {
     EXPECT_FALSE(testsupport::fileExists(ws.path("created.txt"))) << what;
     EXPECT_FALSE(testsupport::fileExists(ws.path("real/top/kvel_script.tcl"))) << what;
     EXPECT_EQ(c.out.empty() ? 1u : 0u, ws.shellCalls().size()) << what;
+  }
+}
+
+// A throw-away system account for the length of a test; `skip` says why
+// there is none.
+class ThrowAwayUser {
+public:
+  ThrowAwayUser() {
+    const std::string useradd = findProgram("useradd");
+    if (::geteuid() != 0) {
+      skip = "only root can make another user's links race a launch";
+      return;
+    }
+    if (useradd.empty()) {
+      skip = "useradd (passwd) is not installed";
+      return;
+    }
+    name_ = "kvelrace" + std::to_string(::getpid());
+    const RunResult made = testsupport::run(
+        useradd, {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name_});
+    const struct passwd* account = ::getpwnam(name_.c_str());
+    if (made.exitStatus != 0 || !account) {
+      skip = "cannot add a system user: " + made.err;
+      name_.clear();
+      return;
+    }
+    uid = account->pw_uid;
+    gid = account->pw_gid;
+  }
+  ~ThrowAwayUser() {
+    if (!name_.empty())
+      testsupport::run(findProgram("userdel"), {name_});
+  }
+  ThrowAwayUser(const ThrowAwayUser&) = delete;
+  ThrowAwayUser& operator=(const ThrowAwayUser&) = delete;
+
+  std::string skip;
+  uid_t uid = 0;
+  gid_t gid = 0;
+
+private:
+  std::string name_;
+};
+
+// The link race: another user who may write into a folder on the way keeps
+// putting a symbolic link of theirs, to a file of the launching user (root)
+// or the folder holding it, in place of the script (in turn with a plain
+// file) or of a folder on the way (swapped with it), while root launches
+// `kvel top -nolog` again and again: at least 1,000 launches or 30 seconds.
+// Root's file is never overwritten; a launch that meets the link fails with
+// status 1, one that does not runs. Once with the link at the script, at
+// the snapshot folder and at kvel.dir.
+TEST(LinkRace, OtherUsersSwappedLinkNeverRedirectsALaunch) {
+  ThrowAwayUser racer;
+  if (!racer.skip.empty())
+    GTEST_SKIP() << racer.skip;
+  const struct {
+    const char* place;   // what the racer swaps, in the folder it may write
+    const char* folder;  // that folder, opened to the racer
+    const char* victim;  // root's file that a followed link would overwrite
+  } cases[] = {
+      {"kvel_script.tcl", "kvel.dir/top", "victim/top/kvel_script.tcl"},
+      {"top", "kvel.dir", "victim/top/kvel_script.tcl"},
+      {"kvel.dir", "", "victim/top/kvel_script.tcl"},
+  };
+  for (const auto& c : cases) {
+    LaunchWorkspace ws;
+    ws.kernel("top");
+    ws.file("kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n");
+    ws.file("victim/top/kvelk.exe");
+    ws.file(c.victim, "precious\n");
+    ::chmod(ws.path("victim").c_str(), 0700);
+    ::chmod(ws.path("").c_str(), 0755);
+    ::chmod(ws.path(c.folder).c_str(), 0777);
+    // The link's target: root's file, or the folder holding it.
+    const std::string target = ws.path(std::string(c.place) == "kvel_script.tcl" ? c.victim
+                                       : std::string(c.place) == "top"        ? "victim/top"
+                                                                              : "victim");
+    const pid_t swapper = ::fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(racer.gid) != 0 || ::setuid(racer.uid) != 0 ||
+          ::chdir(ws.path(c.folder).c_str()) != 0 || ::symlink(target.c_str(), ".alt") != 0)
+        ::_exit(2);
+      // The script: a link and a plain file of the racer's renamed onto it in
+      // turn. A folder: swapped with the link in one step.
+      for (;;) {
+        if (std::string(c.place) != "kvel_script.tcl") {
+          ::renameat2(AT_FDCWD, c.place, AT_FDCWD, ".alt", RENAME_EXCHANGE);
+          continue;
+        }
+        ::symlink(target.c_str(), ".l");
+        ::rename(".l", c.place);
+        ::close(::open(".f", O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        ::rename(".f", c.place);
+      }
+    }
+    int launches = 0, ran = 0, refused = 0, overwritten = 0;
+    const auto start = std::chrono::steady_clock::now();
+    while (launches < 1000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+      const pid_t pid =
+          startLaunch(ws.path(""), {"top", "-nolog", "-testplusarg", "N=" + std::to_string(launches)});
+      int status = 0;
+      ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+      ++launches;
+      ran += WIFEXITED(status) && WEXITSTATUS(status) == 0;
+      refused += WIFEXITED(status) && WEXITSTATUS(status) == 1;
+      if (ws.read(c.victim) != "precious\n") {
+        ++overwritten;
+        ws.file(c.victim, "precious\n");
+      }
+    }
+    int swapperStatus = 0;
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, &swapperStatus, 0);
+    ASSERT_TRUE(WIFSIGNALED(swapperStatus)) << c.place << ": the racer could not start";
+    EXPECT_EQ(0, overwritten) << c.place << ": of " << launches << " launches";
+    EXPECT_EQ(launches, ran + refused) << c.place;
+    // The race really ran: both what the racer swaps in and what it swaps out
+    // were met.
+    EXPECT_GT(ran, 0) << c.place;
+    EXPECT_GT(refused, 0) << c.place;
+    std::cout << c.place << ": " << launches << " launches, " << ran << " ran, " << refused
+              << " met the link, " << overwritten << " overwrote root's file\n";
   }
 }
 

@@ -170,6 +170,10 @@ const HandOver kHandOvers[] = {
     {"NestedDatabasePath", {"waves/run.wdb"}, {}, {"waves/run.wdb"},
      {"-mode", "tcl", "-source", "{kvel.dir/waves/run.wdb/kvel_script.tcl}"},
      "kvel.dir/waves/run.wdb/kvel_script.tcl", "kvel {waves/run.wdb} -autoloadwcfg\n"},
+    // The database is read where ".." leads; the script stays beneath kvel.dir.
+    {"DatabaseThroughParentFolder", {"sub/../design.wdb"}, {}, {"design.wdb", "sub/keep"},
+     {"-mode", "tcl", "-source", "{kvel.dir/sub/%2E%2E/design.wdb/kvel_script.tcl}"},
+     "kvel.dir/sub/%2E%2E/design.wdb/kvel_script.tcl", "kvel {sub/../design.wdb} -autoloadwcfg\n"},
 };
 
 void PrintTo(const HandOver& c, std::ostream* os) { *os << c.name; }

@@ -58,10 +58,10 @@ protected:
     return names;
   }
 
-  // Writes the script of snapshot twice (ASCII, then an emoji) where only the
-  // temporary's longer name would pass a path limit: the script file gets
-  // each content and `listed` holds only `left` afterwards (no temporary).
-  void expectWrittenInPlace(const std::string& snapshot, const std::string& script,
+  // Writes the script of snapshot twice (ASCII, then an emoji) where the
+  // path is near a length limit: the script file gets each content and
+  // `listed` holds only `left` afterwards (no temporary).
+  void expectWrittenWhole(const std::string& snapshot, const std::string& script,
                             const std::string& listed, const std::vector<std::string>& left) {
     for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
       KVEL::writeRunScript(options_, snapshot, text);
@@ -74,7 +74,10 @@ protected:
   // Two replacements alive at once, used in turn: each writes its file (text
   // beyond ASCII included) and leaves no temporary.
   void replaceWithTwoAlive() {
-    KVEL::FileReplacement first("a.tcl"), second("b.tcl");
+    KVEL::CheckedFolder here;
+    std::string detail;
+    ASSERT_TRUE(here.open("", false, &detail)) << detail;
+    KVEL::FileReplacement first(here, "a.tcl"), second(here, "b.tcl");
     for (KVEL::FileReplacement* replacement : {&first, &second, &first}) {
       std::string err = "stale";
       EXPECT_TRUE(replacement->replace({"kvel {", "\xc3\xa9\xd0\x96\xe4\xb8\xad", "}\n"}, &err));
@@ -84,6 +87,10 @@ protected:
               testsupport::readFile("b.tcl"));
     EXPECT_EQ((std::vector<std::string>{"a.tcl", "b.tcl"}), entries("."));
   }
+
+  // A launch's cleaning in `where` ("kvel.dir/top", or "notes" when the
+  // script is a link to notes/run.tcl): run_script_test.cpp.
+  void expectCleaning(const std::string& where);
 
   // The identity of the file a name leads to (empty when it cannot be opened).
   static KVEL::FileIdentity identity(const std::string& name) {
@@ -104,6 +111,15 @@ protected:
 // Holds a file as a running launch holds its temporary: locked on POSIX, open
 // without delete sharing on Windows. Returns what lets it go; empty on failure.
 std::function<void()> hold(const std::string& path);
+
+// Puts something other than a plain file of this user at path: "fifo",
+// "symlink" (to a plain file beside it), "other user" (a plain file of
+// another user), "hard link" (a plain file with a second name beside it).
+// False when the platform or the user cannot make it.
+bool makeSpecial(const std::string& kind, const std::string& path);
+
+// The reason given for a script a plain write would refuse.
+extern const char kReadOnlyReason[];
 
 }  // namespace runscripttest
 

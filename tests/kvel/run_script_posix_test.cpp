@@ -6,9 +6,14 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "tests/kvel/run_script_fixture.h"
 
@@ -17,6 +22,26 @@ namespace runscripttest {
 std::function<void()> hold(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY);
   return fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ? nullptr : std::function<void()>([=] { ::close(fd); });
+}
+
+const char kReadOnlyReason[] = "Permission denied";
+
+bool makeSpecial(const std::string& kind, const std::string& path) {
+  if (kind == "fifo")
+    return ::mkfifo(path.c_str(), 0600) == 0;
+  if (kind == "other user") {
+    testsupport::writeFile(path, "someone else's\n");
+    if (::geteuid() == 0 && ::chown(path.c_str(), 65534, 65534) == 0)
+      return true;
+    ::unlink(path.c_str());
+    return false;
+  }
+  testsupport::writeFile(path + ".other", "a file of the user's\n");
+  if (kind == "hard link")
+    return ::link((path + ".other").c_str(), path.c_str()) == 0;
+  const std::string::size_type slash = path.rfind('/');
+  return kind == "symlink" &&
+         ::symlink(path.substr(slash + 1).append(".other").c_str(), path.c_str()) == 0;
 }
 
 namespace {
@@ -145,7 +170,7 @@ TEST_F(RunScript, SymbolicLinkIsFollowed) {
     if (directory.empty())
       directory = ".";
     for (const fs::directory_entry& e : fs::directory_iterator(directory))
-      EXPECT_EQ(std::string::npos, e.path().filename().string().find(".tcl."))
+      EXPECT_FALSE(KVEL::isLaunchTemporary(e.path().filename().string()))
           << c.what << ": temporary file left: " << e.path();
   }
 }
@@ -168,17 +193,53 @@ TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
-// A link to something that is not a regular file is written through, as a
-// plain write does: /dev/null stays a device and swallows the script.
-TEST_F(RunScript, SymbolicLinkToADeviceIsWrittenThrough) {
-  fs::create_directories("kvel.dir/top");
-  ASSERT_EQ(0, ::symlink("/dev/null", "kvel.dir/top/kvel_script.tcl"));
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
-  struct stat status;
-  ASSERT_EQ(0, ::stat("/dev/null", &status));
-  EXPECT_TRUE(S_ISCHR(status.st_mode));
-  EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
+// What is not a regular file at the script's place, or where a link of the
+// user's own leads, is refused with the reason and the script message, and
+// never opened for writing: a FIFO nobody reads would block the launch (or
+// swallow the script), a device would take it. It stays what it was.
+TEST_F(RunScript, SpecialFilesAreRefused) {
+  const std::string script = "kvel.dir/top/kvel_script.tcl";
+  const struct {
+    const char* what;
+    std::function<bool()> make;
+    std::string shown;  // the path in the reason
+    mode_t type;        // of what stays at `shown`
+  } cases[] = {
+      {"FIFO", [&] { return ::mkfifo(script.c_str(), 0666) == 0; }, script, S_IFIFO},
+      {"socket",
+       [&] {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         struct sockaddr_un address = {};
+         address.sun_family = AF_UNIX;
+         std::snprintf(address.sun_path, sizeof address.sun_path, "%s", script.c_str());
+         const bool bound = ::bind(fd, reinterpret_cast<struct sockaddr*>(&address), sizeof address) == 0;
+         ::close(fd);
+         return bound;
+       },
+       script, S_IFSOCK},
+      {"device node", [&] { return ::mknod(script.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+       script, S_IFCHR},
+      {"link to /dev/null", [&] { return ::symlink("/dev/null", script.c_str()) == 0; }, "/dev/null",
+       S_IFCHR},
+      {"link to a FIFO", [&] { return ::mkfifo("kvel.dir/pipe", 0666) == 0 &&
+                                      ::symlink("../pipe", script.c_str()) == 0; },
+       "kvel.dir/top/../pipe", S_IFIFO},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all("kvel.dir");
+    fs::create_directories("kvel.dir/top");
+    if (!c.make()) {
+      ASSERT_EQ(std::string("device node"), c.what) << std::strerror(errno);
+      continue;  // only root may make a device node
+    }
+    EXPECT_EQ("ERROR: Cannot write " + c.shown + ": not a regular file.\n" + kScriptError,
+              failure("top", "{top} -autoloadwcfg"))
+        << c.what;
+    struct stat status;
+    ASSERT_EQ(0, ::stat(c.shown.c_str(), &status)) << c.what;
+    EXPECT_EQ(c.type, status.st_mode & S_IFMT) << c.what;
+    EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top")) << c.what;
+  }
 }
 
 TEST_F(RunScript, UnwritableDirectoryGivesTheScriptMessage) {
@@ -210,14 +271,14 @@ TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
-// Where only the temporary's longer name passes the 255-byte limit on a name
-// (through a symbolic link), the script is written in place.
-TEST_F(RunScript, TemporaryNamePastTheLimitWritesInPlace) {
-  const std::string snapshot = "top", script(250, 't'), listed = ".";
+// A script of the longest name a file may have (through a symbolic link):
+// the temporary's name does not grow with it, and nothing is left beside it.
+TEST_F(RunScript, LongestScriptNameIsWrittenWhole) {
+  const std::string snapshot = "top", script(255, 't'), listed = ".";
   const std::vector<std::string> left{"kvel.dir", script};
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink(("../../" + script).c_str(), "kvel.dir/top/kvel_script.tcl"));
-  expectWrittenInPlace(snapshot, script, listed, left);
+  expectWrittenWhole(snapshot, script, listed, left);
 }
 
 }  // namespace

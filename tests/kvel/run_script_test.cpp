@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/kvel/run_script_fixture.h"
+#include "tests/support/platform_skips.h"
 
 namespace runscripttest {
 namespace {
@@ -106,7 +107,9 @@ TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
   KVEL::writeRunScript(options_, "top", "{top} -testplusarg OLD=\xc3\xa9 -autoloadwcfg");
   const std::string old = readFile("kvel.dir/top/kvel_script.tcl");
   ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD));
-  EXPECT_EQ(kScriptError, failure("top", "{top} -tp -autoloadwcfg"));
+  EXPECT_EQ(std::string("ERROR: Cannot write kvel.dir/top/kvel_script.tcl: ") + kReadOnlyReason +
+                ".\n" + kScriptError,
+            failure("top", "{top} -tp -autoloadwcfg"));
   struct stat status;
   ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
   EXPECT_EQ(0, status.st_mode & S_IWRITE);
@@ -115,36 +118,123 @@ TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
-// Temporaries beside the script that no running launch holds (here of a dead
-// process id) are removed by the next launch; a held one and other names stay.
-TEST_F(RunScript, StaleTemporariesAreRemoved) {
+}  // namespace
+
+// The cleaning removes only what a killed launch left: names of exactly the
+// temporaries' form that are plain files of this user with one name and that
+// no running launch holds, in the folder where the launch makes its
+// temporary (beside the file a link of the user's own leads to). Users'
+// files named in the earlier form or like version numbers, other users'
+// files, links and FIFOs named like temporaries all stay.
+void RunScript::expectCleaning(const std::string& where) {
   const struct {
     const char* name;
-    bool held, stays;
+    const char* kind;  // "" plain file of this user, "held", or see makeSpecial
+    bool stays;
   } cases[] = {
-      {"kvel_script.tcl.4000000000.0", false, false}, {"kvel_script.tcl.4000000001.17", false, false},
-      {"kvel_script.tcl.4000000002.3", true, true},   {"kvel_script.tcl.abc", false, true},
-      {"kvel_script.tcl.1.2.bak", false, true},       {"kvel_script.tcl.12", false, true},
-      {"other.tcl.1.0", false, true},
+      {".~kvel.4000000000.0.tmp", "", false},      {".~kvel.4000000001.17.tmp", "", false},
+      {".~kvel.4000000002.3.tmp", "held", true},   {".~kvel.4000000003.0.tmp", "other user", true},
+      {".~kvel.4000000004.0.tmp", "hard link", true}, {".~kvel.4000000005.0.tmp", "symlink", true},
+      {".~kvel.4000000006.0.tmp", "fifo", true},   {".~kvel.04.0.tmp", "", true},
+      {".~kvel.4.0.tmp.bak", "", true},            {".~kvel.4.0.txt", "", true},
+      {".~KVEL.4.0.TMP", "", true},                {".~kvel..0.tmp", "", true},
+      {"kvel_script.tcl.4000000000.0", "", true},  {"kvel_script.tcl.2017.2", "", true},
+      {"kvel_script.tcl.1.0", "", true},           {"KVEL_SCRIPT.TCL.5.5", "", true},
+      {"run.tcl.2017.2", "", true},                {"\xd0\x96.~kvel.1.0.tmp", "", true},
   };
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
-  std::function<void()> release;
-  std::vector<std::string> expected{"kvel_script.tcl"};
+  fs::create_directories("kvel.dir/top");
+  fs::create_directories("notes");
+  if (where == "notes") {
+    boost::system::error_code error;
+    fs::create_symlink("../../notes/run.tcl", "kvel.dir/top/kvel_script.tcl", error);
+    if (error || !fs::is_symlink("kvel.dir/top/kvel_script.tcl"))
+      GTEST_SKIP() << testsupport::kNoSymbolicLink;
+  }
+  std::vector<std::function<void()>> releases;
+  std::vector<std::string> expected{where == "notes" ? "run.tcl" : "kvel_script.tcl"};
   for (const auto& c : cases) {
-    writeFile("kvel.dir/top/" + std::string(c.name), "left over\n");
-    if (c.held) {
-      release = hold("kvel.dir/top/" + std::string(c.name));
-      ASSERT_TRUE(release) << c.name;
+    const std::string path = where + "/" + c.name;
+    const std::string kind = c.kind;
+    bool made = true;
+    if (kind.empty() || kind == "held")
+      writeFile(path, "left over\n");
+    else
+      made = makeSpecial(kind, path);
+    if (!made)
+      continue;  // this platform or user cannot make it
+    if (kind == "held") {
+      releases.push_back(hold(path));
+      ASSERT_TRUE(releases.back()) << c.name;
     }
     if (c.stays)
       expected.push_back(c.name);
+    if (kind == "hard link" || kind == "symlink")
+      expected.push_back(std::string(c.name) + ".other");
   }
   std::sort(expected.begin(), expected.end());
   KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
-  release();
-  EXPECT_EQ(expected, entries("kvel.dir/top"));
+  for (auto& release : releases)
+    release();
+  EXPECT_EQ(expected, entries(where)) << where;
   EXPECT_EQ(onDisk("kvel {top} -testplusarg \xd0\x96 -autoloadwcfg\n"),
-            readFile("kvel.dir/top/kvel_script.tcl"));
+            readFile("kvel.dir/top/kvel_script.tcl"))
+      << where;
+}
+
+namespace {
+
+TEST_F(RunScript, CleaningRemovesOnlyWhatALaunchLeft) { expectCleaning("kvel.dir/top"); }
+
+// The script is a link of the user's own to notes/run.tcl: the temporaries
+// are made, and cleaned, beside run.tcl.
+TEST_F(RunScript, CleaningBesideALinksTarget) { expectCleaning("notes"); }
+
+// The temporaries' name form, exactly.
+TEST(LaunchTemporary, NameForm) {
+  const struct {
+    const char* name;
+    bool launches;
+  } cases[] = {
+      {".~kvel.1.0.tmp", true},       {".~kvel.4294967295.99.tmp", true}, {".~kvel.0.0.tmp", true},
+      {".~kvel.01.0.tmp", false},     {".~kvel.1.00.tmp", false},         {".~kvel.1.0.tmp ", false},
+      {".~kvel.1.0.TMP", false},      {".~kvel.1.0", false},              {".~kvel.1.tmp", false},
+      {"~kvel.1.0.tmp", false},       {".~kvel.12345678901.0.tmp", false}, {".~kvel.-1.0.tmp", false},
+      {"kvel_script.tcl.1.0", false}, {"", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.launches, KVEL::isLaunchTemporary(c.name)) << "\"" << c.name << "\"";
+}
+
+// What the user typed names the script's folder; ".." components, which
+// would lead out of kvel.dir, are written "%2E%2E". Run from runs/own/alu_000
+// (as a farm would), nothing is created outside kvel.dir.
+TEST_F(RunScript, DotDotStaysBeneathKvelDir) {
+  const struct {
+    const char* snapshot;
+    const char* directory;
+  } cases[] = {
+      {"../../own/dma_141/waves.wdb", "kvel.dir/%2E%2E/%2E%2E/own/dma_141/waves.wdb"},
+      {"a/../b.wdb", "kvel.dir/a/%2E%2E/b.wdb"},
+      {"..", "kvel.dir/%2E%2E"},
+      {"../\xe4\xb8\xad..\xf0\x9f\x98\x80/..x/w.wdb", "kvel.dir/%2E%2E/\xe4\xb8\xad..\xf0\x9f\x98\x80/..x/w.wdb"},
+      {"./a/./b", "kvel.dir/./a/./b"},
+  };
+  fs::create_directories("runs/own/alu_000");
+  ASSERT_EQ(0, ::chdir("runs/own/alu_000"));
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.directory, KVEL::scriptDirectory(c.snapshot)) << c.snapshot;
+    EXPECT_EQ(std::string(c.directory) + "/kvel_script.tcl",
+              KVEL::writeRunScript(options_, c.snapshot, "{x} -autoloadwcfg"))
+        << c.snapshot;
+    EXPECT_EQ(onDisk("kvel {x} -autoloadwcfg\n"),
+              readFile(std::string(c.directory) + "/kvel_script.tcl"))
+        << c.snapshot;
+  }
+  EXPECT_EQ(std::vector<std::string>{"kvel.dir"}, entries("."));
+  ASSERT_EQ(0, ::chdir("../../.."));
+  EXPECT_EQ(std::vector<std::string>{"runs"}, entries("."));
+  EXPECT_EQ(std::vector<std::string>{"own"}, entries("runs"));
+  EXPECT_EQ(std::vector<std::string>{"alu_000"}, entries("runs/own"));
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+// A folder reached through checked handles: opened one component at a time
+// from the working directory (missing ones created on request), each
+// component opened without following a symbolic link. A link met on the way
+// is looked at through a handle of its own and followed only when it belongs
+// to the running user or to root (Windows: a reparse point whose owner is
+// the running user, SYSTEM or the administrators), by opening its target the
+// same way. Every later step names files relative to the handle, never by a
+// path resolved again, so that another user who may write into a folder on
+// the way cannot redirect the steps elsewhere. Folders themselves may belong
+// to anyone: a shared snapshot folder is normally a colleague's.
+//
+// Windows: the folder is held open without delete sharing (it cannot be
+// renamed or removed meanwhile) and its files are reached by the folder's
+// absolute "\\?\" path, so that no step fails for the path's length alone.
+#ifndef KVEL_CHECKED_FOLDER_H
+#define KVEL_CHECKED_FOLDER_H
+
+#include <string>
+#include <vector>
+
+namespace KVEL {
+
+class CheckedFolder {
+public:
+  CheckedFolder() = default;
+  ~CheckedFolder();
+  CheckedFolder(const CheckedFolder&) = delete;
+  CheckedFolder& operator=(const CheckedFolder&) = delete;
+
+  // Opens path (relative to the working directory, or absolute), creating
+  // the missing components when create is set; a folder open before is
+  // closed first. False with the reason, where one can be told, as an
+  // "ERROR: " line in *detail (empty otherwise).
+  bool open(const std::string& path, bool create, std::string* detail);
+
+  // The file that writing `name` (no separators) in this folder reaches: the
+  // running user's own links (and root's) at it are followed as above. On
+  // success *target is opened on the folder of that file, or left closed
+  // when it is this folder, and *targetName is the file's name there. False,
+  // with a reason in *detail where one can be told, when a link is refused or
+  // cannot be followed.
+  bool followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
+                   std::string* detail) const;
+
+  bool isOpen() const { return handle_ != -1; }
+  // The folder as the user named it, for messages ("" for the working
+  // directory itself).
+  const std::string& name() const { return name_; }
+  // POSIX: the directory descriptor; Windows: the folder's HANDLE.
+  long long handle() const { return handle_; }
+  // Windows: the folder's "\\?\" path; empty on POSIX.
+  const std::wstring& nativePath() const { return native_; }
+
+private:
+  void close();
+
+  std::string name_;
+  long long handle_ = -1;
+  std::wstring native_;
+  std::vector<long long> held_;  // Windows: the folders on the way, held
+};
+
+// True for a character that separates path components: "/", and on Windows
+// also "\\".
+bool isPathSeparator(char c);
+
+// True for a path component that the system takes for the parent folder:
+// "..", and on Windows, which drops trailing dots and blanks from names, any
+// component of dots and blanks with at least two dots.
+bool isParentReference(const std::string& part);
+
+}  // namespace KVEL
+
+#endif

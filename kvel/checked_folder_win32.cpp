@@ -1,0 +1,152 @@
+#include "kvel/checked_folder.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "kvel/cmdfile/long_path.h"
+
+namespace KVEL {
+
+namespace {
+
+HANDLE asHandle(long long handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
+long long fromHandle(HANDLE handle) { return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle)); }
+
+// True when the reparse point open as handle belongs to the running user,
+// SYSTEM or the administrators, or when the system does not tell its owner.
+bool trustedOwner(HANDLE handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS || !owner)
+    return true;
+  bool trusted = IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid);
+  HANDLE token = nullptr;
+  if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> user(size ? size : 1);
+    if (GetTokenInformation(token, TokenUser, user.data(), size, &size))
+      trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return trusted;
+}
+
+// The entry itself (a reparse point is not followed), held without delete
+// sharing: it cannot be renamed or removed while the folder is open.
+HANDLE openEntry(const std::wstring& path) {
+  return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                     nullptr);
+}
+
+}  // namespace
+
+CheckedFolder::~CheckedFolder() { close(); }
+
+void CheckedFolder::close() {
+  for (long long held : held_)
+    CloseHandle(asHandle(held));
+  held_.clear();
+  handle_ = -1;
+  native_.clear();
+}
+
+bool CheckedFolder::open(const std::string& path, bool create, std::string* detail) {
+  close();
+  detail->clear();
+  name_ = path;
+  const std::wstring full = longPathForm(path), here = longPathForm("");
+  if (full.empty() || here.empty())
+    return false;
+  // Checked from the working directory down; another path only where it ends.
+  std::wstring reached = full;
+  std::vector<std::wstring> parts;
+  if (full.compare(0, here.size(), here) == 0 && full.size() > here.size() && full[here.size()] == L'\\') {
+    reached = here;
+    for (std::size_t start = here.size() + 1; start <= full.size();) {
+      std::size_t end = full.find(L'\\', start);
+      if (end == std::wstring::npos)
+        end = full.size();
+      if (end > start)
+        parts.push_back(full.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  parts.insert(parts.begin(), std::wstring());  // the starting folder itself
+  for (const std::wstring& part : parts) {
+    if (!part.empty())
+      reached += L"\\" + part;
+    HANDLE entry = openEntry(reached);
+    if (entry == INVALID_HANDLE_VALUE && create && !part.empty() &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND) &&
+        (CreateDirectoryW(reached.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS))
+      entry = openEntry(reached);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (entry == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(entry, &information)) {
+      if (entry != INVALID_HANDLE_VALUE)
+        CloseHandle(entry);
+      close();
+      return false;
+    }
+    held_.push_back(fromHandle(entry));
+    DWORD attributes = information.dwFileAttributes;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      // Junctions and symbolic links: another user's is not followed; the
+      // system follows a trusted one, held here so it cannot change.
+      if (!trustedOwner(entry)) {
+        *detail = "ERROR: A symbolic link on the way to " + path +
+                  " belongs to another user and is not followed.";
+        close();
+        return false;
+      }
+      attributes = GetFileAttributesW(reached.c_str());
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      close();
+      return false;
+    }
+  }
+  handle_ = held_.back();
+  native_ = reached;
+  return true;
+}
+
+bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
+                                std::string* detail) const {
+  detail->clear();
+  target->close();
+  *targetName = name;
+  // A link at the file is followed by the system when the file is written in
+  // place; only its owner is checked here.
+  HANDLE entry = openEntry(native_ + L"\\" + toWide(name));
+  if (entry == INVALID_HANDLE_VALUE)
+    return true;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool refused = GetFileInformationByHandle(entry, &information) &&
+                       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !trustedOwner(entry);
+  CloseHandle(entry);
+  if (refused)
+    *detail = "ERROR: A symbolic link on the way to " + (name_.empty() ? name : name_ + "/" + name) +
+              " belongs to another user and is not followed.";
+  return !refused;
+}
+
+bool isPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool isParentReference(const std::string& part) {
+  int dots = 0;
+  for (char c : part) {
+    if (c != '.' && c != ' ')
+      return false;
+    dots += c == '.';
+  }
+  return dots >= 2;
+}
+
+}  // namespace KVEL
