@@ -16,6 +16,7 @@
 #include "kvel/cmdfile/environment_expansion.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "tests/kvel/cmdfile/scoped_environment.h"
+#include "tests/support/row_names.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -80,7 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{{"", "top", "a-b"}, {"", "top", "a-b"}},
         // Command-line arguments are neither split, unquoted nor expanded.
         RewriteCase{{"\"a b\"", "$HOME", "${HOME}/x", " -x"}, {"\"a b\"", "$HOME", "${HOME}/x", " -x"}},
-        RewriteCase{{}, {}}));
+        RewriteCase{{}, {}}),
+    [](const testing::TestParamInfo<RewriteCase>& info) {
+      return testsupport::indexedName(info.index, info.param.arguments);
+    });
 
 class MissingFileName : public testing::TestWithParam<Arguments> {};
 
@@ -92,7 +96,10 @@ TEST_P(MissingFileName, IsReportedAndFails) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, MissingFileName,
                          testing::Values(Arguments{"-f"}, Arguments{"top", "--file"},
-                                         Arguments{"-gui", "-file"}));
+                                         Arguments{"-gui", "-file"}),
+                         [](const testing::TestParamInfo<Arguments>& info) {
+                           return testsupport::indexedName(info.index, info.param);
+                         });
 
 TEST(CommandFileName, UnopenableFileIsReported) {
   const Outcome outcome = expand({"top", "-f", "/nonexistent/kvel/opts.txt", "-gui"});
@@ -159,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"quoting", "-testplusarg \"a b\"  x\nx=\"a  b\"\n\"\"\n\"a b \"\n",
                     {"--testplusarg", "a b", "x", "x=a  b", "", "a b"}},
         ContentCase{"NUL bytes inside lines", std::string("a\0b \0c\nd\0", 9), {std::string("a\0b", 3), std::string("d\0", 2)}},
-        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}));
+        ContentCase{"lone quotes open and close at once", "\" \"", {"\"", "\""}}),
+    testsupport::NameByTitle());
 
 // UTF-16 units as a file's bytes: the byte-order mark, then the units.
 std::string utf16(const std::u16string& units, bool bigEndian) {
