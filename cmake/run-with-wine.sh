@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a Windows program under Wine: the emulator of the windows presets
 # (programs, tests and GoogleTest's test listing), with the Wine settings of
-# cmake/wine-env.sh.
+# cmake/wine-env.sh. KVEL_WINE and KVEL_WINESERVER choose other Wine
+# binaries than the system's.
 #
 # The first Wine program of a prefix starts Wine's background services, and
 # they inherit its standard output and error. Were those pipes (ctest reading
