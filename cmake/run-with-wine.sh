@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a Windows program under Wine: the emulator of the windows presets
 # (programs, tests and GoogleTest's test listing), with the Wine settings of
-# cmake/wine-env.sh.
+# cmake/wine-env.sh. KVEL_WINE and KVEL_WINESERVER choose other Wine
+# binaries than the system's.
 #
 # The first Wine program of a prefix starts Wine's background services, and
 # they inherit its standard output and error. Were those pipes (ctest reading
@@ -24,18 +25,43 @@ if [ -z "$wine" ]; then
   echo "run-with-wine: Wine is not installed (scripts/install-deps.sh windows)" >&2
   exit 127
 fi
-# A new prefix is made once, before any program runs in it: programs started
-# at the same moment in a prefix that is not there yet trip over each other.
-prefix=$WINEPREFIX
-if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$(dirname "$prefix")"
-  (
-    flock 9
-    if [ ! -f "$prefix/system.reg" ]; then
-      "$wine" wineboot -i </dev/null >/dev/null 2>&1
+wineserver=${KVEL_WINESERVER:-}
+if [ -z "$wineserver" ]; then
+  for candidate in /usr/lib/wine/wineserver64 wineserver64 wineserver; do
+    if command -v "$candidate" >/dev/null 2>&1; then
+      wineserver=$candidate
+      break
     fi
-  ) 9>"$prefix.lock"
+  done
 fi
+if [ -z "$wineserver" ]; then
+  echo "run-with-wine: Wine's server is not installed (scripts/install-deps.sh windows)" >&2
+  exit 127
+fi
+
+# The set-up of the prefix and its server, one caller at a time:
+# - A new prefix is made once, before any program runs in it: programs
+#   started at the same moment in a prefix that is not there yet trip over
+#   each other. The server that made it is waited for until it has ended.
+# - By default Wine's server ends a few seconds after its last program, and a
+#   program that starts while it ends fails before running ("wine client
+#   error:0: recvmsg: Connection reset by peer"). So one server is kept up
+#   until $persist seconds after the last program, longer than any pause
+#   between the programs of a test run; where one runs already, this ends at
+#   once. The server keeps the standard streams it starts with, so they are
+#   /dev/null (a pipe of ctest's would stay open as long as the server), and
+#   it must not hold the lock, so descriptor 9 is closed for it.
+persist=60
+prefix=$WINEPREFIX
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$wineserver" -w </dev/null >/dev/null 2>&1 9>&-
+  fi
+  "$wineserver" -p"$persist" </dev/null >/dev/null 2>&1 9>&-
+) 9>"$prefix.lock"
 
 out=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-out.XXXXXX") || exit 125
 err=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-err.XXXXXX") || { rm -f "$out"; exit 125; }

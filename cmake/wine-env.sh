@@ -1,6 +1,6 @@
 # Wine settings of the Windows build, sourced by cmake/run-with-wine.sh (every
-# program and test of the windows preset) and scripts/run-windows-tests.sh:
-# a prefix of its own in the build folder, no debug channels, and no offer to
+# program and test of the windows preset, and GoogleTest's test listing): a
+# prefix of its own in the build folder, no debug channels, and no offer to
 # install Mono or Gecko when a prefix is made. KVEL_SOURCE_DIR is the source
 # tree's top folder.
 WINEPREFIX=$KVEL_SOURCE_DIR/build/windows/wineprefix

@@ -16,6 +16,7 @@
 #include "kvel/cmdfile/environment_expansion.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "tests/kvel/cmdfile/scoped_environment.h"
+#include "tests/support/row_names.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -80,7 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{{"", "top", "a-b"}, {"", "top", "a-b"}},
         // Command-line arguments are neither split, unquoted nor expanded.
         RewriteCase{{"\"a b\"", "$HOME", "${HOME}/x", " -x"}, {"\"a b\"", "$HOME", "${HOME}/x", " -x"}},
-        RewriteCase{{}, {}}));
+        RewriteCase{{}, {}}),
+    [](const testing::TestParamInfo<RewriteCase>& info) {
+      return testsupport::indexedName(info.index, info.param.arguments);
+    });
 
 class MissingFileName : public testing::TestWithParam<Arguments> {};
 
@@ -92,7 +96,10 @@ TEST_P(MissingFileName, IsReportedAndFails) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, MissingFileName,
                          testing::Values(Arguments{"-f"}, Arguments{"top", "--file"},
-                                         Arguments{"-gui", "-file"}));
+                                         Arguments{"-gui", "-file"}),
+                         [](const testing::TestParamInfo<Arguments>& info) {
+                           return testsupport::indexedName(info.index, info.param);
+                         });
 
 TEST(CommandFileName, UnopenableFileIsReported) {
   const Outcome outcome = expand({"top", "-f", "/nonexistent/kvel/opts.txt", "-gui"});
@@ -168,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
         ContentCase{"one byte that is no UTF-8 decides for its line",
                     "\xC3\xA9 \xC6\n\xC3\xA9\n\xC0\xAF\n",
                     {testsupport::fromAnsiCodePage("\xC3\xA9"), testsupport::fromAnsiCodePage("\xC6"),
-                     "\xC3\xA9", testsupport::fromAnsiCodePage("\xC0\xAF")}}));
+                     "\xC3\xA9", testsupport::fromAnsiCodePage("\xC0\xAF")}}),
+    testsupport::NameByTitle());
 
 // UTF-16 units as a file's bytes: the byte-order mark, then the units.
 std::string utf16(const std::u16string& units, bool bigEndian) {

@@ -8,6 +8,7 @@
 
 #include "kvel/cmdfile/environment_expansion.h"
 #include "tests/kvel/cmdfile/scoped_environment.h"
+#include "tests/support/row_names.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -95,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExpansionCase{"data dir empty list keeps reference", {{"ZEK_DATADIR", ";;"}}, {},
                       "$ZEK_DATADIR/lib", true, "$ZEK_DATADIR/lib"},
         ExpansionCase{"data dir defined empty keeps reference", {{"ZEK_DATADIR", ""}}, {},
-                      "${ZEK_DATADIR}/lib", true, "${ZEK_DATADIR}/lib"}));
+                      "${ZEK_DATADIR}/lib", true, "${ZEK_DATADIR}/lib"}),
+    testsupport::NameByTitle());
 
 // A directory as the expansion gives it: absolute and normalised by
 // Boost.Filesystem, whose Windows form writes "\\" between the parts. A
@@ -263,6 +265,9 @@ INSTANTIATE_TEST_SUITE_P(
                     CollapseCase{"abc////", "abc/"}, CollapseCase{"x/a/b", "x/a/b"},
                     // The run is counted from the third character on.
                     CollapseCase{"a//b", "a//b"}, CollapseCase{"", ""}, CollapseCase{"/", "/"},
-                    CollapseCase{"ab", "ab"}));
+                    CollapseCase{"ab", "ab"}),
+    [](const testing::TestParamInfo<CollapseCase>& info) {
+      return testsupport::indexedName(info.index, info.param.text);
+    });
 
 }  // namespace

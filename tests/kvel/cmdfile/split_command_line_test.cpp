@@ -9,6 +9,7 @@
 
 #include "kvel/cmdfile/blank_pieces.h"
 #include "kvel/cmdfile/line_splitting.h"
+#include "tests/support/row_names.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ struct SplitCase {
 
 // Splitting followed by quote removal, as a command-file line goes through it.
 class SplitAndUnquote : public testing::TestWithParam<SplitCase> {};
+
+std::string splitRowName(const testing::TestParamInfo<SplitCase>& info) {
+  return testsupport::indexedName(info.index, info.param.line);
+}
 
 TEST_P(SplitAndUnquote, GivesTheArguments) {
   const SplitCase& c = GetParam();
@@ -49,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"abc\"", true, {"abc\""}},
         SplitCase{"\" a b \"", true, {"\"", "a", "b", "\""}},
         SplitCase{"\"abc", false, {}},
-        SplitCase{"a\"b c\"d", false, {}}));
+        SplitCase{"a\"b c\"d", false, {}}),
+    splitRowName);
 
 INSTANTIATE_TEST_SUITE_P(
     Blanks, SplitAndUnquote,
@@ -69,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Two quotes in a word outside a run: one argument, first and last removed.
         SplitCase{"a\"b\"c\"d", true, {"ab\"cd"}},
         SplitCase{"'a b'", true, {"'a", "b'"}},
-        SplitCase{"a\\ b", true, {"a\\", "b"}}));
+        SplitCase{"a\\ b", true, {"a\\", "b"}}),
+    splitRowName);
 
 // Outside quotes a word is dropped only when it begins with a control byte;
 // text beyond ASCII is kept wherever it stands (also bytes that are not UTF-8).
@@ -84,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"\x80 \xFF\xFE \xEF\xBB\xBFx", true, {"\x80", "\xFF\xFE", "\xEF\xBB\xBFx"}},
         SplitCase{"a\xC3\xA9 b", true, {"a\xC3\xA9", "b"}},
         SplitCase{"\"\xC3\xA9t\xC3\xA9\" b", true, {"\xC3\xA9t\xC3\xA9", "b"}},
-        SplitCase{std::string("a \0b c", 6), true, {"a", "c"}}));
+        SplitCase{std::string("a \0b c", 6), true, {"a", "c"}}),
+    splitRowName);
 
 TEST(SplitCommandLine, AppendsToTheGivenList) {
   Arguments arguments{"kept"};
@@ -103,6 +111,10 @@ struct QuoteCase {
   std::string expected;
 };
 
+std::string quoteRowName(const testing::TestParamInfo<QuoteCase>& info) {
+  return testsupport::indexedName(info.index, info.param.argument);
+}
+
 class StripQuotes : public testing::TestWithParam<QuoteCase> {};
 
 TEST_P(StripQuotes, RemovesFirstAndLastQuote) {
@@ -116,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, StripQuotes,
                                          QuoteCase{"abc\"", "abc\""}, QuoteCase{"\"\"", ""},
                                          QuoteCase{"\"a\"", "a"}, QuoteCase{"a\"b\"c", "abc"},
                                          QuoteCase{"\"a\"b\"c\"", "a\"b\"c"},
-                                         QuoteCase{"\"\"\"", "\""}, QuoteCase{"", ""}));
+                                         QuoteCase{"\"\"\"", "\""}, QuoteCase{"", ""}),
+                         quoteRowName);
 
 class TrimWhitespace : public testing::TestWithParam<QuoteCase> {};
 
@@ -131,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(QuoteCase{"  a  ", "a"}, QuoteCase{" \t\v\f\r\na b\r\n\f\v\t ", "a b"},
                     QuoteCase{"a", "a"}, QuoteCase{"", ""}, QuoteCase{" \r\n ", ""},
                     QuoteCase{"\xA0x\xA0", "\xA0x\xA0"}, QuoteCase{std::string("\0a", 2), std::string("\0a", 2)},
-                    QuoteCase{"-x\r", "-x"}));
+                    QuoteCase{"-x\r", "-x"}),
+    quoteRowName);
 
 // The pieces and the splitting as boost::tokenizer gives them, written the
 // straightforward way, to prove the hand-written splitter equal.
