@@ -162,7 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"top", "-f", "NUL", "-f", "COM10", "-tp"}, 3, "*", "", "kvel {top} -tp -tl -autoloadwcfg\n",
                testsupport::RunsOn::kWindows},
         Launch{"FileNamingItself", {{"a.txt", "-gui\n-f a.txt\n"}}, {"top", "-f", "a.txt"}, 1, "",
-               "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""}})));
+               "ERROR: Command file a.txt is already being read: a.txt -> a.txt\n", ""}})),
+    [](const testing::TestParamInfo<Launch>& info) { return std::string(info.param.name); });
 
 // The shipped program with the stand-in shell, through a chain of 63 files.
 TEST(CommandFileLaunchShipped, ChainOfSixtyThreeFilesReachesTheSimulator) {
