@@ -2,38 +2,12 @@
 
 #include <cstdio>
 
+#include "kvel/cmdfile/program_text.h"
+
 namespace KVEL {
 namespace cmdfile {
 
 namespace {
-
-// The length of the well-formed UTF-8 sequence at text[at], or 0.
-std::size_t utf8Length(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
 
 void appendHex(std::string& out, const char* format, unsigned value) {
   char buffer[8];
@@ -76,7 +50,7 @@ std::string shownText(std::string_view text) {
     } else if (c < 0x80) {
       out += static_cast<char>(c);
       ++i;
-    } else if (const std::size_t length = utf8Length(text, i)) {
+    } else if (const std::size_t length = utf8SequenceLength(text.substr(i))) {
       const unsigned char next = static_cast<unsigned char>(text[i + 1]);
       if (c == 0xC2 && next < 0xA0) {
         appendHex(out, "\\u%04x", next);  // C1 control: U+0080 to U+009F

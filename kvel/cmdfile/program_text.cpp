@@ -4,7 +4,15 @@ namespace KVEL {
 
 namespace {
 
-// The length of the valid UTF-8 sequence that starts text, 0 when none does.
+bool isAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::size_t utf8SequenceLength(std::string_view text) {
   const unsigned char lead = static_cast<unsigned char>(text[0]);
   if (lead < 0x80) return 1;
@@ -33,15 +41,6 @@ std::size_t utf8SequenceLength(std::string_view text) {
   }
   return length;
 }
-
-bool isAscii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 bool isUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {

@@ -34,6 +34,10 @@ bool lineToProgramText(std::string_view line, bool marked, std::string& text, bo
 // value past U+10FFFF).
 bool isUtf8(std::string_view text);
 
+// The length of the valid UTF-8 sequence that starts text (1 for ASCII), 0
+// when none does; text must not be empty.
+std::size_t utf8SequenceLength(std::string_view text);
+
 // The bytes of the first character of text in the programs' text: a whole
 // UTF-8 sequence, or a lead byte with its trail byte in a double-byte code
 // page (932, 936, 949, 950), whose trail byte may equal an ASCII one such as
