@@ -135,7 +135,6 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
     err << message << "\n" << usageText(visible);
     return false;
   }
-  if (trace != nullptr) trace->parsed = true;
 
   snapshot = parser.positionalArgument;
   if (help) {

@@ -29,7 +29,6 @@ struct ParseTrace {
   std::vector<OptionInfo> options;  // in the order ArgumentUse::option counts
   std::vector<ArgumentUse> uses;    // one per expanded argument the parser handled
   bool expanded = false;            // the command files were read without error
-  bool parsed = false;              // the parser accepted every argument
   // Called when parse fails, before it writes its message.
   std::function<void(const CommandLineOptions&, const ParseTrace&)> beforeError;
 };
