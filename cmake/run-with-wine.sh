@@ -12,28 +12,21 @@
 set -u
 KVEL_SOURCE_DIR=$(cd "$(dirname "$0")/.." && pwd)
 . "$KVEL_SOURCE_DIR/cmake/wine-env.sh"
-wine=${KVEL_WINE:-}
-if [ -z "$wine" ]; then
-  for candidate in /usr/lib/wine/wine64 wine64 wine; do
+# The first of the candidates that is a command, or nothing.
+first_command() {
+  for candidate in "$@"; do
     if command -v "$candidate" >/dev/null 2>&1; then
-      wine=$candidate
-      break
+      echo "$candidate"
+      return
     fi
   done
-fi
+}
+wine=${KVEL_WINE:-$(first_command /usr/lib/wine/wine64 wine64 wine)}
 if [ -z "$wine" ]; then
   echo "run-with-wine: Wine is not installed (scripts/install-deps.sh windows)" >&2
   exit 127
 fi
-wineserver=${KVEL_WINESERVER:-}
-if [ -z "$wineserver" ]; then
-  for candidate in /usr/lib/wine/wineserver64 wineserver64 wineserver; do
-    if command -v "$candidate" >/dev/null 2>&1; then
-      wineserver=$candidate
-      break
-    fi
-  done
-fi
+wineserver=${KVEL_WINESERVER:-$(first_command /usr/lib/wine/wineserver64 wineserver64 wineserver)}
 if [ -z "$wineserver" ]; then
   echo "run-with-wine: Wine's server is not installed (scripts/install-deps.sh windows)" >&2
   exit 127
