@@ -1,12 +1,12 @@
 #include "kvel/checked_folder.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "kvel/cmdfile/long_path.h"
+#include "kvel/file_owner.h"
 
 namespace KVEL {
 
@@ -17,25 +17,7 @@ long long fromHandle(HANDLE handle) { return static_cast<long long>(reinterpret_
 
 // True when the reparse point open as handle belongs to the running user,
 // SYSTEM or the administrators, or when the system does not tell its owner.
-bool trustedOwner(HANDLE handle) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr, &descriptor) != ERROR_SUCCESS || !owner)
-    return true;
-  bool trusted = IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid);
-  HANDLE token = nullptr;
-  if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<char> user(size ? size : 1);
-    if (GetTokenInformation(token, TokenUser, user.data(), size, &size))
-      trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
-    CloseHandle(token);
-  }
-  LocalFree(descriptor);
-  return trusted;
-}
+bool trustedOwner(HANDLE handle) { return ownerOf(handle) != FileOwner::other; }
 
 // The entry itself (a reparse point is not followed), held without delete
 // sharing: it cannot be renamed or removed while the folder is open.

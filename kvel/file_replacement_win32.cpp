@@ -1,12 +1,12 @@
 #include "kvel/file_replacement_parts.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include <cstdint>
 #include <cstdlib>
 
 #include "kvel/cmdfile/long_path.h"
+#include "kvel/file_owner.h"
 
 namespace KVEL {
 namespace replacement {
@@ -119,25 +119,7 @@ bool running(unsigned long process) {
 }
 
 // True when the open file belongs to the running user.
-bool ownedByThisUser(HANDLE file) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                      &descriptor) != ERROR_SUCCESS || !owner)
-    return false;
-  bool own = false;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<char> user(size ? size : 1);
-    if (GetTokenInformation(token, TokenUser, user.data(), size, &size))
-      own = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
-    CloseHandle(token);
-  }
-  LocalFree(descriptor);
-  return own;
-}
+bool ownedByThisUser(HANDLE file) { return ownerOf(file) == FileOwner::runningUser; }
 
 }  // namespace
 
