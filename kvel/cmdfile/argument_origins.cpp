@@ -24,7 +24,7 @@ std::string ArgumentOrigins::place(const ArgumentOrigin& origin) const {
   std::uint32_t file = origin.file;
   std::uint32_t line = origin.line;
   while (file != kCommandLine && file < files.size()) {
-    steps.push_back(shownText(files[file].name) + ":" + std::to_string(line));
+    steps.push_back(placeStep(files[file].name, line));
     line = files[file].parentLine;
     file = files[file].parent;
   }
@@ -34,6 +34,10 @@ std::string ArgumentOrigins::place(const ArgumentOrigin& origin) const {
     text += *step;
   }
   return text;
+}
+
+std::string placeStep(std::string_view fileName, std::size_t line) {
+  return shownText(fileName) + ":" + std::to_string(line);
 }
 
 std::string shownText(std::string_view text) {

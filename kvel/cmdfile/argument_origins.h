@@ -49,6 +49,9 @@ struct ArgumentOrigins {
   static constexpr std::size_t kCostPerArgument = 2 * sizeof(ArgumentOrigin);
 };
 
+// One step of a place: "name:line", the name made safe for a terminal.
+std::string placeStep(std::string_view fileName, std::size_t line);
+
 // The user's text made safe for a terminal and kept on one line: control
 // characters (C0, DEL, and C1 written in UTF-8) shown as \n, \t, \r or \xNN
 // (\u0085 and the like for C1), bytes that are not UTF-8 as \xNN; every

@@ -58,7 +58,7 @@ struct Reading {
     std::string text;
     for (const auto& link : chain) {
       if (!text.empty()) text += " -> ";
-      text += cmdfile::shownText(link.fileName) + ":" + std::to_string(link.line);
+      text += cmdfile::placeStep(link.fileName, link.line);
     }
     return text;
   }
