@@ -42,6 +42,11 @@ public:
   bool followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
                    std::string* detail) const;
 
+  // Whether path (relative to the working directory, or absolute), followed
+  // as a program opening it follows it, reaches the same existing file as
+  // `name` in this folder does.
+  bool sameFile(const std::string& name, const std::string& path) const;
+
   bool isOpen() const { return handle_ != -1; }
   // The folder as the user named it, for messages ("" for the working
   // directory itself).

@@ -177,6 +177,13 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
   return true;
 }
 
+bool CheckedFolder::sameFile(const std::string& name, const std::string& path) const {
+  struct stat inFolder, named;
+  return ::fstatat(static_cast<int>(handle_), name.c_str(), &inFolder, 0) == 0 &&
+         ::stat(path.c_str(), &named) == 0 && inFolder.st_dev == named.st_dev &&
+         inFolder.st_ino == named.st_ino;
+}
+
 bool isPathSeparator(char c) { return c == '/'; }
 
 bool isParentReference(const std::string& part) { return part == ".."; }

@@ -27,6 +27,26 @@ HANDLE openEntry(const std::wstring& path) {
                      nullptr);
 }
 
+// The volume and file index of what path leads to; false when it cannot be
+// opened to be looked at.
+bool identify(const std::wstring& path, unsigned long long identity[2]) {
+  if (path.empty())
+    return false;
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool known = GetFileInformationByHandle(file, &information) != 0;
+  CloseHandle(file);
+  if (!known)
+    return false;
+  identity[0] = information.dwVolumeSerialNumber;
+  identity[1] = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return true;
+}
+
 }  // namespace
 
 CheckedFolder::~CheckedFolder() { close(); }
@@ -117,6 +137,12 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, 
     *detail = "ERROR: A symbolic link on the way to " + (name_.empty() ? name : name_ + "/" + name) +
               " belongs to another user and is not followed.";
   return !refused;
+}
+
+bool CheckedFolder::sameFile(const std::string& name, const std::string& path) const {
+  unsigned long long inFolder[2], named[2];
+  return identify(native_ + L"\\" + toWide(name), inFolder) && identify(longPathForm(path), named) &&
+         inFolder[0] == named[0] && inFolder[1] == named[1];
 }
 
 bool isPathSeparator(char c) { return c == '/' || c == '\\'; }

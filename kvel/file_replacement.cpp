@@ -11,8 +11,11 @@ namespace replacement {
 namespace {
 
 const char kTag[] = ".~kvel.";
-// The kinds of file a launch makes under the tag.
-const char* const kKinds[] = {"tmp"};
+// The kinds of file a launch makes under the tag: a replacement's temporary
+// and a launch's own script.
+const char kTemporary[] = "tmp";
+const char kOwnScript[] = "tcl";
+const char* const kKinds[] = {kTemporary, kOwnScript};
 
 // Reads a decimal number without leading zeros from *p; false when none.
 bool number(const char** p) {
@@ -33,7 +36,7 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
   Outcome made = Outcome::Unavailable;
   bool taken = true;
   for (unsigned n = 0; n < 100 && made == Outcome::Unavailable && taken; ++n)
-    made = temporary.create(temporaryName(n), old.exists ? &old : nullptr, &taken, err);
+    made = temporary.create(launchFileName(n, kTemporary), old.exists ? &old : nullptr, &taken, err);
   if (made != Outcome::Done)
     return made;
   bool noRoom = false;
@@ -84,8 +87,8 @@ std::string displayPath(const CheckedFolder& folder, const std::string& name) {
   return folder.name().empty() ? name : folder.name() + "/" + name;
 }
 
-std::string temporaryName(unsigned n) {
-  return kTag + std::to_string(processId()) + "." + std::to_string(n) + "." + kKinds[0];
+std::string launchFileName(unsigned n, const char* kind) {
+  return kTag + std::to_string(processId()) + "." + std::to_string(n) + "." + kind;
 }
 
 }  // namespace replacement
@@ -132,6 +135,49 @@ bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::
   if (outcome != Outcome::Unavailable)
     return outcome == Outcome::Done;
   return inPlace(folder, name, pieces, err);
+}
+
+LaunchFile::LaunchFile(const CheckedFolder& folder) : folder_(folder) {}
+
+LaunchFile::~LaunchFile() {
+  std::string ignored;
+  remove(&ignored);
+}
+
+bool LaunchFile::create(const std::vector<std::string_view>& pieces, std::string* err) {
+  err->clear();
+  if (!remove(err))
+    return false;
+  OneAtATime turn;
+  if (!turn.acquired || !folder_.isOpen())
+    return false;
+  InterruptScope interrupts;
+  removeStaleTemporaries(folder_);
+  auto file = std::make_unique<TempFile>(folder_);
+  Outcome made = Outcome::Unavailable;
+  bool taken = true;
+  for (unsigned n = 0; n < 100 && made == Outcome::Unavailable && taken; ++n)
+    made = file->create(launchFileName(n, kOwnScript), nullptr, &taken, err);
+  if (made != Outcome::Done)
+    return false;
+  bool noRoom = false;
+  if (!file->write(pieces, &noRoom) || !file->close()) {
+    file->remove(err);
+    return false;
+  }
+  file->release();
+  file_ = std::move(file);
+  return true;
+}
+
+const std::string& LaunchFile::name() const {
+  static const std::string none;
+  return file_ ? file_->name() : none;
+}
+
+bool LaunchFile::remove(std::string* err) {
+  std::unique_ptr<TempFile> file = std::move(file_);
+  return !file || file->remove(err);
 }
 
 }  // namespace KVEL

@@ -22,7 +22,7 @@
 //   overwritten, and the old content is written back when a write fails.
 //
 // Temporary files are named ".~kvel.<process id>.<n>.tmp" (see
-// isLaunchTemporary). While one exists it is held (an advisory lock on POSIX;
+// isLaunchTemporary; a launch's own script, LaunchFile, is of the same form). While one exists it is held (an advisory lock on POSIX;
 // on Windows the file is open and the process that made it runs); each
 // replacement first removes, in the folder where it makes its temporary, the
 // ones of exactly that form that are regular files of the running user with
@@ -36,6 +36,7 @@
 #ifndef KVEL_FILE_REPLACEMENT_H
 #define KVEL_FILE_REPLACEMENT_H
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,9 +45,14 @@
 
 namespace KVEL {
 
-// True for a name of exactly the form the temporaries of a launch get:
-// ".~kvel.<process id>.<n>.<kind>", the process id and n decimal without
-// leading zeros, kind one of those a launch uses ("tmp").
+namespace replacement {
+class TempFile;
+}
+
+// True for a name of exactly the form the files a launch makes for itself
+// get: ".~kvel.<process id>.<n>.<kind>", the process id and n decimal without
+// leading zeros, kind "tmp" (a replacement's temporary) or "tcl" (a launch's
+// own script).
 bool isLaunchTemporary(const std::string& name);
 
 class FileReplacement {
@@ -68,6 +74,34 @@ public:
 private:
   const CheckedFolder& folder_;
   std::string name_;
+};
+
+// A file of one launch's own in a folder, which no other launch writes:
+// made new under the name ".~kvel.<process id>.<n>.tcl" (never over anything
+// that is there), held as a temporary is while it exists, and removed by
+// remove() or when this ends. One that a killed launch left is removed by
+// the cleaning of a later one. The folder must stay open meanwhile.
+class LaunchFile {
+public:
+  explicit LaunchFile(const CheckedFolder& folder);
+  ~LaunchFile();
+  LaunchFile(const LaunchFile&) = delete;
+  LaunchFile& operator=(const LaunchFile&) = delete;
+
+  // Makes the file, with the pieces as its whole content (text mode), after
+  // removing what killed launches left in the folder; one made before is
+  // removed first. False when none can be made there (a folder closed to
+  // new files, no room); *err then holds an "ERROR: " line where something
+  // could not be removed, or stays empty.
+  bool create(const std::vector<std::string_view>& pieces, std::string* err);
+  // Its name in the folder; empty while there is none.
+  const std::string& name() const;
+  // Removes it; false, with *err, when it stays.
+  bool remove(std::string* err);
+
+private:
+  const CheckedFolder& folder_;
+  std::unique_ptr<replacement::TempFile> file_;
 };
 
 }  // namespace KVEL

@@ -46,8 +46,8 @@ inline std::string cannotWrite(const std::string& path, const std::string& reaso
 // folder's name joined with name, for messages.
 std::string displayPath(const CheckedFolder& folder, const std::string& name);
 
-// ".~kvel.<process id>.<n>.tmp".
-std::string temporaryName(unsigned n);
+// ".~kvel.<process id>.<n>.<kind>".
+std::string launchFileName(unsigned n, const char* kind);
 
 // What a name in a folder is, its own (a link at it is not followed).
 struct FileState {
@@ -113,6 +113,9 @@ public:
   // Renames it over target. False when that failed; *refused tells whether
   // the place is closed to renaming but perhaps open to a plain write.
   bool renameOver(const std::string& target, bool* refused);
+  // Keeps it, held, beyond the replacement: an interrupt no longer removes
+  // it (the cleaning of a later launch does, once this process has ended).
+  void release();
   // Removes it (or what it left at its name); false, with *err, when it stays.
   bool remove(std::string* err);
   const std::string& name() const { return name_; }

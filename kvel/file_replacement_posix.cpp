@@ -285,6 +285,12 @@ bool TempFile::renameOver(const std::string& target, bool* refused) {
   return false;
 }
 
+void TempFile::release() {
+  InterruptsBlocked blocked;
+  if (guardedName == name_.c_str())
+    guard(-1, nullptr);
+}
+
 bool TempFile::remove(std::string* err) {
   bool removed = true;
   {

@@ -292,6 +292,15 @@ bool TempFile::renameOver(const std::string& target, bool* refused) {
   return false;
 }
 
+void TempFile::release() {
+  // An event that arrived meanwhile ends the process once the file is gone.
+  if (InterlockedCompareExchange(&consoleEvent, 0, 0) != 0) {
+    std::string ignored;
+    remove(&ignored);
+  }
+  releaseTemporary();
+}
+
 bool TempFile::remove(std::string* err) {
   if (file_ != -1)
     CloseHandle(asHandle(file_));

@@ -59,6 +59,12 @@ bool checkTarget(std::string& snapshot, std::string* err) {
   return false;
 }
 
+std::string shellLogPath(const CommandLineOptions& options) {
+  if (options.nolog)
+    return "";
+  return options.log.empty() ? "kvel.log" : options.log;
+}
+
 void releaseScriptValues(CommandLineOptions& options) {
   std::vector<std::string>().swap(options.testplusarg);
   std::vector<std::string>().swap(options.tclbatch);
@@ -167,6 +173,15 @@ int runSimulatorLauncher(int argc, char** argv) {
   // The shell reads only the script: the values now written into it would
   // otherwise stay next to the shell's own copy for the whole simulation.
   releaseScriptValues(options);
+  // Opening the log empties it. The shell refuses a log that is the script
+  // it sources; the record stands for that script, and is refused the same
+  // way, word for word, before the shell starts.
+  const std::string log = shellLogPath(options);
+  if (!log.empty() && launchRunScript().isRecord(log)) {
+    std::fprintf(stderr, "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
+                 log.c_str());
+    std::exit(1);
+  }
 
   const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
   std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);
@@ -178,7 +193,10 @@ int runSimulatorLauncher(int argc, char** argv) {
   const int shellArgc = static_cast<int>(arguments.size());
 
   registerFlagListener();
-  return zekmain::main(shellArgc, pointers.data(), "kvel", nullptr);
+  const int status = zekmain::main(shellArgc, pointers.data(), "kvel", nullptr);
+  if (!launchRunScript().end(&err))
+    std::printf("%s\n", err.c_str());
+  return status;
 }
 
 }  // namespace KVEL

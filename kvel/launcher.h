@@ -32,6 +32,10 @@ bool checkTarget(std::string& snapshot, std::string* err);
 std::vector<std::string> shellArguments(const CommandLineOptions& options, const std::string& argv0,
                                         const std::string& scriptPath);
 
+// The log the shell will open: the log value, "kvel.log" (the shell's own
+// default for this program) when none is given, "" with nolog.
+std::string shellLogPath(const CommandLineOptions& options);
+
 // Releases what only the run script needed: the list options' values and
 // the joined command line. Flags and single values stay.
 void releaseScriptValues(CommandLineOptions& options);
@@ -39,7 +43,8 @@ void releaseScriptValues(CommandLineOptions& options);
 // The whole launch; returns the shell's status. Every failure before the
 // shell starts prints its message to standard output and exits with status
 // 1 (help: 0): printed here, except for the parser's own messages and those
-// of writeRunScript, which ends the process itself.
+// of writeRunScript, which ends the process itself. The launch's own run
+// script is removed when the shell returns.
 int runSimulatorLauncher(int argc, char** argv);
 
 }  // namespace KVEL

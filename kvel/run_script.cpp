@@ -53,19 +53,27 @@ std::string scriptDirectory(const std::string& snapshot) {
   return directory;
 }
 
-bool createRunScript(const CommandLineOptions& options, const std::string& snapshot,
-                     const std::string& commandText, std::string* scriptPath, std::string* err) {
+RunScript::RunScript() : own_(folder_) {}
+
+RunScript::~RunScript() {
+  std::string ignored;
+  end(&ignored);
+}
+
+bool RunScript::write(const CommandLineOptions& options, const std::string& snapshot,
+                      const std::string& commandText, std::string* err) {
+  // An earlier own script that cannot be removed is left to the cleaning.
+  std::string detail;
+  end(&detail);
+  path_.clear();
+  record_.clear();
   const std::string directory = scriptDirectory(snapshot);
   // Reached through checked handles, created where missing: see
   // checked_folder.h for the rule on symbolic links.
-  CheckedFolder folder;
-  std::string detail;
-  if (!folder.open(directory, true, &detail))
+  if (!folder_.open(directory, true, &detail))
     return directoryFailure(directory, detail, err);
 
-  std::string path = directory + "/kvel_script.tcl";
-  // Written aside and moved into place, so that a shell sourcing the script
-  // (this run's or a concurrent one's) never reads a half-written file.
+  const std::string record = directory + "/kvel_script.tcl";
   std::vector<std::string_view> lines;
   if (options.gui) {
     lines.push_back("load_feature core\n");
@@ -74,20 +82,36 @@ bool createRunScript(const CommandLineOptions& options, const std::string& snaps
   lines.push_back("kvel ");
   lines.push_back(commandText);
   lines.push_back("\n");
-  if (!FileReplacement(folder, "kvel_script.tcl").replace(lines, &detail))
-    return scriptFailure(path, detail, err);
-  *scriptPath = std::move(path);
+  // Written aside and moved into place, so that a reader never sees a
+  // half-written record.
+  if (!FileReplacement(folder_, "kvel_script.tcl").replace(lines, &detail))
+    return scriptFailure(record, detail, err);
+  record_ = record;
+  // What a failed attempt left is the cleaning's.
+  path_ = own_.create(lines, &detail) ? directory + "/" + own_.name() : record;
   return true;
+}
+
+bool RunScript::isRecord(const std::string& path) const {
+  return !record_.empty() && folder_.sameFile("kvel_script.tcl", path);
+}
+
+bool RunScript::end(std::string* err) { return own_.remove(err); }
+
+RunScript& launchRunScript() {
+  static RunScript script;
+  return script;
 }
 
 std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
                            const std::string& commandText) {
-  std::string scriptPath, err;
-  if (!createRunScript(options, snapshot, commandText, &scriptPath, &err)) {
+  std::string err;
+  RunScript& script = launchRunScript();
+  if (!script.write(options, snapshot, commandText, &err)) {
     std::printf("%s\n", err.c_str());
     std::exit(1);
   }
-  return scriptPath;
+  return script.path();
 }
 
 }  // namespace KVEL

@@ -3,6 +3,8 @@
 #include "framework/zekmain.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +31,21 @@ void raiseEvent(bool withBool) {
   zekdouble::record({"event61", "flag", flag ? "1" : "0"});
 }
 
+// What the script named by a "-source" argument holds when the shell starts.
+void recordSource(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (!argv[i] || std::string(argv[i]) != "-source" || !argv[i + 1])
+      continue;
+    std::string path = argv[i + 1];
+    if (path.size() >= 2 && path.front() == '{' && path.back() == '}')
+      path = path.substr(1, path.size() - 2);
+    std::ifstream file(path, std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    zekdouble::record({"source", path, file ? content : "(unreadable)"});
+    return;
+  }
+}
+
 }  // namespace
 
 namespace zekmain {
@@ -41,6 +58,7 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   fields.push_back(initProc ? "set" : "null");
   fields.push_back(std::to_string(GuiEventBroker::listenerCount(kFlagEventNumber)));
   zekdouble::record(fields);
+  recordSource(argc, argv);
 
   std::string event = std::getenv("ZEKDOUBLE_EVENT") ? std::getenv("ZEKDOUBLE_EVENT") : "";
   if (event == "bool" || event == "bool2")

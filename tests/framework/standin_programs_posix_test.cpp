@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/framework/standin_program_fixture.h"
+#include "tests/support/launch_workspace.h"
 
 namespace standintest {
 namespace {
@@ -99,7 +100,7 @@ TEST(StandinFaultTest, FaultsEndWithAnErrorLineAndStatusOne) {
       {"", {KVEL_BIN, "top", "-nolog", "-testplusarg", std::string(9000, 'x')}, ">/dev/full", full},
       {"", {KVEL_BIN, "top", "-nolog"}, "> /dev/full", full},
       {"", {KVEL_BIN, "snap\xff", "-nolog"}, "",
-       "ERROR: [shell] argument \"-source\" value \"{kvel.dir/snap\xff/kvel_script.tcl}\" is not "},
+       "ERROR: [shell] argument \"-source\" value \"{kvel.dir/snap\xff/<own>}\" is not "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.redirect);
@@ -116,7 +117,7 @@ TEST(StandinFaultTest, FaultsEndWithAnErrorLineAndStatusOne) {
     options.cwd = dir.path();
     EXPECT_EQ("status=1\n", testsupport::run("/bin/sh", args, options).out);
     const std::string err = readFile(dir.file("err.txt"));
-    EXPECT_EQ(c.err, err.substr(0, c.err.size())) << err;
+    EXPECT_EQ(c.err, testsupport::ownScriptShown(err).substr(0, c.err.size())) << err;
   }
 }
 

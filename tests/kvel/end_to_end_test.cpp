@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
 #include "tests/support/launch_workspace.h"
@@ -129,8 +130,8 @@ TEST_F(EndToEnd, TypicalRun) {
   EXPECT_EQ((std::vector<Words>{{"work.top", "-testplusarg", "SEED=7", "-autoloadwcfg",
                                  "-tclbatch", "run.tcl"}}),
             simulatorCalls(r.out));
-  EXPECT_EQ(0u, testsupport::readTextFile(path("kvel.log"))
-                    .find("# kvel -mode tcl -source {kvel.dir/work.top/kvel_script.tcl}\n"
+  EXPECT_EQ(0u, testsupport::ownScriptShown(testsupport::readTextFile(path("kvel.log")))
+                    .find("# kvel -mode tcl -source {kvel.dir/work.top/<own>}\n"
                           "# front end: attached\n"));
 }
 
@@ -141,11 +142,10 @@ TEST_F(EndToEnd, LogHeaderShowsTheShellArguments) {
     const char* logFile;  // null: no log expected
     const char* header;
   } cases[] = {
-      {{"top"}, "kvel.log", "# kvel -mode tcl -source {kvel.dir/top/kvel_script.tcl}\n"},
+      {{"top"}, "kvel.log", "# kvel -mode tcl -source {kvel.dir/top/<own>}\n"},
       {{"top", "-log", "run.log"}, "run.log",
-       "# kvel -log run.log -mode tcl -source {kvel.dir/top/kvel_script.tcl}\n"},
-      {{"-gui", "top", "-log", "g.log"}, "g.log",
-       "# kvel -log g.log -source {kvel.dir/top/kvel_script.tcl}\n"},
+       "# kvel -log run.log -mode tcl -source {kvel.dir/top/<own>}\n"},
+      {{"-gui", "top", "-log", "g.log"}, "g.log", "# kvel -log g.log -source {kvel.dir/top/<own>}\n"},
       {{"top", "-nolog"}, nullptr, ""},
       {{"top", "-log", "run.log", "-nolog"}, nullptr, ""},
   };
@@ -162,24 +162,36 @@ TEST_F(EndToEnd, LogHeaderShowsTheShellArguments) {
       EXPECT_FALSE(fileExists(path("run.log")));
       continue;
     }
-    std::string log = testsupport::readTextFile(path(c.logFile));
+    std::string log = testsupport::ownScriptShown(testsupport::readTextFile(path(c.logFile)));
     EXPECT_EQ(0u, log.find(std::string(c.header) + "# front end: attached\n")) << log;
     EXPECT_NE(std::string::npos, log.find("\nkvel: top -autoloadwcfg\n")) << log;
   }
 }
 
-// The shell's log through kvel: a log that is the run script is refused
-// before the script is emptied, and a log that cannot be written turns the
-// run's status into 1 (the simulation itself still runs).
+// The shell's log through kvel: a log that is the record of the run script,
+// under any name, is refused before the record is emptied, and a log that
+// cannot be written turns the run's status into 1 (the simulation itself
+// still runs).
 TEST_F(EndToEnd, LogThatIsTheScriptOrCannotBeWritten) {
   kernel("top");
   const std::string script = "kvel.dir/top/kvel_script.tcl";
-  RunResult r = run({"top", "-log", script});
-  EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ("ERROR: [shell] log file \"" + script + "\" is the -source script; not overwritten\n",
-            r.err);
-  EXPECT_TRUE(simulatorCalls(r.out).empty()) << r.out;
-  EXPECT_EQ(testsupport::onDisk("kvel {top} -autoloadwcfg\n"), readFile(path(script)));
+  std::vector<std::string> logs{script, "./kvel.dir/../kvel.dir/top/kvel_script.tcl"};
+  if (!testsupport::kWindows) {  // Wine makes no symbolic links.
+    writeFile(path(script), "");
+    boost::filesystem::create_symlink(script, path("record.log"));
+    logs.push_back("record.log");
+  }
+  for (const std::string& log : logs) {
+    RunResult r = run({"top", "-testplusarg", "\xd0\x96" + log, "-log", log});
+    EXPECT_EQ(1, r.exitStatus) << log;
+    EXPECT_EQ("ERROR: [shell] log file \"" + log + "\" is the -source script; not overwritten\n",
+              r.err);
+    EXPECT_TRUE(simulatorCalls(r.out).empty()) << r.out;
+    EXPECT_EQ(testsupport::onDisk("kvel {top} -testplusarg \xd0\x96" + log + " -autoloadwcfg\n"),
+              readFile(path(script)));
+    EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws_.list("kvel.dir/top"));
+  }
+  RunResult r;
 
   if (!testsupport::kWindows) {  // Windows has no device that fails every write.
     r = run({"top", "-log", "/dev/full"});

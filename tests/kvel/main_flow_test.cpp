@@ -126,53 +126,53 @@ struct HandOver {
 };
 
 const HandOver kHandOvers[] = {
-    {"Plain", {"top"}, {"top"}, {}, {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+    {"Plain", {"top"}, {"top"}, {}, {"-mode", "tcl", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
-    {"Gui", {"-gui", "top"}, {"top"}, {}, {"-source", "{kvel.dir/top/kvel_script.tcl}"},
+    {"Gui", {"-gui", "top"}, {"top"}, {}, {"-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {top} -autoloadwcfg\n"},
     {"GuiAlias", {"top", "-g", "-view", "a.wcfg"}, {"top"}, {},
-     {"-source", "{kvel.dir/top/kvel_script.tcl}"}, "kvel.dir/top/kvel_script.tcl",
+     {"-source", "{kvel.dir/top/<own>}"}, "kvel.dir/top/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {top} -view {{a.wcfg}}\n"},
     {"Log", {"-log", "run.log", "top"}, {"top"}, {},
-     {"-log", "run.log", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+     {"-log", "run.log", "-mode", "tcl", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
     {"NoLog", {"top", "-nolog"}, {"top"}, {},
-     {"-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+     {"-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
     {"LogAndNoLog", {"-log", "run.log", "-nolog", "top"}, {"top"}, {},
-     {"-log", "run.log", "-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+     {"-log", "run.log", "-nolog", "-mode", "tcl", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
     {"LogNoLogGui", {"-gui", "-nolog", "-log", "a b.log", "top"}, {"top"}, {},
-     {"-log", "a b.log", "-nolog", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+     {"-log", "a b.log", "-nolog", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {top} -autoloadwcfg\n"},
     {"WorkRetry", {"top", "-tp"}, {"work.top"}, {},
-     {"-mode", "tcl", "-source", "{kvel.dir/work.top/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/work.top/<own>}"},
      "kvel.dir/work.top/kvel_script.tcl", "kvel {work.top} -tp -autoloadwcfg\n"},
     {"OwnKernelWinsOverRetry", {"top"}, {"top", "work.top"}, {},
-     {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl", "kvel {top} -autoloadwcfg\n"},
     {"ShortNameRetried", {"work"}, {"work.work"}, {},
-     {"-mode", "tcl", "-source", "{kvel.dir/work.work/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/work.work/<own>}"},
      "kvel.dir/work.work/kvel_script.tcl", "kvel {work.work} -autoloadwcfg\n"},
     {"PrefixedName", {"work.top"}, {"work.top"}, {},
-     {"-mode", "tcl", "-source", "{kvel.dir/work.top/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/work.top/<own>}"},
      "kvel.dir/work.top/kvel_script.tcl", "kvel {work.top} -autoloadwcfg\n"},
     {"SimulationOptionsStayInTheScript",
      {"top", "-maxdeltaid", "0", "-R", "-onfinish", "quit", "-stats", "-key", "K"}, {"top"}, {},
-     {"-mode", "tcl", "-source", "{kvel.dir/top/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/top/<own>}"},
      "kvel.dir/top/kvel_script.tcl",
      "kvel {top} -maxdeltaid 0 -autoloadwcfg -runall -onfinish quit -stats -key K\n"},
     {"DatabaseSkipsTheKernelCheck", {"design.wdb", "-gui"}, {}, {"design.wdb"},
-     {"-source", "{kvel.dir/design.wdb/kvel_script.tcl}"}, "kvel.dir/design.wdb/kvel_script.tcl",
+     {"-source", "{kvel.dir/design.wdb/<own>}"}, "kvel.dir/design.wdb/kvel_script.tcl",
      "load_feature core\ncurrent_fileset\nkvel {design.wdb} -autoloadwcfg\n"},
     {"NestedDatabasePath", {"waves/run.wdb"}, {}, {"waves/run.wdb"},
-     {"-mode", "tcl", "-source", "{kvel.dir/waves/run.wdb/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/waves/run.wdb/<own>}"},
      "kvel.dir/waves/run.wdb/kvel_script.tcl", "kvel {waves/run.wdb} -autoloadwcfg\n"},
     // The database is read where ".." leads; the script stays beneath kvel.dir.
     {"DatabaseThroughParentFolder", {"sub/../design.wdb"}, {}, {"design.wdb", "sub/keep"},
-     {"-mode", "tcl", "-source", "{kvel.dir/sub/%2E%2E/design.wdb/kvel_script.tcl}"},
+     {"-mode", "tcl", "-source", "{kvel.dir/sub/%2E%2E/design.wdb/<own>}"},
      "kvel.dir/sub/%2E%2E/design.wdb/kvel_script.tcl", "kvel {sub/../design.wdb} -autoloadwcfg\n"},
 };
 
@@ -196,8 +196,14 @@ TEST_P(HandOverTable, ShellReceivesTheArgumentVector) {
   zekdouble::Fields expected{"main", "kvel", std::to_string(c.shellArgs.size() + 1), "kvel"};
   expected.insert(expected.end(), c.shellArgs.begin(), c.shellArgs.end());
   expected.insert(expected.end(), {"null", "null", "1"});
-  EXPECT_EQ(expected, mains[0]);
+  EXPECT_EQ(expected, ws.shellCallsShown()[0]);
+  // The shell's own script held the launch's script; the record holds it
+  // too, and the own script is gone.
+  const std::vector<zekdouble::Fields> sources = ws.calls("source");
+  ASSERT_EQ(1u, sources.size());
+  EXPECT_EQ(testsupport::onDisk(c.scriptContent), sources[0][2]);
   EXPECT_EQ(testsupport::onDisk(c.scriptContent), ws.read(c.script));
+  EXPECT_FALSE(testsupport::fileExists(ws.path(sources[0][1]))) << sources[0][1];
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HandOverTable, ::testing::ValuesIn(kHandOvers),
@@ -283,9 +289,9 @@ TEST(HandOver, TypicalRun) {
             ws.read("kvel.dir/work.top/kvel_script.tcl"));
   EXPECT_FALSE(testsupport::fileExists(ws.path("kvel.dir/top")));
   EXPECT_EQ((std::vector<zekdouble::Fields>{{"main", "kvel", "5", "kvel", "-mode", "tcl", "-source",
-                                             "{kvel.dir/work.top/kvel_script.tcl}", "null", "null",
+                                             "{kvel.dir/work.top/<own>}", "null", "null",
                                              "1"}}),
-            ws.calls("main"));
+            ws.shellCallsShown());
 }
 
 }  // namespace

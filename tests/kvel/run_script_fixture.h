@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "kvel/cmdfile/file_status.h"
+#include "tests/support/launch_workspace.h"
 #include "kvel/file_replacement.h"
 #include "tests/support/test_process.h"
 
@@ -38,15 +39,37 @@ protected:
     ASSERT_EQ(0, ::chdir(dir_.path().c_str()));
     options_.gui = false;
   }
-  void TearDown() override { ASSERT_EQ(0, ::chdir(previous_.c_str())); }
+  void TearDown() override {
+    endLaunch();
+    ASSERT_EQ(0, ::chdir(previous_.c_str()));
+  }
 
   // The error text of a script that cannot be written; "" when it was.
   std::string failure(const std::string& snapshot, const std::string& commandText) {
-    std::string path = "untouched", err;
-    if (KVEL::createRunScript(options_, snapshot, commandText, &path, &err))
+    KVEL::RunScript script;
+    std::string err;
+    if (script.write(options_, snapshot, commandText, &err))
       return "";
-    EXPECT_EQ("untouched", path);
+    EXPECT_EQ("", script.path());
     return err;
+  }
+
+  // A launch's scripts through writeRunScript, ended before this returns:
+  // the script for the shell held what the record holds, and is gone unless
+  // it is the record. Returns the shell's script as ownScriptShown writes it.
+  std::string launch(const std::string& snapshot, const std::string& commandText) {
+    const std::string path = KVEL::writeRunScript(options_, snapshot, commandText);
+    const std::string record = KVEL::launchRunScript().recordPath();
+    EXPECT_EQ(testsupport::readFile(record), testsupport::readFile(path)) << path;
+    endLaunch();
+    EXPECT_EQ(path == record, testsupport::fileExists(path)) << path;
+    return testsupport::ownScriptShown(path);
+  }
+
+  // Ends what writeRunScript made for the shell: its own script is removed.
+  static void endLaunch() {
+    std::string err;
+    EXPECT_TRUE(KVEL::launchRunScript().end(&err)) << err;
   }
 
   // Names of the entries of a directory, sorted.
@@ -64,7 +87,7 @@ protected:
   void expectWrittenWhole(const std::string& snapshot, const std::string& script,
                             const std::string& listed, const std::vector<std::string>& left) {
     for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
-      KVEL::writeRunScript(options_, snapshot, text);
+      launch(snapshot, text);
       EXPECT_EQ(testsupport::onDisk("kvel " + std::string(text) + "\n"), testsupport::readFile(script))
           << text;
     }

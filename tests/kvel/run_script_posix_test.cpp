@@ -72,7 +72,7 @@ TEST_F(RunScript, ReplacementsLeaveTheSignalDispositionsAsFound) {
 TEST_F(RunScript, FileHasTheModeOfAnOrdinaryNewFile) {
   struct stat status;
   mode_t previous = ::umask(027);
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   ::umask(previous);
   ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
   EXPECT_EQ(0640u, status.st_mode & 0777u);
@@ -84,9 +84,9 @@ TEST_F(RunScript, ReplacedScriptKeepsItsMode) {
   struct stat status;
   mode_t previous = ::umask(022);
   for (mode_t mode : {0600u, 0640u, 0755u}) {
-    KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+    launch("top", "{top} -autoloadwcfg");
     ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", mode));
-    KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+    launch("top", "{top} -tp -autoloadwcfg");
     ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
     EXPECT_EQ(mode, status.st_mode & 07777u) << std::oct << mode;
     EXPECT_EQ(onDisk("kvel {top} -tp -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
@@ -99,9 +99,9 @@ TEST_F(RunScript, ReplacedScriptKeepsItsMode) {
 TEST_F(RunScript, ReplacedScriptKeepsItsOwner) {
   if (::geteuid() != 0)
     GTEST_SKIP() << "only root can give a file another owner";
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   ASSERT_EQ(0, ::chown("kvel.dir/top/kvel_script.tcl", 65534, 65534));
-  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+  launch("top", "{top} -tp -autoloadwcfg");
   struct stat status;
   ASSERT_EQ(0, ::stat("kvel.dir/top/kvel_script.tcl", &status));
   EXPECT_EQ(65534u, status.st_uid);
@@ -114,12 +114,12 @@ TEST_F(RunScript, ReplacedScriptKeepsItsOwner) {
 TEST_F(RunScript, ReaderSeesOnlyWholeScripts) {
   const std::string shortText = "{top} -autoloadwcfg";
   const std::string longText = "{top} -testplusarg " + std::string(20000, 'x') + " -autoloadwcfg";
-  KVEL::writeRunScript(options_, "top", shortText);
+  launch("top", shortText);
   pid_t writer = ::fork();
   ASSERT_GE(writer, 0);
   if (writer == 0) {
     for (int i = 0; i < 300; ++i)
-      KVEL::writeRunScript(options_, "top", i % 2 ? shortText : longText);
+      launch("top", i % 2 ? shortText : longText);
     ::_exit(0);
   }
   int reads = 0, torn = 0, status = 0;
@@ -157,7 +157,7 @@ TEST_F(RunScript, SymbolicLinkIsFollowed) {
     fs::create_directories("kvel.dir/top");
     for (const auto& link : c.links)
       ASSERT_EQ(0, ::symlink(link.second.c_str(), link.first.c_str())) << c.what;
-    KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+    launch("top", "{top} -autoloadwcfg");
     for (const auto& link : c.links) {
       EXPECT_TRUE(fs::is_symlink(link.first)) << c.what;
       EXPECT_EQ(link.second, fs::read_symlink(link.first).string()) << c.what;
@@ -179,7 +179,7 @@ TEST_F(RunScript, SymbolicLinkIsFollowed) {
 TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink("../new.tcl", "kvel.dir/top/kvel_script.tcl"));
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/new.tcl"));
 }
@@ -257,7 +257,7 @@ TEST_F(RunScript, UnwritableDirectoryGivesTheScriptMessage) {
 // is lowered, for the one call, so that it can be restored; the replacement
 // itself keeps SIGXFSZ from ending the process.
 TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   const std::string longText = "{top} -testplusarg " + std::string(5000, 'x');
   struct rlimit saved, lowered;
   ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &saved));

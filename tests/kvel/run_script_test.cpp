@@ -29,30 +29,29 @@ TEST(SnapshotDirectory, IsKvelDirPlusSnapshotUnchanged) {
 }
 
 TEST_F(RunScript, WithoutGuiHoldsOnlyTheCommandLine) {
-  EXPECT_EQ("kvel.dir/top/kvel_script.tcl",
-            KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg"));
+  EXPECT_EQ("kvel.dir/top/<own>", launch("top", "{top} -autoloadwcfg"));
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
 TEST_F(RunScript, WithGuiStartsWithTheTwoFixedLines) {
   options_.gui = true;
-  KVEL::writeRunScript(options_, "top", "{top} -view {{a.wcfg}}");
+  launch("top", "{top} -view {{a.wcfg}}");
   EXPECT_EQ(onDisk("load_feature core\ncurrent_fileset\nkvel {top} -view {{a.wcfg}}\n"),
             readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
 TEST_F(RunScript, CommandTextIsWrittenByteForByte) {
   const std::string text = "{top} -testplusarg %s%n -onfinish \\q -key \"k\"";
-  KVEL::writeRunScript(options_, "top", text);
+  launch("top", text);
   EXPECT_EQ(onDisk("kvel " + text + "\n"), readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
 TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
   writeFile("kvel.dir/top/kvelk.exe", "kernel");
   options_.gui = true;
-  KVEL::writeRunScript(options_, "top", "{top} -maxdeltaid 5 -testplusarg LONG=1 -autoloadwcfg");
+  launch("top", "{top} -maxdeltaid 5 -testplusarg LONG=1 -autoloadwcfg");
   options_.gui = false;
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ("kernel", readFile("kvel.dir/top/kvelk.exe"));
   // No temporary file left behind.
@@ -64,8 +63,8 @@ TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
 TEST_F(RunScript, ReplacementsLeaveNoProcessWideState) { replaceWithTwoAlive(); }
 
 TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
-  EXPECT_EQ("kvel.dir/waves/run.wdb/kvel_script.tcl",
-            KVEL::writeRunScript(options_, "waves/run.wdb", "{waves/run.wdb} -autoloadwcfg"));
+  EXPECT_EQ("kvel.dir/waves/run.wdb/<own>",
+            launch("waves/run.wdb", "{waves/run.wdb} -autoloadwcfg"));
   EXPECT_TRUE(fs::is_directory("kvel.dir/waves/run.wdb"));
   EXPECT_EQ(onDisk("kvel {waves/run.wdb} -autoloadwcfg\n"),
             readFile("kvel.dir/waves/run.wdb/kvel_script.tcl"));
@@ -74,9 +73,9 @@ TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
 // A script with a second name (a hard link) is written in place, so that
 // both names see the new script, as they do after a plain write.
 TEST_F(RunScript, HardLinkedScriptIsWrittenInPlace) {
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   ASSERT_TRUE(testsupport::makeHardLink("kvel.dir/top/kvel_script.tcl", "second.tcl"));
-  KVEL::writeRunScript(options_, "top", "{top} -tp -autoloadwcfg");
+  launch("top", "{top} -tp -autoloadwcfg");
   const KVEL::FileIdentity second = identity("second.tcl");
   EXPECT_NE(0u, second.fileNumber);
   EXPECT_TRUE(second == identity("kvel.dir/top/kvel_script.tcl"));
@@ -104,7 +103,7 @@ TEST_F(RunScript, DirectoryInPlaceOfTheScriptGivesTheScriptMessage) {
 TEST_F(RunScript, ReadOnlyScriptIsLeftAsItIs) {
   if (testsupport::runningAsRoot())
     GTEST_SKIP() << "permissions do not bind root";
-  KVEL::writeRunScript(options_, "top", "{top} -testplusarg OLD=\xc3\xa9 -autoloadwcfg");
+  launch("top", "{top} -testplusarg OLD=\xc3\xa9 -autoloadwcfg");
   const std::string old = readFile("kvel.dir/top/kvel_script.tcl");
   ASSERT_EQ(0, ::chmod("kvel.dir/top/kvel_script.tcl", S_IREAD));
   EXPECT_EQ(std::string("ERROR: Cannot write kvel.dir/top/kvel_script.tcl: ") + kReadOnlyReason +
@@ -141,6 +140,8 @@ void RunScript::expectCleaning(const std::string& where) {
       {"kvel_script.tcl.4000000000.0", "", true},  {"kvel_script.tcl.2017.2", "", true},
       {"kvel_script.tcl.1.0", "", true},           {"KVEL_SCRIPT.TCL.5.5", "", true},
       {"run.tcl.2017.2", "", true},                {"\xd0\x96.~kvel.1.0.tmp", "", true},
+      {".~kvel.4000000007.2.tcl", "", false},      {".~kvel.4000000008.0.tcl", "held", true},
+      {".~kvel.4000000009.0.tcl", "other user", true}, {".~kvel.4.0.tcl.orig", "", true},
   };
   fs::create_directories("kvel.dir/top");
   fs::create_directories("notes");
@@ -172,7 +173,7 @@ void RunScript::expectCleaning(const std::string& where) {
       expected.push_back(std::string(c.name) + ".other");
   }
   std::sort(expected.begin(), expected.end());
-  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
+  launch("top", "{top} -testplusarg \xd0\x96 -autoloadwcfg");
   for (auto& release : releases)
     release();
   EXPECT_EQ(expected, entries(where)) << where;
@@ -200,6 +201,8 @@ TEST(LaunchTemporary, NameForm) {
       {".~kvel.1.0.TMP", false},      {".~kvel.1.0", false},              {".~kvel.1.tmp", false},
       {"~kvel.1.0.tmp", false},       {".~kvel.12345678901.0.tmp", false}, {".~kvel.-1.0.tmp", false},
       {"kvel_script.tcl.1.0", false}, {"", false},
+      {".~kvel.1.0.tcl", true},       {".~kvel.7.12.tcl", true},          {".~kvel.1.0.TCL", false},
+      {".~kvel.1.0.tcl~", false},     {".~kvel.1.0.tc", false},           {".~kvel.1.0.tcltmp", false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.launches, KVEL::isLaunchTemporary(c.name)) << "\"" << c.name << "\"";
@@ -223,8 +226,7 @@ TEST_F(RunScript, DotDotStaysBeneathKvelDir) {
   ASSERT_EQ(0, ::chdir("runs/own/alu_000"));
   for (const auto& c : cases) {
     EXPECT_EQ(c.directory, KVEL::scriptDirectory(c.snapshot)) << c.snapshot;
-    EXPECT_EQ(std::string(c.directory) + "/kvel_script.tcl",
-              KVEL::writeRunScript(options_, c.snapshot, "{x} -autoloadwcfg"))
+    EXPECT_EQ(std::string(c.directory) + "/<own>", launch(c.snapshot, "{x} -autoloadwcfg"))
         << c.snapshot;
     EXPECT_EQ(onDisk("kvel {x} -autoloadwcfg\n"),
               readFile(std::string(c.directory) + "/kvel_script.tcl"))

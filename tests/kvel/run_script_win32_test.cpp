@@ -35,11 +35,11 @@ using testsupport::readFile;
 // A script another process holds open with read and write sharing,
 // which blocks its replacement but not a plain write, is written in place.
 TEST_F(RunScript, ScriptHeldOpenForWritingIsWrittenInPlace) {
-  KVEL::writeRunScript(options_, "top", "{top} -autoloadwcfg");
+  launch("top", "{top} -autoloadwcfg");
   HANDLE held = CreateFileA("kvel.dir/top/kvel_script.tcl", GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
-  KVEL::writeRunScript(options_, "top", "{top} -testplusarg \xe4\xb8\xad -autoloadwcfg");
+  launch("top", "{top} -testplusarg \xe4\xb8\xad -autoloadwcfg");
   CloseHandle(held);
   EXPECT_EQ(onDisk("kvel {top} -testplusarg \xe4\xb8\xad -autoloadwcfg\n"),
             readFile("kvel.dir/top/kvel_script.tcl"));
@@ -86,7 +86,7 @@ TEST_F(RunScript, RefusedScriptGivesTheReason) {
        "it has the read-only attribute"},
   };
   for (const auto& c : cases) {
-    KVEL::writeRunScript(options_, "top", "{top} -testplusarg OLD=\xd0\x96 -autoloadwcfg");
+    launch("top", "{top} -testplusarg OLD=\xd0\x96 -autoloadwcfg");
     const std::function<void()> undo = c.refuse();
     const std::string err = failure("top", "{top} -autoloadwcfg");
     undo();
@@ -144,10 +144,12 @@ TEST_F(RunScript, PathsPastMaxPathWork) {
   const std::string folder = "kvel.dir/" + snapshot;
   ASSERT_GT(KVEL::longPathForm(folder + "/kvel_script.tcl").size(), 4u + MAX_PATH);
   for (const char* text : {"{s} -autoloadwcfg", "{s} -testplusarg \xf0\x9f\x98\x80 -autoloadwcfg"}) {
-    std::string path, err;
-    ASSERT_TRUE(KVEL::createRunScript(options_, snapshot, text, &path, &err)) << err;
-    EXPECT_EQ(folder + "/kvel_script.tcl", path);
-    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readLong(path)) << text;
+    KVEL::RunScript script;
+    std::string err;
+    ASSERT_TRUE(script.write(options_, snapshot, text, &err)) << err;
+    EXPECT_EQ(folder + "/kvel_script.tcl", script.recordPath());
+    EXPECT_EQ(onDisk("kvel " + std::string(text) + "\n"), readLong(script.recordPath())) << text;
+    EXPECT_EQ(readLong(script.recordPath()), readLong(script.path())) << text;
   }
   EXPECT_EQ(std::vector<std::string>{"kvel_script.tcl"}, listLong(folder));
   HANDLE kernel = CreateFileW(KVEL::longPathForm(folder + "/kvelk.exe").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -176,9 +178,11 @@ TEST_F(RunScript, WindowsParentReferencesStayBeneathKvelDir) {
   ASSERT_EQ(0, ::chdir("run"));
   for (const auto& c : cases) {
     EXPECT_EQ(c.directory, KVEL::scriptDirectory(c.snapshot)) << c.snapshot;
-    std::string path, err;
-    EXPECT_TRUE(KVEL::createRunScript(options_, c.snapshot, "{x}", &path, &err)) << c.snapshot << err;
-    EXPECT_EQ(onDisk("kvel {x}\n"), readFile(path)) << c.snapshot;
+    KVEL::RunScript script;
+    std::string err;
+    EXPECT_TRUE(script.write(options_, c.snapshot, "{x}", &err)) << c.snapshot << err;
+    EXPECT_EQ(onDisk("kvel {x}\n"), readFile(script.recordPath())) << c.snapshot;
+    EXPECT_EQ(onDisk("kvel {x}\n"), readFile(script.path())) << c.snapshot;
   }
   EXPECT_EQ(std::vector<std::string>{"kvel.dir"}, entries("."));
   ASSERT_EQ(0, ::chdir(".."));

@@ -69,7 +69,10 @@ TEST_P(LauncherDoubleTest, ArgumentsReachTheShellUnchanged) {
     EXPECT_EQ(0, r.exitStatus);
     EXPECT_EQ("", r.out);
     EXPECT_EQ("", r.err);
-    EXPECT_EQ(std::vector<Fields>{mainLine(args)}, record());
+    std::vector<Fields> expected{mainLine(args)};
+    if (!args.empty() && args[2] == "-source")
+      expected.push_back({"source", "a b.tcl", "(unreadable)"});
+    EXPECT_EQ(expected, record());
   }
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/launch_workspace.h"
 
 #include <algorithm>
+#include <regex>
 
 #include <boost/filesystem.hpp>
 
@@ -28,11 +29,24 @@ RunResult LaunchWorkspace::run(const std::string& program, const std::vector<std
   return runWithArgv0(program, argv0.empty() ? program : argv0, args, options);
 }
 
+std::string ownScriptShown(const std::string& text) {
+  static const std::regex own(R"(/\.~kvel\.[1-9][0-9]*\.(0|[1-9][0-9]*)\.tcl)");
+  return std::regex_replace(text, own, "/<own>");
+}
+
 std::vector<zekdouble::Fields> LaunchWorkspace::calls(const std::string& operation) const {
   std::vector<zekdouble::Fields> found;
   for (const zekdouble::Fields& line : zekdouble::readRecordFile(record()))
     if (!line.empty() && line[0] == operation)
       found.push_back(line);
+  return found;
+}
+
+std::vector<zekdouble::Fields> LaunchWorkspace::shellCallsShown() const {
+  std::vector<zekdouble::Fields> found = calls("main");
+  for (zekdouble::Fields& line : found)
+    for (std::string& field : line)
+      field = ownScriptShown(field);
   return found;
 }
 

@@ -11,6 +11,10 @@
 
 namespace testsupport {
 
+// text with every launch's own run script in it, "<dir>/.~kvel.<pid>.<n>.tcl",
+// written "<dir>/<own>", so that a row can name it.
+std::string ownScriptShown(const std::string& text);
+
 class LaunchWorkspace {
 public:
   // Creates kvel.dir/<snapshot>/kvelk.exe.
@@ -31,6 +35,9 @@ public:
   std::vector<zekdouble::Fields> calls(const std::string& operation) const;
   // The recorded shell entries (zekmain::main calls).
   std::vector<zekdouble::Fields> shellCalls() const { return calls("main"); }
+  // The recorded shell entries with a launch's own run script in them
+  // written as ownScriptShown does.
+  std::vector<zekdouble::Fields> shellCallsShown() const;
   // Names in a directory of the workspace, sorted.
   std::vector<std::string> list(const std::string& relative) const;
 
