@@ -31,8 +31,8 @@
 //        argvEnd is "null" when argv[argc] is a null pointer, else "nonnull";
 //        initProc is "null" or "set"; listeners61 counts event-61 listeners
 //   source <path> <content>       after main, for a "-source" argument (its
-//                                 braces dropped): the file's bytes as the
-//                                 shell would read them, or "(unreadable)"
+//                                 braces dropped), with ZEKDOUBLE_RECORD set:
+//                                 the file's bytes, or "(unreadable)"
 //   event61 flag <0|1>            after the event with a bool*
 //   event61 threw <what>          when a listener threw
 //   init <mode> <config> / uninit / openHandle <mask hex> <stdout|other>

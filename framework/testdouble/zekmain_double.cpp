@@ -31,8 +31,12 @@ void raiseEvent(bool withBool) {
   zekdouble::record({"event61", "flag", flag ? "1" : "0"});
 }
 
-// What the script named by a "-source" argument holds when the shell starts.
+// What the script named by a "-source" argument holds when the shell starts;
+// only into a record file, so that a benchmark's launch reads no script.
 void recordSource(int argc, char** argv) {
+  const char* recordFile = std::getenv("ZEKDOUBLE_RECORD");
+  if (!recordFile || !*recordFile)
+    return;
   for (int i = 1; i + 1 < argc; ++i) {
     if (!argv[i] || std::string(argv[i]) != "-source" || !argv[i + 1])
       continue;
