@@ -30,17 +30,17 @@ public:
   // Opens path (relative to the working directory, or absolute), creating
   // the missing components when create is set; a folder open before is
   // closed first. False with the reason, where one can be told, as an
-  // "ERROR: " line in *detail (empty otherwise).
-  bool open(const std::string& path, bool create, std::string* detail);
+  // "ERROR: " line in *err (empty otherwise).
+  bool open(const std::string& path, bool create, std::string* err);
 
   // The file that writing `name` (no separators) in this folder reaches: the
   // running user's own links (and root's) at it are followed as above. On
   // success *target is opened on the folder of that file, or left closed
   // when it is this folder, and *targetName is the file's name there. False,
-  // with a reason in *detail where one can be told, when a link is refused or
+  // with a reason in *err where one can be told, when a link is refused or
   // cannot be followed.
   bool followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
-                   std::string* detail) const;
+                   std::string* err) const;
 
   // Whether path (relative to the working directory, or absolute), followed
   // as a program opening it follows it, reaches the same existing file as

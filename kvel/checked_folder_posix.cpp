@@ -126,20 +126,20 @@ void CheckedFolder::close() {
   handle_ = -1;
 }
 
-bool CheckedFolder::open(const std::string& path, bool create, std::string* detail) {
+bool CheckedFolder::open(const std::string& path, bool create, std::string* err) {
   close();
-  detail->clear();
+  err->clear();
   name_ = path;
   Walk walk;
   handle_ = walkPath(AT_FDCWD, path, create, &walk);
   if (handle_ < 0 && walk.refused)
-    *detail = refusal(path);
+    *err = refusal(path);
   return handle_ >= 0;
 }
 
 bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
-                                std::string* targetName, std::string* detail) const {
-  detail->clear();
+                                std::string* targetName, std::string* err) const {
+  err->clear();
   target->close();
   int dir = static_cast<int>(handle_);
   std::string current = name, folder = name_;
@@ -154,7 +154,7 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
     // A loop, or a link to a folder (which a plain write cannot open either).
     if (link < 0 || ++walk.links > kMaxLinks || base.empty() || base == "." || base == "..") {
       if (walk.refused)
-        *detail = refusal(folder.empty() ? current : folder + "/" + current);
+        *err = refusal(folder.empty() ? current : folder + "/" + current);
       target->close();
       return false;
     }
@@ -164,7 +164,7 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
       target->close();
       if (next < 0) {
         if (walk.refused)
-          *detail = refusal(text);
+          *err = refusal(text);
         return false;
       }
       target->handle_ = dir = next;

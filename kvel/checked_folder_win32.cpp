@@ -59,9 +59,9 @@ void CheckedFolder::close() {
   native_.clear();
 }
 
-bool CheckedFolder::open(const std::string& path, bool create, std::string* detail) {
+bool CheckedFolder::open(const std::string& path, bool create, std::string* err) {
   close();
-  detail->clear();
+  err->clear();
   name_ = path;
   const std::wstring full = longPathForm(path), here = longPathForm("");
   if (full.empty() || here.empty())
@@ -102,7 +102,7 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* deta
       // Junctions and symbolic links: another user's is not followed; the
       // system follows a trusted one, held here so it cannot change.
       if (!trustedOwner(entry)) {
-        *detail = "ERROR: A symbolic link on the way to " + path +
+        *err = "ERROR: A symbolic link on the way to " + path +
                   " belongs to another user and is not followed.";
         close();
         return false;
@@ -120,8 +120,8 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* deta
 }
 
 bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
-                                std::string* detail) const {
-  detail->clear();
+                                std::string* err) const {
+  err->clear();
   target->close();
   *targetName = name;
   // A link at the file is followed by the system when the file is written in
@@ -134,7 +134,7 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, 
                        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !trustedOwner(entry);
   CloseHandle(entry);
   if (refused)
-    *detail = "ERROR: A symbolic link on the way to " + (name_.empty() ? name : name_ + "/" + name) +
+    *err = "ERROR: A symbolic link on the way to " + (name_.empty() ? name : name_ + "/" + name) +
               " belongs to another user and is not followed.";
   return !refused;
 }

@@ -67,13 +67,13 @@ struct FileState {
 bool inspect(const CheckedFolder& folder, const std::string& name, FileState* state);
 
 // Whether a plain write would refuse the existing file; the reason (may be
-// empty) in *detail.
+// empty) in *err.
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
-             std::string* detail);
+             std::string* err);
 
-// False, with the reason in *detail, when the file's path is too long for
+// False, with the reason in *err, when the file's path is too long for
 // the programs that are to read it (Windows without long paths enabled).
-bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* detail);
+bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* err);
 
 // The process id in temporary names.
 unsigned long processId();
@@ -138,8 +138,8 @@ public:
 
   // Opens name for reading and writing, creating it when missing, never
   // following a link at it and never blocking; refuses (false, with a reason
-  // in *detail) what is not a regular file.
-  bool open(const CheckedFolder& folder, const std::string& name, std::string* detail);
+  // in *err) what is not a regular file.
+  bool open(const CheckedFolder& folder, const std::string& name, std::string* err);
   bool created() const { return created_; }
   bool readable() const { return readable_; }
   unsigned long long size() const { return size_; }

@@ -152,16 +152,16 @@ bool inspect(const CheckedFolder& folder, const std::string& name, FileState* st
 }
 
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
-             std::string* detail) {
+             std::string* err) {
   if (state.directory)
     return true;
   if (!state.regular) {
-    *detail = cannotWrite(displayPath(folder, name), "not a regular file");
+    *err = cannotWrite(displayPath(folder, name), "not a regular file");
     return true;
   }
   if (::faccessat(folderOf(folder), name.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT)
     return false;
-  *detail = cannotWrite(displayPath(folder, name), std::strerror(errno));
+  *err = cannotWrite(displayPath(folder, name), std::strerror(errno));
   return true;
 }
 
@@ -315,7 +315,7 @@ InPlaceFile::~InPlaceFile() {
     ::close(static_cast<int>(file_));
 }
 
-bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std::string* detail) {
+bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std::string* err) {
   folder_ = &folder;
   name_ = name;
   const int dir = folderOf(folder);
@@ -324,7 +324,7 @@ bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std
   const std::string notRegular = cannotWrite(displayPath(folder, name), "not a regular file");
   struct stat status;
   if (::fstatat(dir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(status.st_mode)) {
-    *detail = notRegular;
+    *err = notRegular;
     return false;
   }
   const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
@@ -341,7 +341,7 @@ bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std
     return false;
   file_ = fd;
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    *detail = notRegular;
+    *err = notRegular;
     return false;
   }
   size_ = static_cast<unsigned long long>(status.st_size);

@@ -126,7 +126,7 @@ bool ownedByThisUser(HANDLE file) { return ownerOf(file) == FileOwner::runningUs
 InterruptScope::InterruptScope() {}
 InterruptScope::~InterruptScope() {}
 
-bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* detail) {
+bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* err) {
   // Without long paths enabled, the programs that read the script (the
   // shell among them) are held to MAX_PATH; the "\\?\" prefix is not counted.
   const std::size_t length = pathOf(folder, name).size() - 4;
@@ -135,7 +135,7 @@ bool usablePath(const CheckedFolder& folder, const std::string& name, std::strin
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlAreLongPathsEnabled")));
   if (length < MAX_PATH || !enabled || enabled())
     return true;
-  *detail = "ERROR: The path " + displayPath(folder, name) + " is too long (" + std::to_string(length) +
+  *err = "ERROR: The path " + displayPath(folder, name) + " is too long (" + std::to_string(length) +
             " characters; long paths are not enabled on this system).";
   return false;
 }
@@ -173,18 +173,18 @@ bool inspect(const CheckedFolder& folder, const std::string& name, FileState* st
 }
 
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
-             std::string* detail) {
+             std::string* err) {
   if (state.directory)
     return true;
   const std::wstring path = pathOf(folder, name);
   const std::string shown = displayPath(folder, name);
   if (!state.regular) {
-    *detail = cannotWrite(shown, "not a regular file");
+    *err = cannotWrite(shown, "not a regular file");
     return true;
   }
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    *detail = cannotWrite(shown, "it has the read-only attribute");
+    *err = cannotWrite(shown, "it has the read-only attribute");
     return true;
   }
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -197,7 +197,7 @@ bool refused(const CheckedFolder& folder, const std::string& name, const FileSta
     CloseHandle(handle);
   if (opened)
     return false;
-  *detail = cannotWrite(shown, error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+  *err = cannotWrite(shown, error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
                                    ? "it is in use by another process"
                                    : "access is denied");
   return true;
@@ -323,7 +323,7 @@ InPlaceFile::~InPlaceFile() {
     CloseHandle(asHandle(file_));
 }
 
-bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std::string* detail) {
+bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std::string* err) {
   folder_ = &folder;
   name_ = name;
   HANDLE file = CreateFileW(pathOf(folder, name).c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -335,7 +335,7 @@ bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std
   file_ = static_cast<long long>(reinterpret_cast<std::intptr_t>(file));
   LARGE_INTEGER size;
   if (GetFileType(file) != FILE_TYPE_DISK) {
-    *detail = cannotWrite(displayPath(folder, name), "not a regular file");
+    *err = cannotWrite(displayPath(folder, name), "not a regular file");
     return false;
   }
   if (!GetFileSizeEx(file, &size))
