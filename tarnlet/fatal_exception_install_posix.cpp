@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/signal_death.h"
+#include "support/signal_death.h"
 #include "tarnlet/signal_exception_code.h"
 #include "tarnlet/stack_overflow.h"
 

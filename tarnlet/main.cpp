@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "framework/text_check.h"
+#include "support/text_check.h"
 #include "tarnlet/proxy_probe.h"
 
 int main(int argc, char** argv) {

@@ -12,10 +12,10 @@
 
 #include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
-#include "kvel/cmdfile/file_status.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "kvel/cmdfile/program_text.h"
+#include "support/file_status.h"
 
 namespace KVEL {
 

@@ -6,10 +6,10 @@
 #include <boost/filesystem.hpp>
 #include <boost/tokenizer.hpp>
 
-#include "framework/text_check.h"
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "kvel/cmdfile/program_text.h"
+#include "support/text_check.h"
 
 namespace KVEL {
 

@@ -1,6 +1,6 @@
 // POSIX: arguments and environment values are bytes that arrive as they were
 // given, and a terminal shows them as its locale says.
-#include "framework/text_check.h"
+#include "support/text_check.h"
 
 namespace frontend {
 

@@ -2,7 +2,7 @@
 // converts them into the process code page for argv and getenv. A character
 // that code page cannot hold is detected here, from the UTF-16 originals,
 // instead of being passed on as a substitute.
-#include "framework/text_check.h"
+#include "support/text_check.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,7 +1,7 @@
 // Dying by a signal: whatever the signal's disposition and mask were, the
 // parent sees the process end of that signal; a signal whose default action
 // does not end the process gives exit status 128 + its number.
-#include "framework/signal_death.h"
+#include "support/signal_death.h"
 
 #include <signal.h>
 #include <sys/wait.h>

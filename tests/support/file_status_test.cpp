@@ -1,6 +1,6 @@
 // File identity and status: one file under each of its names, a name that
 // holds another file, and what counts as accessible.
-#include "kvel/cmdfile/file_status.h"
+#include "support/file_status.h"
 
 #include <cstdio>
 #include <memory>
