@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "kvel/cmdfile/long_path.h"
+#include "support/long_path.h"
 
 namespace KVEL {
 

@@ -1,4 +1,4 @@
-#include "kvel/cmdfile/long_path.h"
+#include "support/long_path.h"
 
 #include <windows.h>
 
