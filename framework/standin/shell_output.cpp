@@ -42,11 +42,11 @@ bool ShellOutput::closeLog() {
 }
 
 bool ShellOutput::openLog(const std::string& path, const std::string& shownName,
-                          std::string& error) {
+                          std::string* err) {
   log_ = Tcl_OpenFileChannel(nullptr, path.c_str(), "w", 0666);
   if (!log_) {
-    error = std::string(kShellErrorPrefix) + "cannot create log file \"" + shownName + "\": " +
-            Tcl_ErrnoMsg(Tcl_GetErrno());
+    *err = std::string(kShellErrorPrefix) + "cannot create log file \"" + shownName + "\": " +
+           Tcl_ErrnoMsg(Tcl_GetErrno());
     return false;
   }
   logPath_ = shownName;

@@ -198,7 +198,7 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
                                            "; a UTF-16 file must begin with its byte-order mark"));
     }
     bool converted = false;
-    if (!fromUtf16 && !lineToProgramText(rawLine, marked, convertedLine, converted, reason))
+    if (!fromUtf16 && !lineToProgramText(rawLine, marked, convertedLine, converted, &reason))
       return reading.fail("ERROR: Command file " + fileName + " " + reason + atLine(lineNumber));
     if (converted) rawLine = convertedLine;
     const std::string_view line = cmdfile::trimmed(rawLine);
@@ -245,7 +245,8 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
       const std::string unexpanded(argument);
       ExpansionNotes expansionNotes;
       ExpansionNotes* const noted = reading.origins != nullptr ? &expansionNotes : nullptr;
-      if (expandEnvironmentVariables(unexpanded, expansion, message, &reason, noted)) {
+      bool refused = false;
+      if (expandEnvironmentVariables(unexpanded, expansion, &message, &refused, noted)) {
         edited[i].swap(expansion);
         lineArguments[i] = edited[i];
         if (noted != nullptr && expansionNotes.dataDirUnresolved) {
@@ -253,9 +254,9 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
                            << unexpanded << "; it is kept as written\n  (at " << reading.place()
                            << ")\n";
         }
-      } else if (!reason.empty()) {
+      } else if (refused) {
         // A value that reached kvel changed is an error, not a warning.
-        return reading.fail(reason);
+        return reading.fail(message);
       } else {
         reading.warnings << "WARNING: Could not be expanded an environment variable in " << unexpanded
                   << " due to following error: " << message << "\n";
@@ -286,11 +287,11 @@ bool lineLengthKept(const LineReader& reader, const std::string& fileName, Readi
 
 // The code units of UTF-16 bytes in the given byte order. False when the
 // bytes are no UTF-16 text (an odd count, a surrogate without its partner),
-// with the first bad unit's index and the problem.
+// with the first bad unit's index and the problem in *err.
 bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units,
-                 std::size_t& failedAt, std::string& problem) {
+                 std::size_t& failedAt, std::string* err) {
   if (bytes.size() % 2 != 0) {
-    problem = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
+    *err = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
     return false;
   }
   units.resize(bytes.size() / 2);
@@ -310,7 +311,7 @@ bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(unit));
     const std::size_t line =
         1 + static_cast<std::size_t>(std::count(units.begin(), units.begin() + i, u'\n'));
-    problem = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
+    *err = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
     failedAt = i;
     return false;
   }
@@ -344,11 +345,11 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
   std::u16string units;
   std::string problem;
   std::size_t failedAt = 0;
-  if (!decodeUtf16(bytes, bigEndian, units, failedAt, problem)) {
+  if (!decodeUtf16(bytes, bigEndian, units, failedAt, &problem)) {
     return reading.fail("ERROR: Command file " + fileName + " is not valid UTF-16: " + problem);
   }
   std::string().swap(bytes);
-  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, problem)) {
+  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, &problem)) {
     const std::size_t line = 1 + static_cast<std::size_t>(
                                      std::count(units.begin(), units.begin() + failedAt, u'\n'));
     return reading.fail("ERROR: Command file " + fileName +
@@ -417,11 +418,9 @@ bool readNamedFile(const std::string& fileName, std::vector<std::string>& output
   }
   // Two bytes tell a UTF-16 file by its byte-order mark.
   std::string head;
-  int error = 0;
-  if (!readHead(file.get(), 2, head, &error)) {
-    return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
-                        std::strerror(error));
-  }
+  std::string err;
+  if (!readHead(file.get(), 2, head, &err))
+    return reading.fail("ERROR: Unable to read command file " + fileName + ": " + err);
   const std::uint32_t includer = reading.currentFile;
   if (reading.origins != nullptr) {
     std::vector<cmdfile::SourceFile>& files = reading.origins->files;

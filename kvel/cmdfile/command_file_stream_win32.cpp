@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace KVEL {
 
@@ -37,9 +38,9 @@ const char kSerialReason[] =
 
 }  // namespace
 
-bool isReadableName(const std::string& fileName, std::string* reason) {
+bool isReadableName(const std::string& fileName, std::string* err) {
   if (!isSerialDeviceName(fileName)) return true;
-  *reason = kSerialReason;
+  *err = kSerialReason;
   return false;
 }
 
@@ -49,7 +50,7 @@ std::FILE* openCommandFile(const std::string& fileName) {
   return file;
 }
 
-bool isReadableSource(std::FILE* file, std::string* reason) {
+bool isReadableSource(std::FILE* file, std::string* err) {
   const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_CHAR) return true;
   // Of the character devices, only a communications device has a state
@@ -57,11 +58,11 @@ bool isReadableSource(std::FILE* file, std::string* reason) {
   DCB state;
   state.DCBlength = sizeof state;
   if (!GetCommState(handle, &state)) return true;
-  *reason = kSerialReason;
+  *err = kSerialReason;
   return false;
 }
 
-bool readHead(std::FILE* file, std::size_t count, std::string& head, int* error) {
+bool readHead(std::FILE* file, std::size_t count, std::string& head, std::string* err) {
   head.clear();
   // A pipe may hand out fewer bytes than asked for at a time.
   while (head.size() < count) {
@@ -69,7 +70,7 @@ bool readHead(std::FILE* file, std::size_t count, std::string& head, int* error)
     errno = 0;
     if (std::fread(&byte, 1, 1, file) != 1) {
       if (std::ferror(file)) {
-        *error = errno != 0 ? errno : EIO;
+        *err = std::strerror(errno != 0 ? errno : EIO);
         return false;
       }
       break;

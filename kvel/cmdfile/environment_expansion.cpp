@@ -59,10 +59,14 @@ const char* nonEmptyValue(const std::string& name) {
   return (value != nullptr && *value != '\0') ? value : nullptr;
 }
 
-// False, with the ERROR line in *refusal, when the variable's value lost a
-// character on its way into this process.
-bool valueIntact(const std::string& name, std::string* refusal) {
-  return refusal == nullptr || frontend::environmentIntact(name.c_str(), refusal);
+// False, with the ERROR line in *err and *refused set, when the variable's
+// value lost a character on its way into this process.
+bool valueIntact(const std::string& name, std::string* err, bool* refused) {
+  if (frontend::environmentIntact(name.c_str(), err))
+    return true;
+  if (refused != nullptr)
+    *refused = true;
+  return false;
 }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
@@ -77,21 +81,7 @@ std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(
 }  // namespace
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message) {
-  std::string refusal;
-  if (expandEnvironmentVariables(argument, expansion, message, &refusal, nullptr)) return true;
-  if (!refusal.empty()) message = refusal;
-  return false;
-}
-
-bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, std::string* refusal) {
-  return expandEnvironmentVariables(argument, expansion, message, refusal, nullptr);
-}
-
-bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, std::string* refusal,
-                                ExpansionNotes* notes) {
+                                std::string* err, bool* refused, ExpansionNotes* notes) {
   expansion = argument;
   trimWhitespace(expansion);
 
@@ -103,11 +93,11 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     if (expansion[dollar + 1] == '{') {
       const std::size_t close = findAscii(expansion, '}', dollar + 2);
       if (close == std::string::npos) {
-        message = "${ without closing }";
+        *err = "${ without closing }";
         return false;
       }
       if (close == dollar + 2) {
-        message = "${} missing variable name";
+        *err = "${} missing variable name";
         return false;
       }
       const std::size_t nameLength = close - dollar - 2;
@@ -118,13 +108,11 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const std::string name = expansion.substr(dollar + 2, nameLength);
       const char* value = nonEmptyValue(name);
       if (value == nullptr) {
-        message = "Env Variable " + name + " is not defined.";
+        *err = "Env Variable " + name + " is not defined.";
         return false;
       }
-      if (!valueIntact(name, refusal)) {
-        message.clear();
+      if (!valueIntact(name, err, refused))
         return false;
-      }
       const std::size_t valueLength = std::strlen(value);
       if (notes != nullptr) note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
@@ -140,13 +128,11 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const std::string name = expansion.substr(dollar + 1, nameLength);
       const char* value = nonEmptyValue(name);
       if (value == nullptr) {
-        message = "Env Variable " + name + " not defined.";
+        *err = "Env Variable " + name + " not defined.";
         return false;
       }
-      if (!valueIntact(name, refusal)) {
-        message.clear();
+      if (!valueIntact(name, err, refused))
         return false;
-      }
       const std::size_t valueLength = std::strlen(value);
       if (notes != nullptr) note(notes, expansion.substr(dollar, end - dollar), quoted(value));
       expansion.replace(dollar, end - dollar, value, valueLength);
@@ -163,12 +149,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     found = findReference(expansion, kDataDirBraced, kDataDirBracedLength);
     referenceLength = kDataDirBracedLength;
   }
-  if (found == std::string::npos) {
-    message.clear();
+  if (found == std::string::npos)
     return true;
-  }
   std::vector<std::string> directories;
-  if (!splitDirectoryList(kDataDirName, directories, message)) return false;
+  if (!splitDirectoryList(kDataDirName, directories, err)) return false;
   const std::string reference = expansion.substr(found, referenceLength);
   std::size_t entry = 0;
   for (const std::string& directory : directories) {
@@ -179,7 +163,6 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     try {
       if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
         expansion = candidate;
-        message.clear();
         if (notes != nullptr)
           note(notes, reference,
              "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
@@ -187,11 +170,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return true;
       }
     } catch (const boost::filesystem::filesystem_error& error) {
-      message = candidate + ": " + error.what();
+      *err = candidate + ": " + error.what();
       return false;
     }
   }
-  message.clear();
   if (notes != nullptr) {
     notes->dataDirUnresolved = true;
     note(notes, reference,
@@ -202,10 +184,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
 }
 
 bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
-                        std::string& message) {
+                        std::string* err) {
   const char* value = std::getenv(variableName.c_str());
   if (value == nullptr) {
-    message = "The environment variable " + variableName + " is not defined.";
+    *err = "The environment variable " + variableName + " is not defined.";
     return false;
   }
   const std::string list(value);
@@ -220,7 +202,6 @@ bool splitDirectoryList(const std::string& variableName, std::vector<std::string
       // An entry that cannot be made absolute is skipped.
     }
   }
-  message.clear();
   return true;
 }
 

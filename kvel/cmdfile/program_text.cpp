@@ -72,7 +72,7 @@ std::size_t findAscii(std::string_view text, char c, std::size_t from) {
 }
 
 bool lineToProgramText(std::string_view line, bool marked, std::string& text, bool& converted,
-                       std::string& reason) {
+                       std::string* err) {
   converted = false;
   const unsigned program = programCodePage();
   const unsigned legacy = legacyFileCodePage();
@@ -86,14 +86,14 @@ bool lineToProgramText(std::string_view line, bool marked, std::string& text, bo
   if (source == program || source == 0) return true;
   std::u16string units;
   if (!codePageToUtf16(source, line, units)) {
-    reason = "is neither UTF-8 nor text of code page " + std::to_string(source);
+    *err = "is neither UTF-8 nor text of code page " + std::to_string(source);
     return false;
   }
   text.clear();
   std::size_t failedAt = 0;
   std::string problem;
-  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, problem)) {
-    reason = "holds a character that cannot be represented: " + problem;
+  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, &problem)) {
+    *err = "holds a character that cannot be represented: " + problem;
     return false;
   }
   converted = true;

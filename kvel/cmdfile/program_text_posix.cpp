@@ -5,7 +5,7 @@
 namespace KVEL {
 
 bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& text,
-                        std::size_t&, std::string&) {
+                        std::size_t&, std::string*) {
   text.reserve(text.size() + count + count / 2);
   for (std::size_t i = 0; i < count; ++i) {
     char32_t c = units[i];

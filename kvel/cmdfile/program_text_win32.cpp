@@ -30,7 +30,7 @@ int convert(const wchar_t* units, int count, char* out, int room) {
 }  // namespace
 
 bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& text,
-                        std::size_t& failedAt, std::string& reason) {
+                        std::size_t& failedAt, std::string* err) {
   if (count == 0) return true;
   const wchar_t* wide = reinterpret_cast<const wchar_t*>(units);
   const int length = count > static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(count);
@@ -51,13 +51,13 @@ bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& t
       char name[64];
       std::snprintf(name, sizeof name, "U+%04lX is not in code page %u", code, GetACP());
       failedAt = i;
-      reason = name;
+      *err = name;
       return false;
     }
     if (pair) ++i;
   }
   failedAt = 0;
-  reason = "the text cannot be converted to code page " + std::to_string(GetACP());
+  *err = "the text cannot be converted to code page " + std::to_string(GetACP());
   return false;
 }
 

@@ -35,9 +35,9 @@ void addUnbound(OptionSet& set, const std::string& name, const std::string& desc
 }
 
 // Writes the message of a failed command-file step, flushed, and passes the
-// outcome on.
-bool reported(bool ok, const std::string& message, std::ostream& stream) {
-  if (!ok) stream << message << std::endl;
+// outcome on: where an error reported through *err is printed.
+bool reported(bool ok, const std::string& err, std::ostream& stream) {
+  if (!ok) stream << err << std::endl;
   return ok;
 }
 
@@ -146,10 +146,6 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   return true;
 }
 
-void CommandLineOptions::printUsage(const OptionSet& visible) const {
-  std::cerr << usageText(visible);
-}
-
 std::string CommandLineOptions::usageText(const OptionSet& visible) const {
   // Formatted apart so that no stream flag is left set on the stream it goes to.
   std::ostringstream text;
@@ -162,6 +158,12 @@ std::string CommandLineOptions::usageText(const OptionSet& visible) const {
   }
   text << "\n";
   return text.str();
+}
+
+// The operations that print their own messages (see the header).
+
+void CommandLineOptions::printUsage(const OptionSet& visible) const {
+  std::cerr << usageText(visible);
 }
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,

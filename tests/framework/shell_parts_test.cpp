@@ -117,10 +117,10 @@ TEST_F(ShellTest, ArgumentsAreRead) {
     for (std::string& arg : args)
       argv.push_back(&arg[0]);
     zekshell::ShellArguments out;
-    std::string error;
+    std::string err;
     ASSERT_TRUE(zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out,
-                                              error))
-        << error;
+                                              &err))
+        << err;
     EXPECT_EQ(c.mode, out.mode);
     // Compared as the system encoding gives them back (Tcl keeps emoji as surrogates).
     EXPECT_EQ(c.source, out.hasSource ? zekshell::utf8ToSystem(out.sourceFile) : "-");
@@ -166,10 +166,10 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
     for (std::string& arg : args)
       argv.push_back(&arg[0]);
     zekshell::ShellArguments out;
-    std::string error;
+    std::string err;
     EXPECT_FALSE(zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out,
-                                               error));
-    EXPECT_EQ(c.second, error);
+                                               &err));
+    EXPECT_EQ(c.second, err);
   }
 }
 

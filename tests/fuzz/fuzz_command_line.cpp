@@ -24,12 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> arguments;
   const bool closed = KVEL::splitCommandLine(line, arguments);
   std::string expansion;
-  std::string message;
   for (std::string& argument : arguments) {
     // Every argument is a non-empty slice of the line.
     if (argument.empty() || argument.size() > line.size()) __builtin_trap();
     KVEL::stripQuotes(argument);
-    if (!KVEL::expandEnvironmentVariables(argument, expansion, message) && message.empty())
+    std::string message;
+    if (!KVEL::expandEnvironmentVariables(argument, expansion, &message) && message.empty())
       __builtin_trap();  // a failure always says why
   }
   if (closed && line.find('"') == std::string::npos) {

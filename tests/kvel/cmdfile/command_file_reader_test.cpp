@@ -433,7 +433,7 @@ bool referenceRead(const std::string& fileName, Arguments& output, std::ostream&
       KVEL::stripQuotes(argument);
       std::string expansion;
       std::string message;
-      if (KVEL::expandEnvironmentVariables(argument, expansion, message)) {
+      if (KVEL::expandEnvironmentVariables(argument, expansion, &message)) {
         argument = expansion;
       } else {
         out << "WARNING: Could not be expanded an environment variable in " << argument
