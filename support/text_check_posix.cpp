@@ -4,13 +4,9 @@
 
 namespace frontend {
 
-bool argumentsIntact(int, char**, std::string*) {
-  return true;
-}
+bool argumentsIntact(int, char**, std::string*) { return true; }
 
-bool environmentIntact(const char*, std::string*) {
-  return true;
-}
+bool environmentIntact(const char*, std::string*) { return true; }
 
 void showProcessTextOnConsole() {}
 

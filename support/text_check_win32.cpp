@@ -4,8 +4,8 @@
 // instead of being passed on as a substitute.
 #include "support/text_check.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
@@ -15,8 +15,9 @@ namespace frontend {
 
 namespace {
 
-const char kAdvice[] = "; use Windows 10 version 1903 or later (where these programs run in UTF-8), "
-                       "or only characters of that code page.";
+const char kAdvice[] =
+    "; use Windows 10 version 1903 or later (where these programs run in UTF-8), "
+    "or only characters of that code page.";
 
 // True when `text` converts into the process code page without a substitute.
 bool representable(const std::wstring& text) {

@@ -250,7 +250,8 @@ bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units
     const char16_t unit = units[k];
     if (unit < 0xD800 || unit > 0xDFFF)
       continue;
-    if (unit <= 0xDBFF && k + 1 < units.size() && units[k + 1] >= 0xDC00 && units[k + 1] <= 0xDFFF) {
+    if (unit <= 0xDBFF && k + 1 < units.size() && units[k + 1] >= 0xDC00 &&
+        units[k + 1] <= 0xDFFF) {
       ++k;
       continue;
     }
@@ -312,8 +313,8 @@ Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
   } else {
     problem = "not valid UTF-16: " + problem;
   }
-  Tcl_SetObjResult(interp, Tcl_ObjPrintf("couldn't read file \"%s\": %s", Tcl_GetString(path),
-                                         problem.c_str()));
+  Tcl_SetObjResult(
+      interp, Tcl_ObjPrintf("couldn't read file \"%s\": %s", Tcl_GetString(path), problem.c_str()));
   return Utf16Script::kFailed;
 }
 

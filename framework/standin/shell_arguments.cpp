@@ -50,7 +50,7 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
         out.mode = ShellMode::Batch;
       } else {
         *err = std::string(kShellErrorPrefix) + "argument \"-mode\" has the unknown value \"" +
-                value + "\" (expected tcl, gui or batch)";
+               value + "\" (expected tcl, gui or batch)";
         return false;
       }
     } else {
@@ -66,8 +66,8 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
         name = word;
       if (kTclOpensBmpNamesOnly && hasCharacterOutsideBmp(name)) {
         *err = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" value \"" + value +
-                "\": Tcl 8.6 cannot open a file whose name holds a character outside the Basic "
-                "Multilingual Plane (such as an emoji) on Windows";
+               "\": Tcl 8.6 cannot open a file whose name holds a character outside the Basic "
+               "Multilingual Plane (such as an emoji) on Windows";
         return false;
       }
       (arg == "-source" ? out.sourceFile : out.logFile) = name;

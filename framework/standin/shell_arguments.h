@@ -12,7 +12,7 @@ enum class ShellMode { Tcl, Gui, Batch };
 struct ShellArguments {
   ShellMode mode = ShellMode::Gui;
   bool hasSource = false;
-  std::string sourceFile;            // the -source file name, in Tcl's UTF-8
+  std::string sourceFile;  // the -source file name, in Tcl's UTF-8
   bool hasLog = false;
   std::string logFile;               // the -log file name, in Tcl's UTF-8
   bool noLog = false;                // -nolog; wins over -log

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <boost/any.hpp>
 #include <tcl.h>
+#include <boost/any.hpp>
 
 #include "framework/gui_event_broker.h"
 #include "framework/standin/file_identity.h"
@@ -123,8 +123,8 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   // Output that never reached standard output fails the run, as a failed
   // `puts` does.
   if (!out.flush()) {
-    out.writeErrorLine(std::string(zekshell::kShellErrorPrefix) + "error writing \"stdout\": " +
-                       Tcl_ErrnoMsg(Tcl_GetErrno()));
+    out.writeErrorLine(std::string(zekshell::kShellErrorPrefix) +
+                       "error writing \"stdout\": " + Tcl_ErrnoMsg(Tcl_GetErrno()));
     if (status == 0)
       status = 1;
   }

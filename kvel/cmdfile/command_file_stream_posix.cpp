@@ -9,7 +9,9 @@ namespace KVEL {
 
 bool isReadableName(const std::string&, std::string*) { return true; }
 
-std::FILE* openCommandFile(const std::string& fileName) { return std::fopen(fileName.c_str(), "r"); }
+std::FILE* openCommandFile(const std::string& fileName) {
+  return std::fopen(fileName.c_str(), "r");
+}
 
 bool isReadableSource(std::FILE*, std::string*) { return true; }
 

@@ -18,18 +18,24 @@ const char kCtrlZ = '\x1A';
 
 bool isSerialDeviceName(std::string name) {
   // "COM1:" names the port as well as "COM1".
-  if (!name.empty() && name.back() == ':') name.pop_back();
+  if (!name.empty() && name.back() == ':')
+    name.pop_back();
   const std::size_t start = name.find_last_of("/\\:");
-  if (start != std::string::npos) name.erase(0, start + 1);
+  if (start != std::string::npos)
+    name.erase(0, start + 1);
   // The system maps a reserved name with an extension ("COM1.txt") to the
   // device too.
   const std::size_t dot = name.find('.');
-  if (dot != std::string::npos) name.erase(dot);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
+  if (dot != std::string::npos)
+    name.erase(dot);
+  while (!name.empty() && name.back() == ' ')
+    name.pop_back();
   for (char& c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
   }
-  if (name == "AUX") return true;
+  if (name == "AUX")
+    return true;
   return name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '9';
 }
 
@@ -39,25 +45,29 @@ const char kSerialReason[] =
 }  // namespace
 
 bool isReadableName(const std::string& fileName, std::string* err) {
-  if (!isSerialDeviceName(fileName)) return true;
+  if (!isSerialDeviceName(fileName))
+    return true;
   *err = kSerialReason;
   return false;
 }
 
 std::FILE* openCommandFile(const std::string& fileName) {
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
+  if (file != nullptr)
+    std::setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 
 bool isReadableSource(std::FILE* file, std::string* err) {
   const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_CHAR) return true;
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_CHAR)
+    return true;
   // Of the character devices, only a communications device has a state
   // (baud rate and the like): the null device and the console have none.
   DCB state;
   state.DCBlength = sizeof state;
-  if (!GetCommState(handle, &state)) return true;
+  if (!GetCommState(handle, &state))
+    return true;
   *err = kSerialReason;
   return false;
 }

@@ -34,7 +34,8 @@ char foldCase(char c) { return (kNamesIgnoreCase && c >= 'a' && c <= 'z') ? c - 
 // Whether text[position, position + length) spells `name` (upper case).
 bool spells(const std::string& text, std::size_t position, std::size_t length, const char* name) {
   for (std::size_t i = 0; i < length; ++i, ++name) {
-    if (*name == '\0' || foldCase(text[position + i]) != *name) return false;
+    if (*name == '\0' || foldCase(text[position + i]) != *name)
+      return false;
   }
   return *name == '\0';
 }
@@ -46,9 +47,11 @@ bool isDataDirName(const std::string& text, std::size_t position, std::size_t le
 // The first occurrence of a data-directory reference text, in the letter
 // case that names the variable on this platform.
 std::size_t findReference(const std::string& text, const char* reference, std::size_t length) {
-  if (!kNamesIgnoreCase) return text.find(reference);
+  if (!kNamesIgnoreCase)
+    return text.find(reference);
   for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + 1)) {
-    if (text.size() - at >= length && spells(text, at, length, reference)) return at;
+    if (text.size() - at >= length && spells(text, at, length, reference))
+      return at;
   }
   return std::string::npos;
 }
@@ -88,7 +91,8 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   std::size_t searchFrom = 0;
   for (;;) {
     const std::size_t dollar = expansion.find('$', searchFrom);
-    if (dollar == std::string::npos || dollar + 1 == expansion.size()) break;
+    if (dollar == std::string::npos || dollar + 1 == expansion.size())
+      break;
 
     if (expansion[dollar + 1] == '{') {
       const std::size_t close = findAscii(expansion, '}', dollar + 2);
@@ -114,12 +118,14 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       if (!valueIntact(name, err, refused))
         return false;
       const std::size_t valueLength = std::strlen(value);
-      if (notes != nullptr) note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
+      if (notes != nullptr)
+        note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
     } else {
       std::size_t end = expansion.find('/', dollar + 1);
-      if (end == std::string::npos) end = expansion.size();
+      if (end == std::string::npos)
+        end = expansion.size();
       const std::size_t nameLength = end - dollar - 1;
       if (isDataDirName(expansion, dollar + 1, nameLength)) {
         searchFrom = dollar + kDataDirPlainLength;
@@ -134,7 +140,8 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       if (!valueIntact(name, err, refused))
         return false;
       const std::size_t valueLength = std::strlen(value);
-      if (notes != nullptr) note(notes, expansion.substr(dollar, end - dollar), quoted(value));
+      if (notes != nullptr)
+        note(notes, expansion.substr(dollar, end - dollar), quoted(value));
       expansion.replace(dollar, end - dollar, value, valueLength);
       searchFrom = dollar + valueLength;
     }
@@ -152,7 +159,8 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   if (found == std::string::npos)
     return true;
   std::vector<std::string> directories;
-  if (!splitDirectoryList(kDataDirName, directories, err)) return false;
+  if (!splitDirectoryList(kDataDirName, directories, err))
+    return false;
   const std::string reference = expansion.substr(found, referenceLength);
   std::size_t entry = 0;
   for (const std::string& directory : directories) {
@@ -165,8 +173,8 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         expansion = candidate;
         if (notes != nullptr)
           note(notes, reference,
-             "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
-                 " of ZEK_DATADIR, " + quoted(directory));
+               "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
+                   " of ZEK_DATADIR, " + quoted(directory));
         return true;
       }
     } catch (const boost::filesystem::filesystem_error& error) {
@@ -220,10 +228,12 @@ std::string collapseSeparators(const std::string& text) {
       slashInRun = false;
       backslashInRun = false;
     } else if (c == '/') {
-      if (!slashInRun) result += c;
+      if (!slashInRun)
+        result += c;
       slashInRun = true;
     } else {
-      if (!backslashInRun) result += c;
+      if (!backslashInRun)
+        result += c;
       backslashInRun = true;
     }
   }

@@ -16,6 +16,7 @@ extern "C" void dieInHandler(int signalNumber) { frontend::dieBySignal(signalNum
 enum class Before { Default, Ignored, Handled };
 
 TEST(DieBySignal, EndsOfTheSignalWhateverItsDispositionAndMask) {
+  // clang-format off
   const struct {
     int signalNumber;
     Before disposition;
@@ -31,6 +32,7 @@ TEST(DieBySignal, EndsOfTheSignalWhateverItsDispositionAndMask) {
       {SIGURG, Before::Handled, false, false},
       {SIGCHLD, Before::Ignored, true, false},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
