@@ -1,9 +1,9 @@
 #include "support/file_status.h"
 
+#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <windows.h>
 
 #include <cerrno>
 

@@ -4,8 +4,8 @@
 // instead of being passed on as a substitute.
 #include "support/text_check.h"
 
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>

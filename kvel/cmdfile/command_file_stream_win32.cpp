@@ -3,9 +3,9 @@
 // switched to text mode for the rest.
 #include "kvel/cmdfile/command_file_stream.h"
 
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cerrno>
 #include <cstring>
