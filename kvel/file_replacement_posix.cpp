@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "framework/signal_death.h"
+#include "support/signal_death.h"
 
 namespace KVEL {
 namespace replacement {

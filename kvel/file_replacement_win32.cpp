@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "kvel/cmdfile/long_path.h"
+#include "support/long_path.h"
 #include "kvel/file_owner.h"
 
 namespace KVEL {

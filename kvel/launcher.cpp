@@ -9,7 +9,7 @@
 
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
-#include "kvel/cmdfile/file_status.h"
+#include "support/file_status.h"
 #include "kvel/launch_account.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
-#include "framework/text_check.h"
 #include "kvel/launcher.h"
+#include "support/text_check.h"
 
 int main(int argc, char** argv) {
   frontend::showProcessTextOnConsole();

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "framework/event_flag_listener.h"
-#include "framework/text_check.h"
 #include "framework/zekmain.h"
+#include "support/text_check.h"
 
 int runToolLauncher(int argc, char** argv, const char* appName, bool withFlagListener) {
   frontend::showProcessTextOnConsole();

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/signal_death.h"
+#include "support/signal_death.h"
 #include "tarnlet/signal_exception_code.h"
 #include "tarnlet/stack_overflow.h"
 
@@ -60,9 +60,7 @@ std::uintptr_t interruptedStackPointer(void* context) {
 #endif
 }
 
-void reportTimedOut(int) {
-  frontend::dieBySignal(gFatalSignal);
-}
+void reportTimedOut(int) { frontend::dieBySignal(gFatalSignal); }
 
 // Not async-signal-safe beyond this point: the report goes through the
 // message manager (heap, streams). The process is dying of a synchronous
@@ -109,4 +107,3 @@ void installFatalExceptionReport() {
 }
 
 }  // namespace tarnlet
-

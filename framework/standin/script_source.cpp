@@ -221,10 +221,10 @@ enum class Utf16Script { kNot, kRead, kFailed };
 
 // The code units of UTF-16 bytes in the given order, read as Tcl's source
 // reads text: up to the first U+001A, with CR LF and a lone CR as LF. False,
-// with the problem, for an odd number of bytes or a surrogate without its
-// partner.
+// with the problem in *err, for an odd number of bytes or a surrogate without
+// its partner.
 bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units,
-                 std::string& problem) {
+                 std::string* err) {
   const int high = bigEndian ? 0 : 1;
   const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
   units.clear();
@@ -243,14 +243,15 @@ bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units
     units.push_back(afterCr ? u'\n' : unit);
   }
   if (i + 1 == bytes.size()) {
-    problem = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
+    *err = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
     return false;
   }
   for (std::size_t k = 0; k < units.size(); ++k) {
     const char16_t unit = units[k];
     if (unit < 0xD800 || unit > 0xDFFF)
       continue;
-    if (unit <= 0xDBFF && k + 1 < units.size() && units[k + 1] >= 0xDC00 && units[k + 1] <= 0xDFFF) {
+    if (unit <= 0xDBFF && k + 1 < units.size() && units[k + 1] >= 0xDC00 &&
+        units[k + 1] <= 0xDFFF) {
       ++k;
       continue;
     }
@@ -258,7 +259,7 @@ bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(unit));
     const std::size_t line = 1 + static_cast<std::size_t>(std::count(
                                      units.begin(), units.begin() + static_cast<long>(k), u'\n'));
-    problem = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
+    *err = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
     return false;
   }
   return true;
@@ -298,7 +299,7 @@ Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
   std::u16string units;
   if (readError != 0) {
     problem = Tcl_ErrnoMsg(readError);
-  } else if (decodeUtf16(bytes, big, units, problem)) {
+  } else if (decodeUtf16(bytes, big, units, &problem)) {
     // Tcl's "unicode" encoding is UTF-16 in the machine's order, which the
     // units are in now.
     Tcl_Encoding unicode = Tcl_GetEncoding(nullptr, "unicode");
@@ -312,8 +313,8 @@ Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
   } else {
     problem = "not valid UTF-16: " + problem;
   }
-  Tcl_SetObjResult(interp, Tcl_ObjPrintf("couldn't read file \"%s\": %s", Tcl_GetString(path),
-                                         problem.c_str()));
+  Tcl_SetObjResult(
+      interp, Tcl_ObjPrintf("couldn't read file \"%s\": %s", Tcl_GetString(path), problem.c_str()));
   return Utf16Script::kFailed;
 }
 

@@ -13,7 +13,7 @@ std::string argumentAt(char** argv, int index) {
 
 }  // namespace
 
-bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string& error) {
+bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string* err) {
   out = ShellArguments();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argumentAt(argv, i);
@@ -26,18 +26,18 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
         const std::string word = argumentAt(argv, i);
         out.tclArgs.emplace_back();
         if (!systemToUtf8(word, out.tclArgs.back())) {
-          error = notSystemTextError("argument", word);
+          *err = notSystemTextError("argument", word);
           return false;
         }
       }
       break;
     }
     if (arg != "-mode" && arg != "-source" && arg != "-log") {
-      error = std::string(kShellErrorPrefix) + "unknown argument \"" + arg + "\"";
+      *err = std::string(kShellErrorPrefix) + "unknown argument \"" + arg + "\"";
       return false;
     }
     if (i + 1 >= argc) {
-      error = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" needs a value";
+      *err = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" needs a value";
       return false;
     }
     const std::string value = argumentAt(argv, ++i);
@@ -49,8 +49,8 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       } else if (value == "batch") {
         out.mode = ShellMode::Batch;
       } else {
-        error = std::string(kShellErrorPrefix) + "argument \"-mode\" has the unknown value \"" +
-                value + "\" (expected tcl, gui or batch)";
+        *err = std::string(kShellErrorPrefix) + "argument \"-mode\" has the unknown value \"" +
+               value + "\" (expected tcl, gui or batch)";
         return false;
       }
     } else {
@@ -58,16 +58,16 @@ bool parseShellArguments(int argc, char** argv, ShellArguments& out, std::string
       // another character can pass for one of them.
       std::string name;
       if (!systemToUtf8(value, name)) {
-        error = notSystemTextError("argument \"" + arg + "\" value", value);
+        *err = notSystemTextError("argument \"" + arg + "\" value", value);
         return false;
       }
       std::string word;
       if (unwrapBracedWord(name, word))
         name = word;
       if (kTclOpensBmpNamesOnly && hasCharacterOutsideBmp(name)) {
-        error = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" value \"" + value +
-                "\": Tcl 8.6 cannot open a file whose name holds a character outside the Basic "
-                "Multilingual Plane (such as an emoji) on Windows";
+        *err = std::string(kShellErrorPrefix) + "argument \"" + arg + "\" value \"" + value +
+               "\": Tcl 8.6 cannot open a file whose name holds a character outside the Basic "
+               "Multilingual Plane (such as an emoji) on Windows";
         return false;
       }
       (arg == "-source" ? out.sourceFile : out.logFile) = name;

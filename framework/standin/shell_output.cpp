@@ -41,12 +41,11 @@ bool ShellOutput::closeLog() {
   return !logFailed_;
 }
 
-bool ShellOutput::openLog(const std::string& path, const std::string& shownName,
-                          std::string& error) {
+bool ShellOutput::openLog(const std::string& path, const std::string& shownName, std::string* err) {
   log_ = Tcl_OpenFileChannel(nullptr, path.c_str(), "w", 0666);
   if (!log_) {
-    error = std::string(kShellErrorPrefix) + "cannot create log file \"" + shownName + "\": " +
-            Tcl_ErrnoMsg(Tcl_GetErrno());
+    *err = std::string(kShellErrorPrefix) + "cannot create log file \"" + shownName +
+           "\": " + Tcl_ErrnoMsg(Tcl_GetErrno());
     return false;
   }
   logPath_ = shownName;

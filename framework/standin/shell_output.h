@@ -17,9 +17,9 @@ public:
   ShellOutput& operator=(const ShellOutput&) = delete;
 
   // Creates the log `path` (UTF-8), or empties an existing one; messages
-  // name it as `shownName`. On failure returns false and sets `error` to the
+  // name it as `shownName`. On failure returns false and sets *err to the
   // message line (without line end).
-  bool openLog(const std::string& path, const std::string& shownName, std::string& error);
+  bool openLog(const std::string& path, const std::string& shownName, std::string* err);
 
   // The log's first two lines: "# <app> <arg>..." (arguments verbatim) and
   // "# front end: attached" or "# front end: none".

@@ -39,7 +39,7 @@ bool hasCharacterOutsideBmp(const std::string& utf8) {
   return false;
 }
 
-bool programFolderUsable(std::string& error) {
+bool programFolderUsable(std::string* err) {
   if (!kTclOpensBmpNamesOnly)
     return true;
   const char* executable = Tcl_GetNameOfExecutable();
@@ -52,10 +52,10 @@ bool programFolderUsable(std::string& error) {
     return true;
   // Tcl writes the name with "/"; shown as Windows writes folders.
   std::replace(folder.begin(), folder.end(), '/', '\\');
-  error = kShellErrorPrefix + std::string("the program's folder \"") + utf8ToSystem(folder) +
-          "\" holds a character outside the Basic Multilingual Plane (such as an emoji): Tcl 8.6 "
-          "cannot open files under such a path on Windows, so the shell cannot load its script "
-          "library; install the programs in a folder without one";
+  *err = kShellErrorPrefix + std::string("the program's folder \"") + utf8ToSystem(folder) +
+         "\" holds a character outside the Basic Multilingual Plane (such as an emoji): Tcl 8.6 "
+         "cannot open files under such a path on Windows, so the shell cannot load its script "
+         "library; install the programs in a folder without one";
   return false;
 }
 

@@ -36,9 +36,9 @@ constexpr bool kTclOpensBmpNamesOnly = false;
 
 // The folder of the running program (from Tcl's name of the executable),
 // when Tcl cannot open files under it: its script library lies there. False,
-// with the refusal as one line in `error`, when the folder holds a character
+// with the refusal as one line in *err, when the folder holds a character
 // outside the Basic Multilingual Plane on Windows; true otherwise.
-bool programFolderUsable(std::string& error);
+bool programFolderUsable(std::string* err);
 
 // When the whole of `value` is one braced Tcl word ("{" text "}", braces
 // balanced inside, a brace after a backslash not counted, nothing after the

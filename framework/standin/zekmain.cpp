@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <boost/any.hpp>
 #include <tcl.h>
+#include <boost/any.hpp>
 
 #include "framework/gui_event_broker.h"
 #include "framework/standin/file_identity.h"
@@ -73,9 +73,9 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   PanicScope panic;
 
   zekshell::ShellArguments args;
-  std::string error;
-  if (!zekshell::parseShellArguments(argc, argv, args, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  std::string err;
+  if (!zekshell::parseShellArguments(argc, argv, args, &err)) {
+    std::fprintf(stderr, "%s\n", err.c_str());
     return 1;
   }
   const std::string programPathGiven = argc > 0 && argv[0] ? argv[0] : "";
@@ -88,8 +88,8 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
 
   // Tcl's script library lies under the program's folder: one Tcl cannot
   // open fails Tcl_Init, or a later package, with a misleading message.
-  if (!zekshell::programFolderUsable(error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  if (!zekshell::programFolderUsable(&err)) {
+    std::fprintf(stderr, "%s\n", err.c_str());
     return 1;
   }
 
@@ -110,8 +110,8 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
                    zekshell::kShellErrorPrefix, shownLog.c_str());
       return 1;
     }
-    if (!out.openLog(logPath, shownLog, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+    if (!out.openLog(logPath, shownLog, &err)) {
+      std::fprintf(stderr, "%s\n", err.c_str());
       return 1;
     }
     out.writeLogHeader(name, argc, argv, attached);
@@ -123,8 +123,8 @@ int main(int argc, char** argv, const char* appName, TclInitProc initProc) {
   // Output that never reached standard output fails the run, as a failed
   // `puts` does.
   if (!out.flush()) {
-    out.writeErrorLine(std::string(zekshell::kShellErrorPrefix) + "error writing \"stdout\": " +
-                       Tcl_ErrnoMsg(Tcl_GetErrno()));
+    out.writeErrorLine(std::string(zekshell::kShellErrorPrefix) +
+                       "error writing \"stdout\": " + Tcl_ErrnoMsg(Tcl_GetErrno()));
     if (status == 0)
       status = 1;
   }

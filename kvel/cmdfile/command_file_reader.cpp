@@ -5,17 +5,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ostream>
 #include <memory>
 #include <new>
+#include <ostream>
 #include <string_view>
 
 #include "kvel/cmdfile/command_file_stream.h"
 #include "kvel/cmdfile/environment_expansion.h"
-#include "kvel/cmdfile/file_status.h"
 #include "kvel/cmdfile/line_reader.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "kvel/cmdfile/program_text.h"
+#include "support/file_status.h"
 
 namespace KVEL {
 
@@ -54,10 +54,12 @@ struct Reading {
 
   // The line being handled: "a.f:3 -> b.f:7", or its command-line position.
   std::string place() const {
-    if (chain.empty()) return "command line " + std::to_string(commandLinePosition);
+    if (chain.empty())
+      return "command line " + std::to_string(commandLinePosition);
     std::string text;
     for (const auto& link : chain) {
-      if (!text.empty()) text += " -> ";
+      if (!text.empty())
+        text += " -> ";
       text += cmdfile::placeStep(link.fileName, link.line);
     }
     return text;
@@ -65,7 +67,8 @@ struct Reading {
 
   bool fail(std::string message) {
     error = std::move(message);
-    if (origins != nullptr) error += "\n  (at " + place() + ")";
+    if (origins != nullptr)
+      error += "\n  (at " + place() + ")";
     return false;
   }
 };
@@ -91,9 +94,11 @@ std::string describeChain(const FileChain& chain, const std::string& fileName) {
 // growing step by step may still fit.
 void makeRoom(std::vector<std::string>& output, std::size_t needed, unsigned long long fileSize,
               unsigned long long consumed, std::size_t addedHere) {
-  if (output.capacity() - output.size() >= needed) return;
+  if (output.capacity() - output.size() >= needed)
+    return;
   const std::size_t limit = output.max_size() / 4;
-  if (output.size() > limit || needed > limit) return;
+  if (output.size() > limit || needed > limit)
+    return;
   const std::size_t wanted = output.size() + needed;
   std::size_t grown = std::max(wanted, std::min(limit, 2 * output.capacity()));
   if (consumed >= 64 * 1024 && fileSize > consumed && addedHere > 0) {
@@ -125,7 +130,8 @@ bool failPastBound(Reading& reading, const std::string& fileName) {
                       " takes the command files of one launch past " +
                       std::to_string(kMaxCommandFileCost) +
                       " bytes of memory (each line read counts its bytes, each argument its "
-                      "bytes and " + std::to_string(reading.argumentCost) + " more)");
+                      "bytes and " +
+                      std::to_string(reading.argumentCost) + " more)");
 }
 
 // Adds to what the command files have cost; false, with the error, once
@@ -144,15 +150,14 @@ unsigned long long countWords(std::string_view line) {
   bool inWord = false;
   for (const char c : line) {
     const bool blank = c == ' ' || c == '\t';
-    if (!blank && !inWord) ++words;
+    if (!blank && !inWord)
+      ++words;
     inWord = !blank;
   }
   return words;
 }
 
-std::string atLine(std::size_t lineNumber) {
-  return " (line " + std::to_string(lineNumber) + ")";
-}
+std::string atLine(std::size_t lineNumber) { return " (line " + std::to_string(lineNumber) + ")"; }
 
 // Handles the lines the reader gives; the caller has checked nesting.
 // fromUtf16: the lines are the converted text of a UTF-16 file, already the
@@ -180,9 +185,11 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
   const std::size_t depth = reading.chain.size() - 1;
   while (reader.next(rawLine)) {
     ++lineNumber;
-    if (reading.origins != nullptr) reading.chain[depth].line = lineNumber;
+    if (reading.origins != nullptr)
+      reading.chain[depth].line = lineNumber;
     consumed += rawLine.size() + 1;
-    if (!charge(reading, rawLine.size() + 1, fileName)) return false;
+    if (!charge(reading, rawLine.size() + 1, fileName))
+      return false;
     // Editors on Windows start a UTF-8 file with a byte-order mark.
     if (firstLine && rawLine.substr(0, 3) == "\xEF\xBB\xBF") {
       rawLine.remove_prefix(3);
@@ -198,9 +205,10 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
                                            "; a UTF-16 file must begin with its byte-order mark"));
     }
     bool converted = false;
-    if (!fromUtf16 && !lineToProgramText(rawLine, marked, convertedLine, converted, reason))
+    if (!fromUtf16 && !lineToProgramText(rawLine, marked, convertedLine, converted, &reason))
       return reading.fail("ERROR: Command file " + fileName + " " + reason + atLine(lineNumber));
-    if (converted) rawLine = convertedLine;
+    if (converted)
+      rawLine = convertedLine;
     const std::string_view line = cmdfile::trimmed(rawLine);
     if (line.empty() || line[0] == '#' || (line.size() >= 2 && line[0] == '/' && line[1] == '/')) {
       continue;
@@ -213,10 +221,11 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
       return failPastBound(reading, fileName);
     lineArguments.clear();
     if (!cmdfile::splitIntoViews(line, lineArguments)) {
-      return reading.fail(cmdfile::mismatchedQuote(line) + "\nERROR: Error founds in command file " +
-                          fileName);
+      return reading.fail(cmdfile::mismatchedQuote(line) +
+                          "\nERROR: Error founds in command file " + fileName);
     }
-    if (lineArguments.empty()) continue;
+    if (lineArguments.empty())
+      continue;
     if (reading.origins != nullptr) {
       notes.assign(lineArguments.size(), {});
     }
@@ -245,7 +254,8 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
       const std::string unexpanded(argument);
       ExpansionNotes expansionNotes;
       ExpansionNotes* const noted = reading.origins != nullptr ? &expansionNotes : nullptr;
-      if (expandEnvironmentVariables(unexpanded, expansion, message, &reason, noted)) {
+      bool refused = false;
+      if (expandEnvironmentVariables(unexpanded, expansion, &message, &refused, noted)) {
         edited[i].swap(expansion);
         lineArguments[i] = edited[i];
         if (noted != nullptr && expansionNotes.dataDirUnresolved) {
@@ -253,12 +263,12 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
                            << unexpanded << "; it is kept as written\n  (at " << reading.place()
                            << ")\n";
         }
-      } else if (!reason.empty()) {
+      } else if (refused) {
         // A value that reached kvel changed is an error, not a warning.
-        return reading.fail(reason);
+        return reading.fail(message);
       } else {
-        reading.warnings << "WARNING: Could not be expanded an environment variable in " << unexpanded
-                  << " due to following error: " << message << "\n";
+        reading.warnings << "WARNING: Could not be expanded an environment variable in "
+                         << unexpanded << " due to following error: " << message << "\n";
         if (noted != nullptr) {
           reading.warnings << "  (at " << reading.place() << ")\n";
           expansionNotes.lines.push_back("not expanded: " + cmdfile::shownText(message) +
@@ -267,7 +277,8 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
         edited[i] = unexpanded;
         lineArguments[i] = edited[i];
       }
-      if (noted != nullptr) notes[i] = std::move(expansionNotes.lines);
+      if (noted != nullptr)
+        notes[i] = std::move(expansionNotes.lines);
     }
     makeRoom(output, lineArguments.size(), fileSize, consumed, output.size() - sizeAtStart);
     if (!expandList(lineArguments.data(), lineArguments.size(), output, reading,
@@ -279,18 +290,19 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
 
 // False, with the error, when the reader met a line beyond its bound.
 bool lineLengthKept(const LineReader& reader, const std::string& fileName, Reading& reading) {
-  if (!reader.lineTooLong()) return true;
+  if (!reader.lineTooLong())
+    return true;
   return reading.fail("ERROR: Command file " + fileName + " has a line longer than " +
                       std::to_string(LineReader::kMaxLineLength) + " bytes");
 }
 
 // The code units of UTF-16 bytes in the given byte order. False when the
 // bytes are no UTF-16 text (an odd count, a surrogate without its partner),
-// with the first bad unit's index and the problem.
+// with the first bad unit's index and the problem in *err.
 bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units,
-                 std::size_t& failedAt, std::string& problem) {
+                 std::size_t& failedAt, std::string* err) {
   if (bytes.size() % 2 != 0) {
-    problem = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
+    *err = "it has an odd number of bytes (" + std::to_string(bytes.size() + 2) + ")";
     return false;
   }
   units.resize(bytes.size() / 2);
@@ -301,8 +313,10 @@ bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units
   }
   for (std::size_t i = 0; i < units.size(); ++i) {
     const char16_t unit = units[i];
-    if (unit < 0xD800 || unit > 0xDFFF) continue;
-    if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+    if (unit < 0xD800 || unit > 0xDFFF)
+      continue;
+    if (unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
       ++i;
       continue;
     }
@@ -310,7 +324,7 @@ bool decodeUtf16(const std::string& bytes, bool bigEndian, std::u16string& units
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(unit));
     const std::size_t line =
         1 + static_cast<std::size_t>(std::count(units.begin(), units.begin() + i, u'\n'));
-    problem = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
+    *err = std::string("an unpaired surrogate ") + name + " (line " + std::to_string(line) + ")";
     failedAt = i;
     return false;
   }
@@ -332,7 +346,8 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
     bytes.resize(start + got);
     // Held up to four times over while it is converted: the bytes, their
     // code units and the text, twice.
-    if (!charge(reading, 4ull * got, fileName)) return false;
+    if (!charge(reading, 4ull * got, fileName))
+      return false;
     if (got < block) {
       if (std::ferror(file)) {
         return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
@@ -344,13 +359,13 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
   std::u16string units;
   std::string problem;
   std::size_t failedAt = 0;
-  if (!decodeUtf16(bytes, bigEndian, units, failedAt, problem)) {
+  if (!decodeUtf16(bytes, bigEndian, units, failedAt, &problem)) {
     return reading.fail("ERROR: Command file " + fileName + " is not valid UTF-16: " + problem);
   }
   std::string().swap(bytes);
-  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, problem)) {
-    const std::size_t line = 1 + static_cast<std::size_t>(
-                                     std::count(units.begin(), units.begin() + failedAt, u'\n'));
+  if (!utf16ToProgramText(units.data(), units.size(), text, failedAt, &problem)) {
+    const std::size_t line =
+        1 + static_cast<std::size_t>(std::count(units.begin(), units.begin() + failedAt, u'\n'));
     return reading.fail("ERROR: Command file " + fileName +
                         " holds a character that cannot be represented: " + problem + " (line " +
                         std::to_string(line) + ")");
@@ -363,13 +378,13 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
 // is an error of this file (a nested file that runs out has set its own
 // error already and returns false).
 bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSize,
-                  const std::string& fileName, std::vector<std::string>& output,
-                  Reading& reading) {
+                  const std::string& fileName, std::vector<std::string>& output, Reading& reading) {
   try {
     const bool littleEndian = head == "\xFF\xFE";
     if (littleEndian || head == "\xFE\xFF") {
       std::string text;
-      if (!readUtf16(file, !littleEndian, fileName, reading, text)) return false;
+      if (!readUtf16(file, !littleEndian, fileName, reading, text))
+        return false;
       LineReader reader(nullptr, 0, 0, LineReader::kMaxLineLength, text);
       std::string().swap(text);
       return readLines(reader, 0, fileName, output, reading, true) &&
@@ -378,7 +393,8 @@ bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSiz
     const bool more = continueAsText(file, head);
     LineReader reader(more ? file : nullptr, fileSize, 256 * 1024, LineReader::kMaxLineLength,
                       head);
-    if (!readLines(reader, fileSize, fileName, output, reading, false)) return false;
+    if (!readLines(reader, fileSize, fileName, output, reading, false))
+      return false;
     if (reader.readError() != 0) {
       return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
                           std::strerror(reader.readError()));
@@ -395,7 +411,8 @@ bool readNamedFile(const std::string& fileName, std::vector<std::string>& output
   if (!isReadableName(fileName, &reason))
     return reading.fail("ERROR: Command file " + fileName + " " + reason);
   const std::unique_ptr<std::FILE, FileCloser> file(openCommandFile(fileName));
-  if (!file) return reading.fail("Unable to open command file " + fileName);
+  if (!file)
+    return reading.fail("Unable to open command file " + fileName);
   if (!isReadableSource(file.get(), &reason))
     return reading.fail("ERROR: Command file " + fileName + " " + reason);
   FileChain& chain = reading.chain;
@@ -412,22 +429,20 @@ bool readNamedFile(const std::string& fileName, std::vector<std::string>& output
   }
   if (chain.size() >= kMaxNesting) {
     return reading.fail("ERROR: Command file " + fileName + " is nested more than " +
-                        std::to_string(kMaxNesting) + " levels deep: " +
-                        describeChain(chain, fileName));
+                        std::to_string(kMaxNesting) +
+                        " levels deep: " + describeChain(chain, fileName));
   }
   // Two bytes tell a UTF-16 file by its byte-order mark.
   std::string head;
-  int error = 0;
-  if (!readHead(file.get(), 2, head, &error)) {
-    return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
-                        std::strerror(error));
-  }
+  std::string err;
+  if (!readHead(file.get(), 2, head, &err))
+    return reading.fail("ERROR: Unable to read command file " + fileName + ": " + err);
   const std::uint32_t includer = reading.currentFile;
   if (reading.origins != nullptr) {
     std::vector<cmdfile::SourceFile>& files = reading.origins->files;
     const std::size_t parentLine = chain.empty() ? reading.commandLinePosition : chain.back().line;
-    files.push_back({fileName, includer, static_cast<std::uint32_t>(parentLine),
-                     std::move(reading.nameNote)});
+    files.push_back(
+        {fileName, includer, static_cast<std::uint32_t>(parentLine), std::move(reading.nameNote)});
     reading.nameNote.clear();
     reading.currentFile = static_cast<std::uint32_t>(files.size() - 1);
   }
@@ -446,16 +461,20 @@ void recordOrigin(Reading& reading, std::size_t output, const LineNotes* notes, 
   origins.origins.push_back(
       {reading.currentFile,
        static_cast<std::uint32_t>(onCommandLine ? i + 1 : reading.chain.back().line)});
-  if (notes == nullptr) return;
-  for (const std::string& text : (*notes)[i]) origins.notes.push_back({output, text});
+  if (notes == nullptr)
+    return;
+  for (const std::string& text : (*notes)[i])
+    origins.notes.push_back({output, text});
 }
 
 // The notes of a file name: they go with the file it names.
 void keepNameNotes(Reading& reading, const LineNotes* notes, std::size_t i) {
   reading.nameNote.clear();
-  if (notes == nullptr) return;
+  if (notes == nullptr)
+    return;
   for (const std::string& text : (*notes)[i]) {
-    if (!reading.nameNote.empty()) reading.nameNote += "; ";
+    if (!reading.nameNote.empty())
+      reading.nameNote += "; ";
     reading.nameNote += text;
   }
 }
@@ -467,12 +486,15 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     // A single-dash long switch (or value) gets a second dash.
     const bool addDash = element.size() > 2 && element[0] == '-' && element[1] != '-';
     if (element == "-f" || element == "--f" || element == "--file" || element == "-file") {
-      if (reading.chain.empty()) reading.commandLinePosition = i + 1;
+      if (reading.chain.empty())
+        reading.commandLinePosition = i + 1;
       if (i + 1 == count)
         return reading.fail("ERROR: Missing command file name for switch '-f [--file]'");
       ++i;
-      if (reading.origins != nullptr) keepNameNotes(reading, notes, i);
-      if (!readNamedFile(std::string(arguments[i]), output, reading)) return false;
+      if (reading.origins != nullptr)
+        keepNameNotes(reading, notes, i);
+      if (!readNamedFile(std::string(arguments[i]), output, reading))
+        return false;
       continue;
     }
     // What the files' arguments hold in memory counts toward the bound.
@@ -486,7 +508,8 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     } else {
       output.emplace_back(element);
     }
-    if (reading.origins != nullptr) recordOrigin(reading, output.size() - 1, notes, i);
+    if (reading.origins != nullptr)
+      recordOrigin(reading, output.size() - 1, notes, i);
   }
   return true;
 }
@@ -500,16 +523,19 @@ bool expandArguments(const std::vector<std::string>& arguments, std::vector<std:
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
   Reading reading(warnings);
   reading.origins = origins;
-  if (origins != nullptr) reading.argumentCost += ArgumentOrigins::kCostPerArgument;
-  if (expandList(views.data(), views.size(), output, reading)) return true;
+  if (origins != nullptr)
+    reading.argumentCost += ArgumentOrigins::kCostPerArgument;
+  if (expandList(views.data(), views.size(), output, reading))
+    return true;
   *err = std::move(reading.error);
   return false;
 }
 
-bool readFile(const std::string& fileName, std::vector<std::string>& output,
-              std::ostream& warnings, std::string* err) {
+bool readFile(const std::string& fileName, std::vector<std::string>& output, std::ostream& warnings,
+              std::string* err) {
   Reading reading(warnings);
-  if (readNamedFile(fileName, output, reading)) return true;
+  if (readNamedFile(fileName, output, reading))
+    return true;
   *err = std::move(reading.error);
   return false;
 }

@@ -6,10 +6,10 @@
 #include <boost/filesystem.hpp>
 #include <boost/tokenizer.hpp>
 
-#include "framework/text_check.h"
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/cmdfile/line_splitting.h"
 #include "kvel/cmdfile/program_text.h"
+#include "support/text_check.h"
 
 namespace KVEL {
 
@@ -34,7 +34,8 @@ char foldCase(char c) { return (kNamesIgnoreCase && c >= 'a' && c <= 'z') ? c - 
 // Whether text[position, position + length) spells `name` (upper case).
 bool spells(const std::string& text, std::size_t position, std::size_t length, const char* name) {
   for (std::size_t i = 0; i < length; ++i, ++name) {
-    if (*name == '\0' || foldCase(text[position + i]) != *name) return false;
+    if (*name == '\0' || foldCase(text[position + i]) != *name)
+      return false;
   }
   return *name == '\0';
 }
@@ -46,9 +47,11 @@ bool isDataDirName(const std::string& text, std::size_t position, std::size_t le
 // The first occurrence of a data-directory reference text, in the letter
 // case that names the variable on this platform.
 std::size_t findReference(const std::string& text, const char* reference, std::size_t length) {
-  if (!kNamesIgnoreCase) return text.find(reference);
+  if (!kNamesIgnoreCase)
+    return text.find(reference);
   for (std::size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + 1)) {
-    if (text.size() - at >= length && spells(text, at, length, reference)) return at;
+    if (text.size() - at >= length && spells(text, at, length, reference))
+      return at;
   }
   return std::string::npos;
 }
@@ -59,10 +62,14 @@ const char* nonEmptyValue(const std::string& name) {
   return (value != nullptr && *value != '\0') ? value : nullptr;
 }
 
-// False, with the ERROR line in *refusal, when the variable's value lost a
-// character on its way into this process.
-bool valueIntact(const std::string& name, std::string* refusal) {
-  return refusal == nullptr || frontend::environmentIntact(name.c_str(), refusal);
+// False, with the ERROR line in *err and *refused set, when the variable's
+// value lost a character on its way into this process.
+bool valueIntact(const std::string& name, std::string* err, bool* refused) {
+  if (frontend::environmentIntact(name.c_str(), err))
+    return true;
+  if (refused != nullptr)
+    *refused = true;
+  return false;
 }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
@@ -77,37 +84,24 @@ std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(
 }  // namespace
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message) {
-  std::string refusal;
-  if (expandEnvironmentVariables(argument, expansion, message, &refusal, nullptr)) return true;
-  if (!refusal.empty()) message = refusal;
-  return false;
-}
-
-bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, std::string* refusal) {
-  return expandEnvironmentVariables(argument, expansion, message, refusal, nullptr);
-}
-
-bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, std::string* refusal,
-                                ExpansionNotes* notes) {
+                                std::string* err, bool* refused, ExpansionNotes* notes) {
   expansion = argument;
   trimWhitespace(expansion);
 
   std::size_t searchFrom = 0;
   for (;;) {
     const std::size_t dollar = expansion.find('$', searchFrom);
-    if (dollar == std::string::npos || dollar + 1 == expansion.size()) break;
+    if (dollar == std::string::npos || dollar + 1 == expansion.size())
+      break;
 
     if (expansion[dollar + 1] == '{') {
       const std::size_t close = findAscii(expansion, '}', dollar + 2);
       if (close == std::string::npos) {
-        message = "${ without closing }";
+        *err = "${ without closing }";
         return false;
       }
       if (close == dollar + 2) {
-        message = "${} missing variable name";
+        *err = "${} missing variable name";
         return false;
       }
       const std::size_t nameLength = close - dollar - 2;
@@ -118,20 +112,20 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const std::string name = expansion.substr(dollar + 2, nameLength);
       const char* value = nonEmptyValue(name);
       if (value == nullptr) {
-        message = "Env Variable " + name + " is not defined.";
+        *err = "Env Variable " + name + " is not defined.";
         return false;
       }
-      if (!valueIntact(name, refusal)) {
-        message.clear();
+      if (!valueIntact(name, err, refused))
         return false;
-      }
       const std::size_t valueLength = std::strlen(value);
-      if (notes != nullptr) note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
+      if (notes != nullptr)
+        note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
     } else {
       std::size_t end = expansion.find('/', dollar + 1);
-      if (end == std::string::npos) end = expansion.size();
+      if (end == std::string::npos)
+        end = expansion.size();
       const std::size_t nameLength = end - dollar - 1;
       if (isDataDirName(expansion, dollar + 1, nameLength)) {
         searchFrom = dollar + kDataDirPlainLength;
@@ -140,15 +134,14 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const std::string name = expansion.substr(dollar + 1, nameLength);
       const char* value = nonEmptyValue(name);
       if (value == nullptr) {
-        message = "Env Variable " + name + " not defined.";
+        *err = "Env Variable " + name + " not defined.";
         return false;
       }
-      if (!valueIntact(name, refusal)) {
-        message.clear();
+      if (!valueIntact(name, err, refused))
         return false;
-      }
       const std::size_t valueLength = std::strlen(value);
-      if (notes != nullptr) note(notes, expansion.substr(dollar, end - dollar), quoted(value));
+      if (notes != nullptr)
+        note(notes, expansion.substr(dollar, end - dollar), quoted(value));
       expansion.replace(dollar, end - dollar, value, valueLength);
       searchFrom = dollar + valueLength;
     }
@@ -163,12 +156,11 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     found = findReference(expansion, kDataDirBraced, kDataDirBracedLength);
     referenceLength = kDataDirBracedLength;
   }
-  if (found == std::string::npos) {
-    message.clear();
+  if (found == std::string::npos)
     return true;
-  }
   std::vector<std::string> directories;
-  if (!splitDirectoryList(kDataDirName, directories, message)) return false;
+  if (!splitDirectoryList(kDataDirName, directories, err))
+    return false;
   const std::string reference = expansion.substr(found, referenceLength);
   std::size_t entry = 0;
   for (const std::string& directory : directories) {
@@ -179,19 +171,17 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     try {
       if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
         expansion = candidate;
-        message.clear();
         if (notes != nullptr)
           note(notes, reference,
-             "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
-                 " of ZEK_DATADIR, " + quoted(directory));
+               "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
+                   " of ZEK_DATADIR, " + quoted(directory));
         return true;
       }
     } catch (const boost::filesystem::filesystem_error& error) {
-      message = candidate + ": " + error.what();
+      *err = candidate + ": " + error.what();
       return false;
     }
   }
-  message.clear();
   if (notes != nullptr) {
     notes->dataDirUnresolved = true;
     note(notes, reference,
@@ -202,10 +192,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
 }
 
 bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
-                        std::string& message) {
+                        std::string* err) {
   const char* value = std::getenv(variableName.c_str());
   if (value == nullptr) {
-    message = "The environment variable " + variableName + " is not defined.";
+    *err = "The environment variable " + variableName + " is not defined.";
     return false;
   }
   const std::string list(value);
@@ -220,7 +210,6 @@ bool splitDirectoryList(const std::string& variableName, std::vector<std::string
       // An entry that cannot be made absolute is skipped.
     }
   }
-  message.clear();
   return true;
 }
 
@@ -239,10 +228,12 @@ std::string collapseSeparators(const std::string& text) {
       slashInRun = false;
       backslashInRun = false;
     } else if (c == '/') {
-      if (!slashInRun) result += c;
+      if (!slashInRun)
+        result += c;
       slashInRun = true;
     } else {
-      if (!backslashInRun) result += c;
+      if (!backslashInRun)
+        result += c;
       backslashInRun = true;
     }
   }

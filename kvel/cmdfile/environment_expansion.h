@@ -8,20 +8,6 @@
 
 namespace KVEL {
 
-// Replaces ${NAME} and $NAME references, left to right, then resolves the
-// first ZEK_DATADIR reference against the listed directories. The argument is
-// trimmed. False with the reason in message; expansion is then of no use.
-bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message);
-
-// The same, with a value that did not reach this process unchanged refused
-// (on Windows where the process code page is not UTF-8: a character that code
-// page cannot hold): false with the ERROR line in *refusal, which the caller
-// reports as an error, not as a failed expansion (the value would arrive
-// changed). The three-argument form gives that line as its message.
-bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, std::string* refusal);
-
 // What an expansion did, for an account of the launch: one line for each
 // reference it resolved (the reference as written and the value used; for
 // ZEK_DATADIR the entry taken, or that no entry gave an existing path).
@@ -30,16 +16,23 @@ struct ExpansionNotes {
   bool dataDirUnresolved = false;  // a ZEK_DATADIR reference was kept as written
 };
 
-// The same, also filling *notes when it is not null.
+// Replaces ${NAME} and $NAME references, left to right, then resolves the
+// first ZEK_DATADIR reference against the listed directories. The argument is
+// trimmed. False with the reason in *err; expansion is then of no use.
+// A referenced value that did not reach this process unchanged (on Windows
+// where the process code page is not UTF-8: a character that code page cannot
+// hold) is refused with an ERROR line in *err and *refused set (when given):
+// the caller reports it as an error, not as a failed expansion, as the value
+// would arrive changed. *notes, when given, gets what the expansion did.
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
-                                std::string& message, std::string* refusal,
-                                ExpansionNotes* notes);
+                                std::string* err, bool* refused = nullptr,
+                                ExpansionNotes* notes = nullptr);
 
 // Fills directories from the ";"-separated list in the named variable, each
-// entry made absolute and normalised; unusable entries are skipped. False only
-// when the variable is not defined.
+// entry made absolute and normalised; unusable entries are skipped. False,
+// with the reason in *err, only when the variable is not defined.
 bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
-                        std::string& message);
+                        std::string* err);
 
 // Copy of text in which, from the third character on, each run of separators
 // keeps only its first slash and its first backslash.

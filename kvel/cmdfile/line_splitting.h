@@ -15,7 +15,9 @@ namespace KVEL {
 // pieces are dropped, and so are words outside quotes that begin with a
 // control byte (below 0x21, or 0x7F); a word that begins with a byte from
 // 0x80 up (text beyond ASCII) is kept. False (after a message on stderr) when
-// a quote is left open.
+// a quote is left open. The command-file layer's one operation that prints
+// its message, for callers that want it on stderr; the reader uses the
+// views below and reports through *err.
 bool splitCommandLine(const std::string& line, std::vector<std::string>& arguments);
 
 // Trims space, tab, vertical tab, form feed, carriage return and line feed

@@ -16,9 +16,9 @@ const unsigned kUtf8CodePage = 65001;
 
 // Appends the text of `count` UTF-16 code units, whose surrogates are
 // paired, to text. False when a character cannot be represented, with
-// `failedAt` the index of its first code unit and `reason` saying why.
+// `failedAt` the index of its first code unit and *err saying why.
 bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& text,
-                        std::size_t& failedAt, std::string& reason);
+                        std::size_t& failedAt, std::string* err);
 
 // The programs' text for one line of a command file that has no UTF-16
 // byte-order mark: a line that is valid UTF-8 (or that follows a UTF-8 mark,
@@ -26,9 +26,9 @@ bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& t
 // programs without the UTF-8 manifest (Windows' ANSI code page). Where the
 // line's encoding is the programs' own (always on Linux) `converted` stays
 // false and the line is used as it is; otherwise its text is put in `text`.
-// False when that cannot be done, with `reason` saying why.
+// False when that cannot be done, with *err saying why.
 bool lineToProgramText(std::string_view line, bool marked, std::string& text, bool& converted,
-                       std::string& reason);
+                       std::string* err);
 
 // True for a complete, valid UTF-8 text (no overlong form, surrogate or
 // value past U+10FFFF).

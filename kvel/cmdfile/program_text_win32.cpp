@@ -30,15 +30,17 @@ int convert(const wchar_t* units, int count, char* out, int room) {
 }  // namespace
 
 bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& text,
-                        std::size_t& failedAt, std::string& reason) {
-  if (count == 0) return true;
+                        std::size_t& failedAt, std::string* err) {
+  if (count == 0)
+    return true;
   const wchar_t* wide = reinterpret_cast<const wchar_t*>(units);
   const int length = count > static_cast<std::size_t>(INT_MAX) ? 0 : static_cast<int>(count);
   const int bytes = length == 0 ? 0 : convert(wide, length, nullptr, 0);
   if (bytes > 0) {
     const std::size_t start = text.size();
     text.resize(start + static_cast<std::size_t>(bytes));
-    if (convert(wide, length, &text[start], bytes) == bytes) return true;
+    if (convert(wide, length, &text[start], bytes) == bytes)
+      return true;
     text.resize(start);
   }
   // Find the first character that cannot be held, to name it.
@@ -51,13 +53,14 @@ bool utf16ToProgramText(const char16_t* units, std::size_t count, std::string& t
       char name[64];
       std::snprintf(name, sizeof name, "U+%04lX is not in code page %u", code, GetACP());
       failedAt = i;
-      reason = name;
+      *err = name;
       return false;
     }
-    if (pair) ++i;
+    if (pair)
+      ++i;
   }
   failedAt = 0;
-  reason = "the text cannot be converted to code page " + std::to_string(GetACP());
+  *err = "the text cannot be converted to code page " + std::to_string(GetACP());
   return false;
 }
 
@@ -79,12 +82,15 @@ bool isDoubleByteLead(unsigned char byte) { return IsDBCSLeadByteEx(GetACP(), by
 
 bool codePageToUtf16(unsigned codePage, std::string_view bytes, std::u16string& units) {
   units.clear();
-  if (bytes.empty()) return true;
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  if (bytes.empty())
+    return true;
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+    return false;
   const int length = static_cast<int>(bytes.size());
   const int count =
       MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
-  if (count <= 0) return false;
+  if (count <= 0)
+    return false;
   units.resize(static_cast<std::size_t>(count));
   return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), length,
                              reinterpret_cast<wchar_t*>(&units[0]), count) == count;

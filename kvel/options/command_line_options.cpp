@@ -12,16 +12,15 @@ namespace KVEL {
 namespace {
 
 template <typename T>
-void addOption(OptionSet& set, const std::string& name, const std::string& description,
-               T* target) {
+void addOption(OptionSet& set, const std::string& name, const std::string& description, T* target) {
   set.insert(std::shared_ptr<OptionValue>(new RefOptionValue<T>(name, description, target)));
 }
 
 template <typename T>
-void addOption(OptionSet& set, const std::string& name, const std::string& description,
-               T* target, const T& defaultValue) {
-  set.insert(std::shared_ptr<OptionValue>(
-      new RefOptionValue<T>(name, description, target, defaultValue)));
+void addOption(OptionSet& set, const std::string& name, const std::string& description, T* target,
+               const T& defaultValue) {
+  set.insert(
+      std::shared_ptr<OptionValue>(new RefOptionValue<T>(name, description, target, defaultValue)));
 }
 
 void addList(OptionSet& set, const std::string& name, const std::string& description,
@@ -35,9 +34,10 @@ void addUnbound(OptionSet& set, const std::string& name, const std::string& desc
 }
 
 // Writes the message of a failed command-file step, flushed, and passes the
-// outcome on.
-bool reported(bool ok, const std::string& message, std::ostream& stream) {
-  if (!ok) stream << message << std::endl;
+// outcome on: where an error reported through *err is printed.
+bool reported(bool ok, const std::string& err, std::ostream& stream) {
+  if (!ok)
+    stream << err << std::endl;
   return ok;
 }
 
@@ -73,11 +73,14 @@ namespace {
 
 ParseTrace::Kind kindOf(const OptionValue& option) {
   using Kind = ParseTrace::Kind;
-  if (option.isFlag()) return Kind::flag;
-  if (dynamic_cast<const RefOptionValue<int>*>(&option) != nullptr) return Kind::integer;
+  if (option.isFlag())
+    return Kind::flag;
+  if (dynamic_cast<const RefOptionValue<int>*>(&option) != nullptr)
+    return Kind::integer;
   if (dynamic_cast<const RefOptionValue<unsigned int>*>(&option) != nullptr)
     return Kind::unsignedInteger;
-  if (dynamic_cast<const RefOptionValue<std::string>*>(&option) != nullptr) return Kind::text;
+  if (dynamic_cast<const RefOptionValue<std::string>*>(&option) != nullptr)
+    return Kind::text;
   if (dynamic_cast<const RefOptionValueList<std::vector<std::string>>*>(&option) != nullptr)
     return Kind::list;
   return Kind::unbound;
@@ -90,7 +93,8 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   // The arguments end at argc or at the first null entry, whichever comes first.
   int count = 0;
   if (argv != nullptr) {
-    while (count < argc && argv[count] != nullptr) ++count;
+    while (count < argc && argv[count] != nullptr)
+      ++count;
   }
   programName = count > 0 ? argv[0] : "";
   commandLine = programName;
@@ -104,16 +108,20 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   std::string message;
   const bool expanded = cmdfile::expandArguments(rawArguments, expandedArguments, out, &message,
                                                  trace != nullptr ? &trace->origins : nullptr);
-  if (!expanded && trace != nullptr && trace->beforeError) trace->beforeError(*this, *trace);
-  if (!reported(expanded, message, err)) return false;
-  if (trace != nullptr) trace->expanded = true;
+  if (!expanded && trace != nullptr && trace->beforeError)
+    trace->beforeError(*this, *trace);
+  if (!reported(expanded, message, err))
+    return false;
+  if (trace != nullptr)
+    trace->expanded = true;
 
   // The rebuilt vector points into programName and expandedArguments, which
   // stay untouched while it is in use; it is released when parse returns.
   std::vector<char*> arguments;
   arguments.reserve(expandedArguments.size() + 2);
   arguments.push_back(&programName[0]);
-  for (std::string& argument : expandedArguments) arguments.push_back(&argument[0]);
+  for (std::string& argument : expandedArguments)
+    arguments.push_back(&argument[0]);
   const int argumentCount = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);
 
@@ -127,11 +135,13 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
 
   ArgumentParser parser(argumentCount, arguments.data(), &all);
   if (trace != nullptr) {
-    for (const auto& option : all) trace->options.push_back({option->name(), kindOf(*option)});
+    for (const auto& option : all)
+      trace->options.push_back({option->name(), kindOf(*option)});
     parser.uses = &trace->uses;
   }
   if (!parser.parse(&message)) {
-    if (trace != nullptr && trace->beforeError) trace->beforeError(*this, *trace);
+    if (trace != nullptr && trace->beforeError)
+      trace->beforeError(*this, *trace);
     err << message << "\n" << usageText(visible);
     return false;
   }
@@ -146,10 +156,6 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   return true;
 }
 
-void CommandLineOptions::printUsage(const OptionSet& visible) const {
-  std::cerr << usageText(visible);
-}
-
 std::string CommandLineOptions::usageText(const OptionSet& visible) const {
   // Formatted apart so that no stream flag is left set on the stream it goes to.
   std::ostringstream text;
@@ -162,6 +168,12 @@ std::string CommandLineOptions::usageText(const OptionSet& visible) const {
   }
   text << "\n";
   return text.str();
+}
+
+// The operations that print their own messages (see the header).
+
+void CommandLineOptions::printUsage(const OptionSet& visible) const {
+  std::cerr << usageText(visible);
 }
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
@@ -212,8 +224,8 @@ void CommandLineOptions::registerOptions(OptionSet& visible) {
   addOption(visible, "tl",
             "Enable printing of file name and line number of statements being executed.", &tl,
             false);
-  addOption(visible, "tp",
-            "Enable printing of hierarchical names of process being executed.", &tp, false);
+  addOption(visible, "tp", "Enable printing of hierarchical names of process being executed.", &tp,
+            false);
   addOption(visible, "version", "Print the simulator version and quit.", &version, false);
   addList(visible, "view",
           "Open a wave configuration file. This switch should be used together with -gui "
@@ -230,15 +242,14 @@ void CommandLineOptions::registerOptions(OptionSet& visible) {
 
 void CommandLineOptions::registerHiddenOptions(OptionSet& hidden) {
   addOption(hidden, "intstyle",
-            "Display messages according to specified style: ulm|pyrun|silent|default",
-            &intstyle, std::string("default"));
-  addOption(hidden, "simrunnum", "Specify the number used for creating shared memory",
-            &simrunnum, 0);
+            "Display messages according to specified style: ulm|pyrun|silent|default", &intstyle,
+            std::string("default"));
+  addOption(hidden, "simrunnum", "Specify the number used for creating shared memory", &simrunnum,
+            0);
   addOption(hidden, "simmode", "Specify the database write mode: gui|test|standalone", &simmode,
             std::string());
   addOption(hidden, "socket",
-            "Specify the TCP port number on which the simulation client is listening", &socket,
-            0);
+            "Specify the TCP port number on which the simulation client is listening", &socket, 0);
   addOption(hidden, "snapshot",
             "Specify the name of simulation snapshot to launch or WDB file to open", &snapshot);
   addOption(hidden, "vcdfile", "Specify the vcd output file", &vcdfile);
@@ -250,8 +261,8 @@ void CommandLineOptions::registerHiddenOptions(OptionSet& hidden) {
             &internaldebuglevel, 0U);
   addOption(hidden, "key", "Specify the simulation key for Dravik", &key);
   addOption(hidden, "quindle", "Enable quindle transmit for kvel", &quindle, false);
-  addOption(hidden, "noieeewarnings", "Disable warnings from VHDL IEEE functions",
-            &noieeewarnings, true);
+  addOption(hidden, "noieeewarnings", "Disable warnings from VHDL IEEE functions", &noieeewarnings,
+            true);
 }
 
 }  // namespace KVEL

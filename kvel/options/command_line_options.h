@@ -50,11 +50,16 @@ public:
   void registerOptions(OptionSet& visible);
   void registerHiddenOptions(OptionSet& hidden);
 
-  // Writes the usage text for the visible options to stderr.
-  void printUsage(const OptionSet& visible) const;
-  // The usage text itself.
+  // The usage text for the visible options.
   std::string usageText(const OptionSet& visible) const;
 
+  // The operations that print their own messages, for callers that want the
+  // text on the process's streams rather than handed back; kvel itself uses
+  // parse, usageText and the *err forms of kvel/cmdfile/command_file_reader.h
+  // and prints once. (OptionValue::setValue is the option objects' one.)
+  //
+  // Writes the usage text for the visible options to stderr.
+  void printUsage(const OptionSet& visible) const;
   // The command-file operations of kvel/cmdfile/command_file_reader.h, with
   // the error written to stderr and warnings to stdout. False after the
   // error.

@@ -30,7 +30,8 @@ public:
   OptionValue(const std::string& name, const std::string& description);
   ~OptionValue() override;
   // Converts and stores text; false, after its one-line message on stderr,
-  // when rejected (the target then keeps its value).
+  // when rejected (the target then keeps its value). The printing form, for
+  // callers outside the parser, which uses store and prints once.
   bool setValue(const std::string& text);
   // The same without the message: false with it in *err. Options of each
   // kind convert here.

@@ -17,8 +17,8 @@
 
 namespace {
 
-using zekshell::ShellMode;
 using testsupport::TempDir;
+using zekshell::ShellMode;
 
 std::vector<std::string> splitTclList(const std::string& text) {
   int count = 0;
@@ -59,11 +59,12 @@ protected:
     testsupport::writeFile(dir.file("s.tcl"), script);
     Tcl_Channel previous = Tcl_GetStdChannel(TCL_STDOUT);
     Tcl_Channel output = Tcl_OpenFileChannel(nullptr, dir.file("s.out").c_str(), "w", 0644);
-    if (output == nullptr) throw std::runtime_error("cannot open " + dir.file("s.out"));
+    if (output == nullptr)
+      throw std::runtime_error("cannot open " + dir.file("s.out"));
     Tcl_RegisterChannel(nullptr, output);
     Tcl_SetStdChannel(output, TCL_STDOUT);
-    int status = runShell(app, {"-mode", "tcl", "-log", dir.file("s.log"), "-source",
-                                "{" + dir.file("s.tcl") + "}"});
+    int status = runShell(
+        app, {"-mode", "tcl", "-log", dir.file("s.log"), "-source", "{" + dir.file("s.tcl") + "}"});
     Tcl_SetStdChannel(previous, TCL_STDOUT);
     Tcl_UnregisterChannel(nullptr, output);
     stdoutText = testsupport::readTextFile(dir.file("s.out"));
@@ -89,6 +90,7 @@ struct ArgumentsCase {
 };
 
 TEST_F(ShellTest, ArgumentsAreRead) {
+  // clang-format off
   const ArgumentsCase cases[] = {
       {{}, ShellMode::Gui, "-", "-", false, {}},
       {{"-mode", "tcl", "-source", "a.tcl"}, ShellMode::Tcl, "a.tcl", "-", false, {}},
@@ -110,6 +112,7 @@ TEST_F(ShellTest, ArgumentsAreRead) {
       {{"-source", "{\xd0\x96 \xe6\xbc\xa2}", "-log", "", "-tclargs", "\xf0\x9f\x98\x80"},
        ShellMode::Gui, "\xd0\x96 \xe6\xbc\xa2", "", false, {"\xf0\x9f\x98\x80"}},
   };
+  // clang-format on
   for (const ArgumentsCase& c : cases) {
     std::vector<std::string> args{"prog"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -117,10 +120,10 @@ TEST_F(ShellTest, ArgumentsAreRead) {
     for (std::string& arg : args)
       argv.push_back(&arg[0]);
     zekshell::ShellArguments out;
-    std::string error;
-    ASSERT_TRUE(zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out,
-                                              error))
-        << error;
+    std::string err;
+    ASSERT_TRUE(
+        zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out, &err))
+        << err;
     EXPECT_EQ(c.mode, out.mode);
     // Compared as the system encoding gives them back (Tcl keeps emoji as surrogates).
     EXPECT_EQ(c.source, out.hasSource ? zekshell::utf8ToSystem(out.sourceFile) : "-");
@@ -152,9 +155,10 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
          "on Windows"});
   } else {
     // Bytes that are no UTF-8 text would reach Tcl as other characters.
-    cases.push_back({{"-source", "snap\xff.tcl"},
-                     "ERROR: [shell] argument \"-source\" value \"snap\xff.tcl\" is not text in the "
-                     "system encoding (utf-8); it cannot be passed on unchanged"});
+    cases.push_back(
+        {{"-source", "snap\xff.tcl"},
+         "ERROR: [shell] argument \"-source\" value \"snap\xff.tcl\" is not text in the "
+         "system encoding (utf-8); it cannot be passed on unchanged"});
     cases.push_back({{"-tclargs", "ok", "\xe9t\xe9"},
                      "ERROR: [shell] argument \"\xe9t\xe9\" is not text in the system encoding "
                      "(utf-8); it cannot be passed on unchanged"});
@@ -166,16 +170,17 @@ TEST_F(ShellTest, BadArgumentsAreNamed) {
     for (std::string& arg : args)
       argv.push_back(&arg[0]);
     zekshell::ShellArguments out;
-    std::string error;
-    EXPECT_FALSE(zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out,
-                                               error));
-    EXPECT_EQ(c.second, error);
+    std::string err;
+    EXPECT_FALSE(
+        zekshell::parseShellArguments(static_cast<int>(argv.size()), argv.data(), out, &err));
+    EXPECT_EQ(c.second, err);
   }
 }
 
 // Tcl's system encoding is the process's code page; UTF-8 is named utf-8, not cp65001.
 TEST_F(ShellTest, SystemEncodingIsTheProcessCodePage) {
-  if (!testsupport::kWindows) GTEST_SKIP() << testsupport::kNoProcessCodePage;
+  if (!testsupport::kWindows)
+    GTEST_SKIP() << testsupport::kNoProcessCodePage;
   const unsigned cp = testsupport::processCodePage();
   EXPECT_EQ(cp == 65001 ? "utf-8" : "cp" + std::to_string(cp), Tcl_GetEncodingName(nullptr));
 }
@@ -239,8 +244,9 @@ TEST_F(ShellTest, SourcedScriptKnowsItsNameAndFrames) {
   // Tcl's source with its frame records.
   EXPECT_EQ(0, runScript("kvel", "puts [info script]\n"));
   EXPECT_EQ(dir.file("s.tcl") + "\n", stdoutText);
-  EXPECT_EQ(0, runScript("Dravik",
-                         "puts [info script]\nproc p {} {puts [dict get [info frame -1] type]}\np\n"));
+  EXPECT_EQ(0,
+            runScript("Dravik",
+                      "puts [info script]\nproc p {} {puts [dict get [info frame -1] type]}\np\n"));
   EXPECT_EQ(dir.file("s.tcl") + "\nsource\n", stdoutText);
 }
 
@@ -296,7 +302,8 @@ TEST_F(ShellTest, Event61IsRaisedBeforeTheLogIsOpened) {
   EXPECT_FALSE(testsupport::fileExists(dir.file("never.log")));
 
   runScript("kvel", "");
-  EXPECT_NE(std::string::npos, testsupport::readTextFile(dir.file("s.log")).find("# front end: none\n"));
+  EXPECT_NE(std::string::npos,
+            testsupport::readTextFile(dir.file("s.log")).find("# front end: none\n"));
   boost::signals2::connection setter = GuiEventBroker::addListener(
       kFlagEventNumber, [](const GuiEvent* e) { *boost::any_cast<bool*>(e->data(0)) = true; });
   runScript("kvel", "");

@@ -18,24 +18,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string line(reinterpret_cast<const char*>(data), size);
   // The reader hands over one trimmed line without its line feed.
   const std::size_t end = line.find('\n');
-  if (end != std::string::npos) line.erase(end);
+  if (end != std::string::npos)
+    line.erase(end);
   KVEL::trimWhitespace(line);
 
   std::vector<std::string> arguments;
   const bool closed = KVEL::splitCommandLine(line, arguments);
   std::string expansion;
-  std::string message;
   for (std::string& argument : arguments) {
     // Every argument is a non-empty slice of the line.
-    if (argument.empty() || argument.size() > line.size()) __builtin_trap();
+    if (argument.empty() || argument.size() > line.size())
+      __builtin_trap();
     KVEL::stripQuotes(argument);
-    if (!KVEL::expandEnvironmentVariables(argument, expansion, message) && message.empty())
+    std::string message;
+    if (!KVEL::expandEnvironmentVariables(argument, expansion, &message) && message.empty())
       __builtin_trap();  // a failure always says why
   }
   if (closed && line.find('"') == std::string::npos) {
     // Without quotes the split is a plain cut at blanks.
     for (const std::string& argument : arguments)
-      if (argument.find_first_of(" \t") != std::string::npos) __builtin_trap();
+      if (argument.find_first_of(" \t") != std::string::npos)
+        __builtin_trap();
   }
   return 0;
 }

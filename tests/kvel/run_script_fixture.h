@@ -17,7 +17,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "kvel/cmdfile/file_status.h"
+#include "support/file_status.h"
 #include "tests/support/launch_workspace.h"
 #include "kvel/file_replacement.h"
 #include "tests/support/test_process.h"

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "kvel/cmdfile/long_path.h"
+#include "support/long_path.h"
 #include "kvel/launcher.h"
 #include "tests/kvel/run_script_fixture.h"
 

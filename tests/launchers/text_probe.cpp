@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "framework/text_check.h"
+#include "support/text_check.h"
 #include "tests/support/test_process.h"
 
 int main(int argc, char** argv) {

@@ -38,7 +38,8 @@ Outcome expand(const Arguments& arguments) {
   Outcome outcome;
   std::ostringstream warnings;
   outcome.ok = KVEL::cmdfile::expandArguments(arguments, outcome.arguments, warnings, &outcome.err);
-  if (!outcome.err.empty()) outcome.err += "\n";
+  if (!outcome.err.empty())
+    outcome.err += "\n";
   outcome.out = warnings.str();
   return outcome;
 }
@@ -68,6 +69,7 @@ TEST_P(CommandLineRewrite, GivesSingleDashLongArgumentsASecondDash) {
   EXPECT_EQ(outcome.out, "");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineRewrite,
     testing::Values(
@@ -85,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RewriteCase>& info) {
       return testsupport::indexedName(info.index, info.param.arguments);
     });
+// clang-format on
 
 class MissingFileName : public testing::TestWithParam<Arguments> {};
 
@@ -155,6 +158,7 @@ TEST_P(FileContent, GivesTheArguments) {
   EXPECT_EQ(outcome.out, "");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Lines, FileContent,
     testing::Values(
@@ -177,6 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {testsupport::fromAnsiCodePage("\xC3\xA9"), testsupport::fromAnsiCodePage("\xC6"),
                      "\xC3\xA9", testsupport::fromAnsiCodePage("\xC0\xAF")}}),
     testsupport::NameByTitle());
+// clang-format on
 
 // UTF-16 units as a file's bytes: the byte-order mark, then the units.
 std::string utf16(const std::u16string& units, bool bigEndian) {
@@ -207,6 +212,7 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
   writeFile(temp.file("inner.txt"), "-tp z\n");
   const std::string innerName = temp.file("inner.txt");
   const std::string refused = "ERROR: Command file " + temp.file("opts.txt") + " ";
+  // clang-format off
   const struct {
     std::u16string text;
     Arguments expected;  // in UTF-8
@@ -223,6 +229,7 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
       {u"\xDC00y", {}, "is not valid UTF-16: an unpaired surrogate U+DC00 (line 1)"},
       {u"y\xD83D", {}, "is not valid UTF-16: an unpaired surrogate U+D83D (line 1)"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     Arguments expected;
     const bool representable = inProgramText(c.expected, expected);
@@ -232,7 +239,9 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
       if (!c.problem.empty())
         EXPECT_EQ(outcome.err, refused + c.problem + "\n");
       else if (!representable)
-        EXPECT_NE(outcome.err.find("holds a character that cannot be represented: U+"), std::string::npos) << title;
+        EXPECT_NE(outcome.err.find("holds a character that cannot be represented: U+"),
+                  std::string::npos)
+            << title;
       else
         EXPECT_EQ(outcome.arguments, expected) << title;
       EXPECT_EQ(outcome.ok, c.problem.empty() && representable) << title;
@@ -245,7 +254,8 @@ TEST_F(CommandFile, Utf16FileIsReadAsItsText) {
 // An open serial port is refused as well as one named so (ports are Windows').
 TEST(CommandFileSource, OpenSerialPortIsRefused) {
   std::FILE* port = KVEL::openCommandFile("\\\\.\\COM1");
-  if (port == nullptr) GTEST_SKIP() << "no serial port COM1 to open here";
+  if (port == nullptr)
+    GTEST_SKIP() << "no serial port COM1 to open here";
   std::string reason;
   EXPECT_FALSE(KVEL::isReadableSource(port, &reason)) << reason;
   std::fclose(port);
@@ -254,8 +264,9 @@ TEST(CommandFileSource, OpenSerialPortIsRefused) {
 TEST_F(CommandFile, MismatchedQuoteFailsTheFile) {
   const Outcome outcome = expandFile("ok\n  a\"b c\"d  \r\nnever\n");
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.err, "Mismatched quote found in line a\"b c\"d\nERROR: Error founds in command file " +
-                             temp.file("opts.txt") + "\n");
+  EXPECT_EQ(outcome.err,
+            "Mismatched quote found in line a\"b c\"d\nERROR: Error founds in command file " +
+                temp.file("opts.txt") + "\n");
 }
 
 TEST_F(CommandFile, ReferencesAreExpandedAndFailuresWarnOnStdout) {
@@ -299,9 +310,9 @@ TEST_F(CommandFile, DirectoryIsReportedAsUnreadable) {
   const Outcome outcome = expand({"-f", directory});
   EXPECT_FALSE(outcome.ok);
   // Windows refuses to open a directory: the open fails, not the read.
-  EXPECT_EQ(outcome.err, testsupport::kWindows
-                             ? "Unable to open command file " + directory + "\n"
-                             : "ERROR: Unable to read command file " + directory + ": Is a directory\n");
+  EXPECT_EQ(outcome.err, testsupport::kWindows ? "Unable to open command file " + directory + "\n"
+                                               : "ERROR: Unable to read command file " + directory +
+                                                     ": Is a directory\n");
 }
 
 TEST_F(CommandFile, FileNamingItselfFails) {
@@ -329,13 +340,13 @@ TEST_F(CommandFile, CycleThroughSymbolicLinkFails) {
   ScopedWorkingDirectory inTemp(temp.path());
   writeFile(temp.file("a.txt"), "-f link.txt\n");
   if (!testsupport::makeSymbolicLink("a.txt", "link.txt")) {
-    if (testsupport::kWindows) GTEST_SKIP() << testsupport::kNoSymbolicLink;
+    if (testsupport::kWindows)
+      GTEST_SKIP() << testsupport::kNoSymbolicLink;
     FAIL() << "symlink failed";
   }
   const Outcome outcome = expand({"-f", "a.txt"});
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.err,
-            "ERROR: Command file link.txt is already being read: a.txt -> link.txt\n");
+  EXPECT_EQ(outcome.err, "ERROR: Command file link.txt is already being read: a.txt -> link.txt\n");
 }
 
 // A second name for the same file (a hard link) is the same file: the
@@ -390,7 +401,8 @@ TEST_F(CommandFile, SixtyFifthNestedFileFails) {
   const Outcome outcome = expand({"-f", "n0.txt"});
   EXPECT_FALSE(outcome.ok);
   std::string chain;
-  for (int i = 0; i < 65; ++i) chain += (i ? " -> n" : "n") + std::to_string(i) + ".txt";
+  for (int i = 0; i < 65; ++i)
+    chain += (i ? " -> n" : "n") + std::to_string(i) + ".txt";
   EXPECT_EQ(outcome.err,
             "ERROR: Command file n64.txt is nested more than 64 levels deep: " + chain + "\n");
 }
@@ -422,7 +434,8 @@ bool referenceRead(const std::string& fileName, Arguments& output, std::ostream&
       return false;
     }
     KVEL::trimWhitespace(line);
-    if (line.empty() || line[0] == '#' || line.compare(0, 2, "//") == 0) continue;
+    if (line.empty() || line[0] == '#' || line.compare(0, 2, "//") == 0)
+      continue;
     Arguments lineArguments;
     std::string message;
     if (!KVEL::cmdfile::splitLine(line, lineArguments, &message)) {
@@ -433,11 +446,11 @@ bool referenceRead(const std::string& fileName, Arguments& output, std::ostream&
       KVEL::stripQuotes(argument);
       std::string expansion;
       std::string message;
-      if (KVEL::expandEnvironmentVariables(argument, expansion, message)) {
+      if (KVEL::expandEnvironmentVariables(argument, expansion, &message)) {
         argument = expansion;
       } else {
         out << "WARNING: Could not be expanded an environment variable in " << argument
-                  << " due to following error: " << message << "\n";
+            << " due to following error: " << message << "\n";
       }
     }
     for (const std::string& argument : lineArguments) {
@@ -449,14 +462,17 @@ bool referenceRead(const std::string& fileName, Arguments& output, std::ostream&
 }
 
 std::string randomContent(std::mt19937& random) {
+  // clang-format off
   static const std::vector<std::string> fragments = {
       "-abc", "x", "-", "--", "-5", " ", " ", "\t", "\"", "\"", "$KVT_A", "${KVT_A}",
       "${KVT_B}", "${KVT_NOPE}", "$KVT_NOPE/", "$", "{", "}", "#", "//", "\r", "\v", "\f",
       "\xC3\xA9", std::string(1, '\0'), "\n", "\n", "\n", "\r\n", "a b", "=", "\"q r\"", "\x1A"};
+  // clang-format on
   std::uniform_int_distribution<int> length(0, 60);
   std::uniform_int_distribution<std::size_t> pick(0, fragments.size() - 1);
   std::string content;
-  for (int n = length(random); n > 0; --n) content += fragments[pick(random)];
+  for (int n = length(random); n > 0; --n)
+    content += fragments[pick(random)];
   return content;
 }
 

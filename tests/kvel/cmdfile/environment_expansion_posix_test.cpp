@@ -27,7 +27,7 @@ TEST(SplitDirectoryList, EntryThatCannotBeMadeAbsoluteIsSkipped) {
   environment.set("KVT_DIRS", "relative;/abs");
   std::vector<std::string> directories;
   std::string message;
-  ASSERT_TRUE(KVEL::splitDirectoryList("KVT_DIRS", directories, message));
+  ASSERT_TRUE(KVEL::splitDirectoryList("KVT_DIRS", directories, &message));
   EXPECT_EQ(directories, (std::vector<std::string>{"/abs"}));
 }
 

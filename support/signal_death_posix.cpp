@@ -1,4 +1,4 @@
-#include "framework/signal_death.h"
+#include "support/signal_death.h"
 
 #include <signal.h>
 #include <unistd.h>

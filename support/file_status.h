@@ -1,7 +1,7 @@
 // File identity and status: the one place in kvel that knows the platform's
 // status calls, used by the command-file reader and the kernel check.
-#ifndef KVEL_CMDFILE_FILE_STATUS_H
-#define KVEL_CMDFILE_FILE_STATUS_H
+#ifndef SUPPORT_FILE_STATUS_H
+#define SUPPORT_FILE_STATUS_H
 
 #include <cstdio>
 #include <string>

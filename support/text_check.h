@@ -1,8 +1,8 @@
 // Checks that the text the system hands a front end (its arguments and the
 // environment values it uses) reached it unchanged in the process code page,
 // and lets a console show that text.
-#ifndef FRAMEWORK_TEXT_CHECK_H
-#define FRAMEWORK_TEXT_CHECK_H
+#ifndef SUPPORT_TEXT_CHECK_H
+#define SUPPORT_TEXT_CHECK_H
 
 #include <initializer_list>
 #include <string>

@@ -1,7 +1,7 @@
 // Dying by a signal: whatever the signal's disposition and mask were, the
 // parent sees the process end of that signal; a signal whose default action
 // does not end the process gives exit status 128 + its number.
-#include "framework/signal_death.h"
+#include "support/signal_death.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,6 +16,7 @@ extern "C" void dieInHandler(int signalNumber) { frontend::dieBySignal(signalNum
 enum class Before { Default, Ignored, Handled };
 
 TEST(DieBySignal, EndsOfTheSignalWhateverItsDispositionAndMask) {
+  // clang-format off
   const struct {
     int signalNumber;
     Before disposition;
@@ -31,6 +32,7 @@ TEST(DieBySignal, EndsOfTheSignalWhateverItsDispositionAndMask) {
       {SIGURG, Before::Handled, false, false},
       {SIGCHLD, Before::Ignored, true, false},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);

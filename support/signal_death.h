@@ -2,8 +2,8 @@
 // been installed: the parent sees the signal, not an exit status. POSIX only:
 // signal_death_posix.cpp has no Windows twin, as only POSIX code calls it
 // (kvel's file replacement and tarnlet's fatal-signal report).
-#ifndef FRAMEWORK_SIGNAL_DEATH_H
-#define FRAMEWORK_SIGNAL_DEATH_H
+#ifndef SUPPORT_SIGNAL_DEATH_H
+#define SUPPORT_SIGNAL_DEATH_H
 
 namespace frontend {
 

@@ -2,8 +2,8 @@
 // calls it): paths in the process code page turned into the absolute "\\?\"
 // form that the wide calls take at any length, so that no file step fails
 // for a path's length alone.
-#ifndef KVEL_CMDFILE_LONG_PATH_H
-#define KVEL_CMDFILE_LONG_PATH_H
+#ifndef SUPPORT_LONG_PATH_H
+#define SUPPORT_LONG_PATH_H
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "kvel/cmdfile/file_status.h"
+#include "support/file_status.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -1,6 +1,6 @@
 // File identity and status: one file under each of its names, a name that
 // holds another file, and what counts as accessible.
-#include "kvel/cmdfile/file_status.h"
+#include "support/file_status.h"
 
 #include <cstdio>
 #include <memory>
@@ -39,6 +39,7 @@ TEST(FileStatus, OneFileUnderEachOfItsNamesAndNoOther) {
   const OpenFile file = openFile(held);
   ASSERT_TRUE(file.get());
 
+  // clang-format off
   const struct {
     std::string name;
     bool same;
@@ -51,6 +52,7 @@ TEST(FileStatus, OneFileUnderEachOfItsNamesAndNoOther) {
       {dir.file("missing-é.txt"), false},
       {"", false},
   };
+  // clang-format on
   KVEL::FileIdentity heldIdentity;
   unsigned long long heldSize = 0;
   ASSERT_TRUE(KVEL::identifyOpenFile(file.get(), heldIdentity, heldSize));
@@ -84,6 +86,7 @@ TEST(FileStatus, ExistingFilesAndDirectoriesAreAccessible) {
   testsupport::TempDir dir;
   testsupport::writeFile(dir.file("a/kvelk.exe"), "");
   testsupport::writeFile(dir.file("каталог/日本.exe"), "");
+  // clang-format off
   const struct {
     std::string path;
     bool accessible;
@@ -96,6 +99,7 @@ TEST(FileStatus, ExistingFilesAndDirectoriesAreAccessible) {
       {dir.file("каталог/🙂"), false},
       {"", false},
   };
+  // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(c.accessible, KVEL::isAccessible(c.path)) << c.path;
 }

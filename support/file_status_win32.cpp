@@ -1,13 +1,13 @@
-#include "kvel/cmdfile/file_status.h"
+#include "support/file_status.h"
 
+#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <windows.h>
 
 #include <cerrno>
 
-#include "kvel/cmdfile/long_path.h"
+#include "support/long_path.h"
 
 namespace KVEL {
 
@@ -18,10 +18,11 @@ bool identifyHandle(HANDLE handle, FileIdentity& identity, unsigned long long* s
   if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &information))
     return false;
   identity.device = information.dwVolumeSerialNumber;
-  identity.fileNumber =
-      (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  identity.fileNumber = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+                        information.nFileIndexLow;
   if (size)
-    *size = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    *size = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) |
+            information.nFileSizeLow;
   return true;
 }
 
@@ -38,9 +39,9 @@ bool namesOpenFile(const std::string& name, int fd) {
     return false;
   // No access asked for: only the identity is read. A reparse point is
   // opened itself, and a directory needs backup semantics to be opened.
-  const HANDLE handle =
-      CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = CreateFileA(
+      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   const bool identified = identifyHandle(handle, named, nullptr);
   if (handle != INVALID_HANDLE_VALUE)
     CloseHandle(handle);

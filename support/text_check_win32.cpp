@@ -2,7 +2,7 @@
 // converts them into the process code page for argv and getenv. A character
 // that code page cannot hold is detected here, from the UTF-16 originals,
 // instead of being passed on as a substitute.
-#include "framework/text_check.h"
+#include "support/text_check.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -15,8 +15,9 @@ namespace frontend {
 
 namespace {
 
-const char kAdvice[] = "; use Windows 10 version 1903 or later (where these programs run in UTF-8), "
-                       "or only characters of that code page.";
+const char kAdvice[] =
+    "; use Windows 10 version 1903 or later (where these programs run in UTF-8), "
+    "or only characters of that code page.";
 
 // True when `text` converts into the process code page without a substitute.
 bool representable(const std::wstring& text) {

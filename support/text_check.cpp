@@ -1,4 +1,4 @@
-#include "framework/text_check.h"
+#include "support/text_check.h"
 
 namespace frontend {
 

@@ -1,4 +1,4 @@
-#include "kvel/cmdfile/long_path.h"
+#include "support/long_path.h"
 
 #include <windows.h>
 
@@ -7,10 +7,11 @@ namespace KVEL {
 std::wstring toWide(const std::string& text) {
   if (text.empty())
     return std::wstring();
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  if (length <= 0 ||
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length) != length)
+  if (length <= 0 || MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         &wide[0], length) != length)
     return std::wstring();
   return wide;
 }
@@ -18,11 +19,11 @@ std::wstring toWide(const std::string& text) {
 std::string toNarrow(const std::wstring& text) {
   if (text.empty())
     return std::string();
-  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                         0, nullptr, nullptr);
+  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-  if (length <= 0 || WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &narrow[0],
-                                         length, nullptr, nullptr) != length)
+  if (length <= 0 || WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         &narrow[0], length, nullptr, nullptr) != length)
     return std::string();
   return narrow;
 }
