@@ -59,7 +59,8 @@ int readOwnLink(int dir, const std::string& name, std::string* text, Walk* walk)
   } else if (looked == 0 && status.st_uid != ::geteuid() && status.st_uid != 0) {
     walk->refused = true;
   } else if (looked == 0) {
-    std::vector<char> buffer(status.st_size > 0 ? static_cast<std::size_t>(status.st_size) + 1 : PATH_MAX);
+    std::vector<char> buffer(status.st_size > 0 ? static_cast<std::size_t>(status.st_size) + 1
+                                                : PATH_MAX);
     const ssize_t length = ::readlinkat(at, self, buffer.data(), buffer.size());
     if (length > 0 && static_cast<std::size_t>(length) < buffer.size()) {
       text->assign(buffer.data(), static_cast<std::size_t>(length));

@@ -5,15 +5,19 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/long_path.h"
 #include "kvel/file_owner.h"
+#include "support/long_path.h"
 
 namespace KVEL {
 
 namespace {
 
-HANDLE asHandle(long long handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
-long long fromHandle(HANDLE handle) { return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle)); }
+HANDLE asHandle(long long handle) {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle));
+}
+long long fromHandle(HANDLE handle) {
+  return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
+}
 
 // True when the reparse point open as handle belongs to the running user,
 // SYSTEM or the administrators, or when the system does not tell its owner.
@@ -22,9 +26,9 @@ bool trustedOwner(HANDLE handle) { return ownerOf(handle) != FileOwner::other; }
 // The entry itself (a reparse point is not followed), held without delete
 // sharing: it cannot be renamed or removed while the folder is open.
 HANDLE openEntry(const std::wstring& path) {
-  return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                     nullptr);
+  return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 // The volume and file index of what path leads to; false when it cannot be
@@ -33,8 +37,8 @@ bool identify(const std::wstring& path, unsigned long long identity[2]) {
   if (path.empty())
     return false;
   HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return false;
   BY_HANDLE_FILE_INFORMATION information;
@@ -43,7 +47,8 @@ bool identify(const std::wstring& path, unsigned long long identity[2]) {
   if (!known)
     return false;
   identity[0] = information.dwVolumeSerialNumber;
-  identity[1] = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  identity[1] = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+                information.nFileIndexLow;
   return true;
 }
 
@@ -69,7 +74,8 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
   // Checked from the working directory down; another path only where it ends.
   std::wstring reached = full;
   std::vector<std::wstring> parts;
-  if (full.compare(0, here.size(), here) == 0 && full.size() > here.size() && full[here.size()] == L'\\') {
+  if (full.compare(0, here.size(), here) == 0 && full.size() > here.size() &&
+      full[here.size()] == L'\\') {
     reached = here;
     for (std::size_t start = here.size() + 1; start <= full.size();) {
       std::size_t end = full.find(L'\\', start);
@@ -103,7 +109,7 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
       // system follows a trusted one, held here so it cannot change.
       if (!trustedOwner(entry)) {
         *err = "ERROR: A symbolic link on the way to " + path +
-                  " belongs to another user and is not followed.";
+               " belongs to another user and is not followed.";
         close();
         return false;
       }
@@ -119,8 +125,8 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
   return true;
 }
 
-bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
-                                std::string* err) const {
+bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
+                                std::string* targetName, std::string* err) const {
   err->clear();
   target->close();
   *targetName = name;
@@ -131,18 +137,19 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target, 
     return true;
   BY_HANDLE_FILE_INFORMATION information;
   const bool refused = GetFileInformationByHandle(entry, &information) &&
-                       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !trustedOwner(entry);
+                       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                       !trustedOwner(entry);
   CloseHandle(entry);
   if (refused)
     *err = "ERROR: A symbolic link on the way to " + (name_.empty() ? name : name_ + "/" + name) +
-              " belongs to another user and is not followed.";
+           " belongs to another user and is not followed.";
   return !refused;
 }
 
 bool CheckedFolder::sameFile(const std::string& name, const std::string& path) const {
   unsigned long long inFolder[2], named[2];
-  return identify(native_ + L"\\" + toWide(name), inFolder) && identify(longPathForm(path), named) &&
-         inFolder[0] == named[0] && inFolder[1] == named[1];
+  return identify(native_ + L"\\" + toWide(name), inFolder) &&
+         identify(longPathForm(path), named) && inFolder[0] == named[0] && inFolder[1] == named[1];
 }
 
 bool isPathSeparator(char c) { return c == '/' || c == '\\'; }

@@ -36,7 +36,8 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
   Outcome made = Outcome::Unavailable;
   bool taken = true;
   for (unsigned n = 0; n < 100 && made == Outcome::Unavailable && taken; ++n)
-    made = temporary.create(launchFileName(n, kTemporary), old.exists ? &old : nullptr, &taken, err);
+    made =
+        temporary.create(launchFileName(n, kTemporary), old.exists ? &old : nullptr, &taken, err);
   if (made != Outcome::Done)
     return made;
   bool noRoom = false;

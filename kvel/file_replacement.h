@@ -22,11 +22,12 @@
 //   overwritten, and the old content is written back when a write fails.
 //
 // Temporary files are named ".~kvel.<process id>.<n>.tmp" (see
-// isLaunchTemporary; a launch's own script, LaunchFile, is of the same form). While one exists it is held (an advisory lock on POSIX;
-// on Windows the file is open and the process that made it runs); each
-// replacement first removes, in the folder where it makes its temporary, the
-// ones of exactly that form that are regular files of the running user with
-// one name only and that no running launch holds: those of killed launches.
+// isLaunchTemporary; a launch's own script, LaunchFile, is of the same
+// form). While one exists it is held (an advisory lock on POSIX; on Windows
+// the file is open and the process that made it runs); each replacement
+// first removes, in the folder where it makes its temporary, the ones of
+// exactly that form that are regular files of the running user with one
+// name only and that no running launch holds: those of killed launches.
 //
 // An interrupt (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows the console's
 // Ctrl+C, Ctrl+Break and close events) that arrives while the temporary file

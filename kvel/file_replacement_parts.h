@@ -52,12 +52,12 @@ std::string launchFileName(unsigned n, const char* kind);
 // What a name in a folder is, its own (a link at it is not followed).
 struct FileState {
   bool exists = false;
-  bool regular = false;    // a regular file (not a link, device, FIFO...)
+  bool regular = false;  // a regular file (not a link, device, FIFO...)
   bool directory = false;
   bool throughLink = false;  // Windows: reached through a reparse point,
                              // which only a write in place follows
   unsigned long long links = 0, size = 0;
-  unsigned mode = 0;       // POSIX: permission bits
+  unsigned mode = 0;  // POSIX: permission bits
   unsigned long owner = 0, group = 0;
 };
 
@@ -123,9 +123,9 @@ public:
 private:
   const CheckedFolder& folder_;
   std::string name_;
-  bool made_ = false;      // something of this replacement is at name_
-  long long file_ = -1;    // the open file
-  long long lock_ = -1;    // POSIX: a second descriptor holding the lock
+  bool made_ = false;    // something of this replacement is at name_
+  long long file_ = -1;  // the open file
+  long long lock_ = -1;  // POSIX: a second descriptor holding the lock
 };
 
 // A file opened to be written in place.

@@ -89,7 +89,8 @@ bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
 // True when name in folder is, without following a link, the open file fd.
 bool names(int folder, const std::string& name, int fd) {
   struct stat held, named;
-  return ::fstat(fd, &held) == 0 && ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+  return ::fstat(fd, &held) == 0 &&
+         ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
          held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
@@ -185,7 +186,8 @@ void removeStaleTemporaries(const CheckedFolder& folder) {
     if (!isLaunchTemporary(name) ||
         ::fstatat(dir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
       continue;
-    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    const int fd =
+        ::openat(dir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
       continue;
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == self &&
@@ -271,7 +273,8 @@ bool TempFile::renameOver(const std::string& target, bool* refused) {
   // force the new data out to disk first, which costs a launch about as much
   // as the rest of it.
   struct stat status;
-  if (::fstatat(dir, target.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode) &&
+  if (::fstatat(dir, target.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(status.st_mode) &&
       ::renameat2(dir, name_.c_str(), dir, target.c_str(), RENAME_EXCHANGE) == 0)
     return true;
 #endif

@@ -5,15 +5,17 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "support/long_path.h"
 #include "kvel/file_owner.h"
+#include "support/long_path.h"
 
 namespace KVEL {
 namespace replacement {
 
 namespace {
 
-HANDLE asHandle(long long handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
+HANDLE asHandle(long long handle) {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle));
+}
 
 std::wstring pathOf(const CheckedFolder& folder, const std::string& name) {
   return folder.nativePath() + L"\\" + toWide(name);
@@ -131,12 +133,12 @@ bool usablePath(const CheckedFolder& folder, const std::string& name, std::strin
   // shell among them) are held to MAX_PATH; the "\\?\" prefix is not counted.
   const std::size_t length = pathOf(folder, name).size() - 4;
   using LongPathsQuery = BOOLEAN(WINAPI*)();
-  const auto enabled = reinterpret_cast<LongPathsQuery>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlAreLongPathsEnabled")));
+  const auto enabled = reinterpret_cast<LongPathsQuery>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlAreLongPathsEnabled")));
   if (length < MAX_PATH || !enabled || enabled())
     return true;
-  *err = "ERROR: The path " + displayPath(folder, name) + " is too long (" + std::to_string(length) +
-            " characters; long paths are not enabled on this system).";
+  *err = "ERROR: The path " + displayPath(folder, name) + " is too long (" +
+         std::to_string(length) + " characters; long paths are not enabled on this system).";
   return false;
 }
 
@@ -154,14 +156,15 @@ bool inspect(const CheckedFolder& folder, const std::string& name, FileState* st
   // What the file reaches: the number of its names.
   HANDLE handle = INVALID_HANDLE_VALUE;
   retryWhileBusy([&] {
-    handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     return handle != INVALID_HANDLE_VALUE;
   });
   BY_HANDLE_FILE_INFORMATION information;
   if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information)) {
     state->links = information.nNumberOfLinks;
-    state->size = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    state->size = (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) |
+                  information.nFileSizeLow;
     state->regular = !state->directory && GetFileType(handle) == FILE_TYPE_DISK;
   } else if (!state->directory) {
     state->regular = true;  // held by another process: refused() tells
@@ -198,8 +201,8 @@ bool refused(const CheckedFolder& folder, const std::string& name, const FileSta
   if (opened)
     return false;
   *err = cannotWrite(shown, error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
-                                   ? "it is in use by another process"
-                                   : "access is denied");
+                                ? "it is in use by another process"
+                                : "access is denied");
   return true;
 }
 
@@ -219,15 +222,17 @@ void removeStaleTemporaries(const CheckedFolder& folder) {
     const unsigned long owner = std::strtoul(name.c_str() + 7, nullptr, 10);
     if (owner == GetCurrentProcessId() || running(owner))
       continue;
-    HANDLE file = CreateFileW(pathOf(folder, name).c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file =
+        CreateFileW(pathOf(folder, name).c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
       continue;
     BY_HANDLE_FILE_INFORMATION information;
     FILE_DISPOSITION_INFO disposition;
     disposition.DeleteFile = TRUE;
     if (GetFileInformationByHandle(file, &information) && information.nNumberOfLinks == 1 &&
-        !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        !(information.dwFileAttributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
         GetFileType(file) == FILE_TYPE_DISK && ownedByThisUser(file))
       SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
     CloseHandle(file);
@@ -243,8 +248,8 @@ TempFile::~TempFile() {
 Outcome TempFile::create(const std::string& name, const FileState*, bool* taken, std::string*) {
   name_ = name;
   guardTemporary();
-  HANDLE file = CreateFileW(pathOf(folder_, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(pathOf(folder_, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   const DWORD error = GetLastError();
   if (file == INVALID_HANDLE_VALUE) {
     releaseTemporary();
@@ -327,8 +332,8 @@ bool InPlaceFile::open(const CheckedFolder& folder, const std::string& name, std
   folder_ = &folder;
   name_ = name;
   HANDLE file = CreateFileW(pathOf(folder, name).c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   created_ = GetLastError() != ERROR_ALREADY_EXISTS;
   if (file == INVALID_HANDLE_VALUE)
     return false;
@@ -348,7 +353,8 @@ bool InPlaceFile::roomFor(unsigned long long size) {
   if (size <= size_)
     return true;
   ULARGE_INTEGER available;
-  return GetDiskFreeSpaceExW((folder_->nativePath() + L"\\").c_str(), &available, nullptr, nullptr) &&
+  return GetDiskFreeSpaceExW((folder_->nativePath() + L"\\").c_str(), &available, nullptr,
+                             nullptr) &&
          available.QuadPart >= size - size_ + 65536;
 }
 
@@ -357,8 +363,9 @@ bool InPlaceFile::readAll(std::string* content) {
   if (!fromStart(asHandle(file_)))
     return false;
   for (std::size_t done = 0; done < content->size();) {
-    const DWORD chunk =
-        content->size() - done > (1u << 30) ? (1u << 30) : static_cast<DWORD>(content->size() - done);
+    const DWORD chunk = content->size() - done > (1u << 30)
+                            ? (1u << 30)
+                            : static_cast<DWORD>(content->size() - done);
     DWORD got = 0;
     if (!ReadFile(asHandle(file_), &(*content)[done], chunk, &got, nullptr) || got == 0)
       return false;
@@ -372,7 +379,9 @@ bool InPlaceFile::rewriteBytes(const std::string& bytes) {
   return fromStart(file) && writeAll(file, bytes) && SetEndOfFile(file) != 0;
 }
 
-bool InPlaceFile::rewrite(const std::vector<std::string_view>& pieces) { return rewriteBytes(onDisk(pieces)); }
+bool InPlaceFile::rewrite(const std::vector<std::string_view>& pieces) {
+  return rewriteBytes(onDisk(pieces));
+}
 
 bool InPlaceFile::close() {
   const HANDLE file = asHandle(file_);

@@ -9,10 +9,10 @@
 
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
-#include "support/file_status.h"
 #include "kvel/launch_account.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
+#include "support/file_status.h"
 
 namespace KVEL {
 
@@ -54,8 +54,10 @@ bool checkTarget(std::string& snapshot, std::string* err) {
     snapshot = retried;
     return true;
   }
-  *err = "ERROR: Please check the snapshot name which is created during 'plenk',the current "
-         "snapshot name \"" + firstKernel + "\" does not exist ";
+  *err =
+      "ERROR: Please check the snapshot name which is created during 'plenk',the current "
+      "snapshot name \"" +
+      firstKernel + "\" does not exist ";
   return false;
 }
 
@@ -111,11 +113,13 @@ int runSimulatorLauncher(int argc, char** argv) {
   const ExplainMode explain = explainModeOf(std::getenv("KVEL_EXPLAIN"));
   ParseTrace trace;
   ParseTrace* const tracing = explain == ExplainMode::off ? nullptr : &trace;
-  if (tracing != nullptr) trace.beforeError = writeArguments;
+  if (tracing != nullptr)
+    trace.beforeError = writeArguments;
   bool parsed = false;
   try {
     parsed = options.parse(argc, argv, std::cout, std::cerr, tracing);
-    if (parsed && tracing != nullptr) writeArguments(options, trace);
+    if (parsed && tracing != nullptr)
+      writeArguments(options, trace);
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "reading the command line options");
     std::exit(1);
@@ -135,7 +139,8 @@ int runSimulatorLauncher(int argc, char** argv) {
   std::string err;
   const std::string given = options.snapshot;
   const bool found = checkTarget(options.snapshot, &err);
-  if (tracing != nullptr) writeTargetAccount(stderr, given, options.snapshot, found);
+  if (tracing != nullptr)
+    writeTargetAccount(stderr, given, options.snapshot, found);
   if (!found) {
     std::printf("%s\n", err.c_str());
     std::exit(1);
@@ -164,7 +169,8 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   std::string scriptPath;
   try {
-    if (commandText.empty()) commandText = buildSimulationCommand(options, options.snapshot);
+    if (commandText.empty())
+      commandText = buildSimulationCommand(options, options.snapshot);
     scriptPath = writeRunScript(options, options.snapshot, commandText);
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "building the run script");

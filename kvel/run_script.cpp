@@ -29,9 +29,7 @@ bool scriptFailure(const std::string& scriptPath, const std::string& detail, std
 
 }  // namespace
 
-std::string snapshotDirectory(const std::string& snapshot) {
-  return "kvel.dir/" + snapshot;
-}
+std::string snapshotDirectory(const std::string& snapshot) { return "kvel.dir/" + snapshot; }
 
 std::string scriptDirectory(const std::string& snapshot) {
   std::string directory = "kvel.dir/";

@@ -44,7 +44,8 @@ void recordSource(int argc, char** argv) {
     if (path.size() >= 2 && path.front() == '{' && path.back() == '}')
       path = path.substr(1, path.size() - 2);
     std::ifstream file(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string content((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
     zekdouble::record({"source", path, file ? content : "(unreadable)"});
     return;
   }

@@ -8,16 +8,16 @@
 #include <thread>
 #include <vector>
 
-#include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
+#include <boost/filesystem.hpp>
 
 #include "tests/support/test_process.h"
 
 namespace {
 
+using testsupport::readFile;
 using testsupport::RunResult;
 using testsupport::TempDir;
-using testsupport::readFile;
 using testsupport::writeFile;
 
 const int kLaunches = 64;
@@ -27,7 +27,8 @@ std::vector<std::string> linesStartingWith(const std::string& text, const std::s
   std::string::size_type start = 0;
   while (start < text.size()) {
     std::string::size_type end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos)
+      end = text.size();
     if (text.compare(start, prefix.size(), prefix) == 0)
       lines.push_back(text.substr(start, end - start));
     start = end + 1;
@@ -94,8 +95,8 @@ TEST_P(ConcurrentLaunches, EveryShellRunsItsOwnOptions) {
   const std::string record = readFile(dir.file("kvel.dir/top/kvel_script.tcl"));
   bool whole = false;
   for (int n = 0; n < kLaunches; ++n)
-    whole = whole ||
-            record == testsupport::onDisk("kvel {top} -testplusarg " + seed(n) + " -autoloadwcfg\n");
+    whole = whole || record == testsupport::onDisk("kvel {top} -testplusarg " + seed(n) +
+                                                   " -autoloadwcfg\n");
   EXPECT_TRUE(whole) << record;
   std::vector<std::string> left;
   for (const auto& entry : boost::filesystem::directory_iterator(dir.file("kvel.dir/top")))
