@@ -56,6 +56,11 @@ mkdir -p "$(dirname "$prefix")"
   "$wineserver" -p"$persist" </dev/null >/dev/null 2>&1 9>&-
 ) 9>"$prefix.lock"
 
+# Where the tests' process runner notes a program Wine failed to start at the
+# first try (a Windows path: Wine's drive Z: is the root folder).
+KVEL_START_RETRY_LOG=${KVEL_START_RETRY_LOG:-Z:$(dirname "$prefix")/wine-start-retries.log}
+export KVEL_START_RETRY_LOG
+
 out=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-out.XXXXXX") || exit 125
 err=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-err.XXXXXX") || { rm -f "$out"; exit 125; }
 "$wine" "$@" >"$out" 2>"$err"
