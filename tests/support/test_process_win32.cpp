@@ -104,9 +104,7 @@ std::string onDisk(const std::string& text) {
   return out;
 }
 
-std::string readTextFile(const std::string& path) {
-  return fromTextMode(readFile(path));
-}
+std::string readTextFile(const std::string& path) { return fromTextMode(readFile(path)); }
 
 TempDir::TempDir() {
   char base[MAX_PATH + 1];
@@ -126,17 +124,15 @@ TempDir::TempDir() {
   throw std::runtime_error("cannot create a temporary directory");
 }
 
-unsigned processCodePage() {
-  return ::GetACP();
-}
+unsigned processCodePage() { return ::GetACP(); }
 
 bool inProcessText(const std::string& utf8, std::string& text) {
   text = utf8;
   if (::GetACP() == CP_UTF8 || utf8.empty())
     return true;
   std::wstring wide(utf8.size(), L'\0');
-  wide.resize(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0],
-                                    int(wide.size())));
+  wide.resize(
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size())));
   BOOL lost = FALSE;
   text.resize(4 * wide.size());
   text.resize(::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()),
@@ -160,7 +156,8 @@ bool recode(const std::string& in, UINT from, UINT to, std::string& out) {
   if (in.empty())
     return true;
   std::wstring wide(in.size(), L'\0');
-  wide.resize(::MultiByteToWideChar(from, 0, in.data(), int(in.size()), &wide[0], int(wide.size())));
+  wide.resize(
+      ::MultiByteToWideChar(from, 0, in.data(), int(in.size()), &wide[0], int(wide.size())));
   BOOL lost = FALSE;
   out.resize(4 * wide.size());
   out.resize(::WideCharToMultiByte(to, to == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(),
