@@ -26,6 +26,17 @@ bool number(const char** p) {
   return digits > 0 && digits <= 10 && (digits == 1 || *start != '0');
 }
 
+// Creates file under the first free name of the kind: the counter goes on
+// while a name is taken (by another launch of the same process id, or left).
+Outcome createUnderFreeName(TempFile* file, const char* kind, const FileState* old,
+                            std::string* err) {
+  Outcome made = Outcome::Unavailable;
+  bool taken = true;
+  for (unsigned n = 0; n < 100 && made == Outcome::Unavailable && taken; ++n)
+    made = file->create(launchFileName(n, kind), old, &taken, err);
+  return made;
+}
+
 Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, const FileState& old,
                          const std::vector<std::string_view>& pieces, std::string* err) {
   // A second name of the file would keep the old content; writing in place
@@ -33,11 +44,8 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
   if (old.exists && (old.links > 1 || old.throughLink))
     return Outcome::Unavailable;
   TempFile temporary(folder);
-  Outcome made = Outcome::Unavailable;
-  bool taken = true;
-  for (unsigned n = 0; n < 100 && made == Outcome::Unavailable && taken; ++n)
-    made =
-        temporary.create(launchFileName(n, kTemporary), old.exists ? &old : nullptr, &taken, err);
+  const Outcome made =
+      createUnderFreeName(&temporary, kTemporary, old.exists ? &old : nullptr, err);
   if (made != Outcome::Done)
     return made;
   bool noRoom = false;
@@ -155,11 +163,7 @@ bool LaunchFile::create(const std::vector<std::string_view>& pieces, std::string
   InterruptScope interrupts;
   removeStaleTemporaries(folder_);
   auto file = std::make_unique<TempFile>(folder_);
-  Outcome made = Outcome::Unavailable;
-  bool taken = true;
-  for (unsigned n = 0; n < 100 && made == Outcome::Unavailable && taken; ++n)
-    made = file->create(launchFileName(n, kOwnScript), nullptr, &taken, err);
-  if (made != Outcome::Done)
+  if (createUnderFreeName(file.get(), kOwnScript, nullptr, err) != Outcome::Done)
     return false;
   bool noRoom = false;
   if (!file->write(pieces, &noRoom) || !file->close()) {
