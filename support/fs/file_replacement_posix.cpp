@@ -413,8 +413,11 @@ bool InPlaceFile::readAll(std::string* content) {
                                 static_cast<off_t>(done));
     if (got < 0 && errno == EINTR)
       continue;
-    if (got <= 0)
+    if (got < 0)
       return false;
+    // Cut meanwhile by a writer that takes no turn: what it holds is kept.
+    if (got == 0)
+      content->resize(done);
     done += static_cast<std::size_t>(got);
   }
   return true;

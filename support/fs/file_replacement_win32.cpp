@@ -164,11 +164,11 @@ long long openToLock(const CheckedFolder& folder, const std::string& name) {
 bool tryLock(long long file, bool* unsupported) {
   // Locks are binding on Windows: a byte far past the end, which no reader
   // or writer of the content touches.
-  OVERLAPPED far = {};
-  far.Offset = 0xFFFFFFFE;
-  far.OffsetHigh = 0x7FFFFFFF;
+  OVERLAPPED pastTheEnd = {};
+  pastTheEnd.Offset = 0xFFFFFFFE;
+  pastTheEnd.OffsetHigh = 0x7FFFFFFF;
   if (LockFileEx(asHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                 &far))
+                 &pastTheEnd))
     return true;
   *unsupported = GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING;
   return false;
@@ -416,8 +416,11 @@ bool InPlaceFile::readAll(std::string* content) {
                             ? (1u << 30)
                             : static_cast<DWORD>(content->size() - done);
     DWORD got = 0;
-    if (!ReadFile(asHandle(file_), &(*content)[done], chunk, &got, nullptr) || got == 0)
+    if (!ReadFile(asHandle(file_), &(*content)[done], chunk, &got, nullptr))
       return false;
+    // Cut meanwhile by a writer that takes no turn: what it holds is kept.
+    if (got == 0)
+      content->resize(done);
     done += got;
   }
   return true;
