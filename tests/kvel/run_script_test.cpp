@@ -241,3 +241,88 @@ TEST_F(RunScript, DotDotStaysBeneathKvelDir) {
 
 }  // namespace
 }  // namespace runscripttest
+
+namespace runscripttest {
+namespace {
+
+// A drive or the separators a path starts with name another volume or its
+// top on Windows: written escaped, so that the record stays beneath kvel.dir.
+// On POSIX such a path is a path inside kvel.dir, as before.
+TEST(ScriptDirectory, RootsOfAPathStayBeneathKvelDir) {
+  const struct {
+    const char* snapshot;
+    const char* posix;
+    const char* windows;
+  } cases[] = {
+      {"C:\\work\\w.wdb", "kvel.dir/C:\\work\\w.wdb", "kvel.dir/C%3A%5Cwork\\w.wdb"},
+      {"C:/work/w.wdb", "kvel.dir/C:/work/w.wdb", "kvel.dir/C%3A%2Fwork/w.wdb"},
+      {"z:w.wdb", "kvel.dir/z:w.wdb", "kvel.dir/z%3Aw.wdb"},
+      {"\\\\srv\\share\\w.wdb", "kvel.dir/\\\\srv\\share\\w.wdb", "kvel.dir/%5C%5Csrv\\share\\w.wdb"},
+      {"/abs/\xe4\xb8\xad.wdb", "kvel.dir//abs/\xe4\xb8\xad.wdb", "kvel.dir/%2Fabs/\xe4\xb8\xad.wdb"},
+      {"top", "kvel.dir/top", "kvel.dir/top"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(testsupport::kWindows ? c.windows : c.posix, KVEL::scriptDirectory(c.snapshot))
+        << c.snapshot;
+}
+
+// A name whose last blanks or dots Windows drops would make the kernel check
+// and the script folder name different folders: refused there, kept on POSIX.
+TEST(DroppedEnd, RefusedWhereTheSystemDropsIt) {
+  const struct {
+    const char* snapshot;
+    bool dropped;  // on Windows
+  } cases[] = {
+      {"x ", true},     {"x.", true},         {"x. ", true},           {"a/x /w.wdb", true},
+      {"a\\b.\\w.wdb", true}, {"top", false}, {"..", false},           {"./a/../b", false},
+      {"w.wdb", false}, {"\xc3\xa9 x", false}, {"..\\outside\\w.wdb", false},
+  };
+  for (const auto& c : cases) {
+    const std::string refusal = KVEL::droppedEndRefusal(c.snapshot);
+    if (c.dropped && testsupport::kWindows)
+      EXPECT_EQ(std::string("ERROR: The snapshot or WDB path \"") + c.snapshot +
+                    "\" has a name that ends in a blank or a dot, which the system drops; it "
+                    "would name another folder.",
+                refusal);
+    else
+      EXPECT_EQ("", refusal) << c.snapshot;
+  }
+}
+
+// The look-only check gives what write() (or the log check after it) gives,
+// and creates, writes and removes nothing.
+TEST_F(RunScript, CheckGivesWhatTheLaunchWouldWithoutWriting) {
+  const struct {
+    const char* name;
+    std::function<void()> setup;
+    const char* log;
+    bool refused, logRefused;
+  } cases[] = {
+      {"nothing yet", [] {}, "", false, false},
+      {"directory at the record",
+       [] { fs::create_directories("kvel.dir/top/kvel_script.tcl"); }, "", true, false},
+      {"log is the record",
+       [] { writeFile("kvel.dir/top/kvel_script.tcl", "old\xc3\xa9\n"); },
+       "kvel.dir/../kvel.dir/top/kvel_script.tcl", true, true},
+      {"log elsewhere", [] { writeFile("kvel.dir/top/kvel_script.tcl", "old\n"); }, "run.log",
+       false, false},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all("kvel.dir");
+    c.setup();
+    const std::vector<std::string> before = entries(".");
+    std::string err;
+    bool logRefused = false;
+    EXPECT_EQ(!c.refused, KVEL::RunScript::check("top", c.log, &err, &logRefused)) << c.name;
+    EXPECT_EQ(c.logRefused, logRefused) << c.name;
+    EXPECT_EQ(before, entries(".")) << c.name;
+    if (c.logRefused) {
+      EXPECT_EQ(KVEL::logIsRecordRefusal(c.log), err) << c.name;
+    } else if (c.refused) {
+      EXPECT_EQ(failure("top", "{top}"), err) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace runscripttest

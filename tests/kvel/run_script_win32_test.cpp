@@ -163,7 +163,8 @@ TEST_F(RunScript, PathsPastMaxPathWork) {
 
 // Windows takes "\" for a separator and drops trailing dots and blanks from
 // names, so ".. " and "..." would lead out of kvel.dir too: they are written
-// with "%2E" for each dot, and nothing is made outside the working folder.
+// with "%2E" for each dot; a drive or UNC prefix is escaped; nothing is made
+// outside the working folder.
 TEST_F(RunScript, WindowsParentReferencesStayBeneathKvelDir) {
   const struct {
     const char* snapshot;
@@ -173,6 +174,9 @@ TEST_F(RunScript, WindowsParentReferencesStayBeneathKvelDir) {
       {".. /x.wdb", "kvel.dir/%2E%2E /x.wdb"},
       {".../\xd0\x96.wdb", "kvel.dir/%2E%2E%2E/\xd0\x96.wdb"},
       {"..\\..\\own\\w.wdb", "kvel.dir/%2E%2E\\%2E%2E\\own\\w.wdb"},
+      // A drive and a UNC prefix: escaped, the launch goes on.
+      {"C:\\work\\\xc3\xa9.wdb", "kvel.dir/C%3A%5Cwork\\\xc3\xa9.wdb"},
+      {"\\\\srv\\share\\w.wdb", "kvel.dir/%5C%5Csrv\\share\\w.wdb"},
   };
   fs::create_directories("run");
   ASSERT_EQ(0, ::chdir("run"));
