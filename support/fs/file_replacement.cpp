@@ -49,57 +49,79 @@ bool because(const CheckedFolder& folder, const std::string& name, std::string* 
 
 // How long a launch waits for its turn to write a file that another launch
 // is writing.
-const std::chrono::seconds kTurnWait(10);
+const std::chrono::seconds kTurnWait(30);
 
-// Writers of one file take turns: the lock is taken on the file the name
-// holds, and taken again should the name meanwhile hold another file.
+// Writers in place of one file take turns (a rename replaces the file in one
+// step and needs none): the lock is taken on the file the name holds, and
+// taken again should the name meanwhile hold another file.
 class WriteTurn {
 public:
   WriteTurn() = default;
-  ~WriteTurn() { closeFile(lock_); }
+  ~WriteTurn() {
+    if (owned_)
+      closeFile(lock_);
+  }
   WriteTurn(const WriteTurn&) = delete;
   WriteTurn& operator=(const WriteTurn&) = delete;
 
-  // A missing file needs no turn (its creation is one step, and an in-place
-  // write takes its turn on what it creates through on()).
+  // Takes the turn unless one is held. A missing file needs no turn (its
+  // creation is one step, and an in-place write takes its turn on what it
+  // creates through on()).
   bool take(const CheckedFolder& folder, const std::string& name, std::string* err) {
-    for (int again = 0; again < 100; ++again) {
-      const long long file = openToLock(folder, name);
+    const auto deadline = std::chrono::steady_clock::now() + kTurnWait;
+    while (lock_ == -1) {
+      long long file = openToLock(folder, name);
       if (file == -1)
         return true;
-      if (!on(file, folder, name, err))
+      owned_ = true;
+      if (!wait(&file, folder, name, deadline, err))
         return false;
-      if (lock_ == -1 || stillNamed(folder, name, file))
-        return true;
-      closeFile(lock_);
-      lock_ = -1;
     }
     return true;
   }
-  // Takes the turn on the open file (which this keeps) unless one is held.
+  // Takes the turn on the open file (its owner closes it) unless one is held.
   bool on(long long file, const CheckedFolder& folder, const std::string& name, std::string* err) {
     if (lock_ != -1)
       return true;
-    const auto deadline = std::chrono::steady_clock::now() + kTurnWait;
+    owned_ = false;
+    return wait(&file, folder, name, std::chrono::steady_clock::now() + kTurnWait, err);
+  }
+
+private:
+  // Waits for the lock of *file. Leaves lock_ unset, and an owned file
+  // closed, when the name came to hold another file meanwhile.
+  bool wait(long long* file, const CheckedFolder& folder, const std::string& name,
+            std::chrono::steady_clock::time_point deadline, std::string* err) {
     bool unsupported = false;
-    while (!tryLock(file, &unsupported)) {
+    while (!tryLock(*file, &unsupported)) {
       // Without locks the writes do not take turns: the room check and the
-      // restore still keep the old content when one fails.
+      // restore still keep a whole file.
       if (unsupported)
         break;
+      // A file replaced meanwhile needs no turn any more.
+      if (!stillNamed(folder, name, *file))
+        break;
       if (std::chrono::steady_clock::now() > deadline) {
+        if (owned_)
+          closeFile(*file);
         *err =
-            cannotWrite(displayPath(folder, name), "another launch kept writing it for 10 seconds");
+            cannotWrite(displayPath(folder, name), "another launch kept writing it for 30 seconds");
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    lock_ = unsupported ? -1 : file;
+    if (unsupported || stillNamed(folder, name, *file)) {
+      lock_ = *file;  // held, or the file system has no locks
+    } else if (owned_) {
+      closeFile(*file);
+    } else {
+      lock_ = *file;  // written where it is, as a plain write would
+    }
     return true;
   }
 
-private:
   long long lock_ = -1;
+  bool owned_ = false;  // lock_ was opened for the turn alone
 };
 
 Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, const FileState& old,
@@ -144,6 +166,8 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
 // still fails puts the old content back.
 bool inPlace(const CheckedFolder& folder, const std::string& name,
              const std::vector<std::string_view>& pieces, WriteTurn* turn, std::string* err) {
+  if (!turn->take(folder, name, err))
+    return false;
   InPlaceFile file;
   if (!file.open(folder, name, err))
     return because(folder, name, err);
@@ -228,8 +252,6 @@ bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::
   if (refusedAsItIs(folder, name, old, err))
     return false;
   WriteTurn writers;
-  if (!writers.take(folder, name, err))
-    return false;
   removeStaleTemporaries(folder);
   const Outcome outcome = throughTemporary(folder, name, old, pieces, err);
   if (outcome != Outcome::Unavailable)

@@ -20,9 +20,10 @@
 //   replaced while another process holds it open, it is written in place.
 //   The room for the new content is made sure of before the old content is
 //   overwritten, and the old content is written back when a write fails.
-// - launches that write the same file take turns: each takes a lock on the
+// - launches that write the same file in place take turns (a rename needs
+//   none: it replaces the file in one step): each takes a lock on the
 //   file (flock on POSIX; on Windows a byte range far past its end, which
-//   readers never meet), waits for it at most 10 seconds and then fails
+//   readers never meet), waits for it at most 30 seconds and then fails
 //   with the reason. Where the file system has no locks, writes do not take
 //   turns; the room check and the restore above still hold.
 // Every refusal and failure comes with an "ERROR: " line of its reason.

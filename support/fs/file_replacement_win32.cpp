@@ -72,11 +72,13 @@ bool retryWhileBusy(Step step) {
   }
 }
 
-// Opens as a plain write (fopen "w") does: write access, read and write
-// sharing.
+// Whether a plain write (fopen "w": write access, read and write sharing)
+// would open the file. Delete sharing is added so that this short look never
+// keeps another launch from renaming a new file over it.
 HANDLE openAsPlainWrite(const std::wstring& path) {
-  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(path.c_str(), GENERIC_WRITE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The pieces as a text-mode write puts them on disk: each "\n" as CR LF.

@@ -101,8 +101,10 @@ TEST_F(RunScript, RefusedScriptGivesTheReason) {
 
 // Reads a file through the wide call on its "\\?\" form.
 std::string readLong(const std::string& path) {
-  HANDLE file = CreateFileW(KVEL::longPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  // Shared as Tcl shares a file it reads: the own script is held open for
+  // writing until the launch ends.
+  HANDLE file = CreateFileW(KVEL::longPathForm(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   std::string content;
   char buffer[4096];
   DWORD got = 0;
