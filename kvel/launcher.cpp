@@ -31,7 +31,7 @@ const char kOutOfMemory[] = "ERROR: Out of memory while %s.\n";
 void writeArguments(const CommandLineOptions& options, const ParseTrace& trace) {
   std::cout.flush();
   std::fflush(stdout);
-  writeArgumentAccount(stderr, options.expandedArguments, trace);
+  writeArgumentAccount(stderr, options.expandedArguments.strings(), trace);
 }
 
 }  // namespace
@@ -150,7 +150,8 @@ int runSimulatorLauncher(int argc, char** argv) {
   try {
     if (tracing != nullptr) {
       commandText = buildSimulationCommand(options, options.snapshot);
-      writeCommandAccount(stderr, commandText, options.programName, options.expandedArguments);
+      writeCommandAccount(stderr, commandText, options.programName,
+                          options.expandedArguments.strings());
       if (explain == ExplainMode::dryRun) {
         std::fprintf(stderr, "KVEL_EXPLAIN: dry run: no run script written, no shell started\n");
         std::exit(0);
@@ -164,7 +165,7 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   // Nothing reads the argument lists after parsing; with a large command file
   // they would otherwise sit next to the command text for the whole launch.
-  std::vector<std::string>().swap(options.expandedArguments);
+  options.expandedArguments.clear();
   std::vector<std::string>().swap(options.rawArguments);
 
   std::string scriptPath;

@@ -287,7 +287,7 @@ TEST(Parse, RecordsTheCommandLineAndBothArgumentLists) {
   EXPECT_EQ("/opt/kvel", o.programName);
   EXPECT_EQ("/opt/kvel -gui my snap -t -abc", o.commandLine);
   EXPECT_EQ((std::vector<std::string>{"-gui", "my snap", "-t", "-abc"}), o.rawArguments);
-  EXPECT_EQ((std::vector<std::string>{"--gui", "my snap", "-t", "--abc"}), o.expandedArguments);
+  EXPECT_EQ((std::vector<std::string>{"--gui", "my snap", "-t", "--abc"}), o.expandedArguments.strings());
   EXPECT_EQ(std::vector<std::string>{"--abc"}, o.tclbatch);
   EXPECT_EQ("my snap", o.snapshot);
 }
@@ -313,7 +313,7 @@ TEST(Parse, ArgumentsFromACommandFileAreParsedInPlace) {
   EXPECT_EQ("", outcome.err);
   EXPECT_EQ((std::vector<std::string>{"top", "--tclbatch", "run.tcl", "--testplusarg", "SEED=7",
                                       "--view", "w.wcfg", "-g"}),
-            o.expandedArguments);
+            o.expandedArguments.strings());
   EXPECT_EQ(std::vector<std::string>{"run.tcl"}, o.tclbatch);
   EXPECT_EQ(std::vector<std::string>{"SEED=7"}, o.testplusarg);
   EXPECT_EQ(std::vector<std::string>{"w.wcfg"}, o.view);
