@@ -177,9 +177,11 @@ int runSimulatorLauncher(int argc, char** argv) {
     std::printf(kOutOfMemory, "building the run script");
     std::exit(1);
   }
-  // The shell reads only the script: the values now written into it would
-  // otherwise stay next to the shell's own copy for the whole simulation.
+  // The shell reads only the script: the values now written into it, and the
+  // command text, would otherwise stay next to the shell's own copy for the
+  // whole simulation.
   releaseScriptValues(options);
+  std::string().swap(commandText);
   // Opening the log empties it. The shell refuses a log that is the script
   // it sources; the record stands for that script, and is refused the same
   // way, word for word, before the shell starts.
