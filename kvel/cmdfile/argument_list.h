@@ -25,7 +25,7 @@ public:
   static constexpr std::size_t kCostPerArgument = 1 + sizeof(std::uint32_t);
 
   ArgumentList() = default;
-  ArgumentList(const std::vector<std::string>& arguments);  // NOLINT: a list from a list
+  explicit ArgumentList(const std::vector<std::string>& arguments);
   ArgumentList(ArgumentList&& other) noexcept;
   ArgumentList& operator=(ArgumentList&& other) noexcept;
   ArgumentList(const ArgumentList& other);
