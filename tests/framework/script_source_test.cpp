@@ -20,8 +20,8 @@ struct Outcome {
   std::string errorInfo;
   std::string errorCode;
   int errorLine = 0;
-  std::string seen;        // what the script collected in ::seen
-  std::string nameAfter;   // `info script` once the script is done
+  std::string seen;       // what the script collected in ::seen
+  std::string nameAfter;  // `info script` once the script is done
 };
 
 std::string globalVariable(Tcl_Interp* interp, const char* name) {
@@ -291,7 +291,8 @@ TEST_F(ScriptSourceTest, LargeCommandReachesItsCommandWhole) {
 TEST_F(ScriptSourceTest, RepeatedSwitchWordsKeepTheirPlaces) {
   std::string words = "lappend seen";
   for (int i = 0; i < 3000; ++i) {
-    words += " -testplusarg V" + std::to_string(i) + " -t -\xC3\xA9\xD0\xB6 -\xE6\xBC\xA2\xF0\x9F\x98\x80";
+    words += " -testplusarg V" + std::to_string(i) +
+             " -t -\xC3\xA9\xD0\xB6 -\xE6\xBC\xA2\xF0\x9F\x98\x80";
     words += " -s" + std::to_string(i % 40) + " -" + std::string(40, 'L') + " {-testplusarg}";
     words += i % 2 ? " -testplusar" : " -testplusargs";
   }
