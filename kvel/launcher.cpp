@@ -37,6 +37,10 @@ void writeArguments(const CommandLineOptions& options, const ParseTrace& trace) 
 }  // namespace
 
 bool checkTarget(std::string& snapshot, std::string* err) {
+  // The kernel check and the script folder would name different folders.
+  *err = droppedEndRefusal(snapshot);
+  if (!err->empty())
+    return false;
   if (isWaveformDatabase(snapshot)) {
     if (isAccessible(snapshot))
       return true;
@@ -99,8 +103,8 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
   }
   arguments.push_back("-source");
   // One braced Tcl word for the shell, which unwraps it. A path that braces
-  // cannot hold goes bare: it begins with "kvel.dir/", so the shell never
-  // takes it for a braced word and uses it as it is.
+  // cannot hold goes bare: an absolute path never begins with a brace, so
+  // the shell never takes it for a braced word and uses it as it is.
   if (braceCanHold(scriptPath))
     arguments.push_back((boost::format("{%s}") % scriptPath).str());
   else
@@ -187,8 +191,7 @@ int runSimulatorLauncher(int argc, char** argv) {
   // way, word for word, before the shell starts.
   const std::string log = shellLogPath(options);
   if (!log.empty() && launchRunScript().isRecord(log)) {
-    std::fprintf(stderr, "ERROR: [shell] log file \"%s\" is the -source script; not overwritten\n",
-                 log.c_str());
+    std::fprintf(stderr, "%s\n", logIsRecordRefusal(log).c_str());
     std::exit(1);
   }
 
