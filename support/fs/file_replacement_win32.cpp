@@ -164,11 +164,11 @@ long long openToLock(const CheckedFolder& folder, const std::string& name) {
 bool tryLock(long long file, bool* unsupported) {
   // Locks are binding on Windows: a byte far past the end, which no reader
   // or writer of the content touches.
-  OVERLAPPED far = {};
-  far.Offset = 0xFFFFFFFE;
-  far.OffsetHigh = 0x7FFFFFFF;
+  OVERLAPPED lockByte = {};
+  lockByte.Offset = 0xFFFFFFFE;
+  lockByte.OffsetHigh = 0x7FFFFFFF;
   if (LockFileEx(asHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                 &far))
+                 &lockByte))
     return true;
   *unsupported = GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING;
   return false;
