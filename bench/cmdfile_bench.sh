@@ -10,24 +10,26 @@
 #   kvel_double top                     the same launch without the file
 #   kvel top -nolog -f FILE             the whole chain: the launch, then the stand-in
 #                                       Tcl shell sourcing the run script
-# and prints ratios to wc -w, the cost per argument, and the peak memory of
-# each measured process alone (its maximum resident set from wait4, taken by
-# /usr/bin/time or a small wrapper built here, never by this script's own
-# interpreter, whose resident set a child would inherit at the fork).
+# and, with OLD_BUILD, the launch and the whole chain of that build too (the
+# previous code, side by side in the same run). It prints ratios to wc -w,
+# the cost per argument, the minor page faults and the peak memory of each
+# measured process alone (from wait4, through launch_timer --once).
 #
-#   bench/cmdfile_bench.sh [BUILD_DIR] [RUNS]
+#   bench/cmdfile_bench.sh [BUILD_DIR] [RUNS] [OLD_BUILD]
 #
 # BUILD_DIR defaults to build/release (configured with `cmake --preset
 # default` when missing); RUNS to 7 (at least 5). Targets at 1,000,000
-# arguments: kvel_double top -f FILE at most 2.8 x wc -w, its cost per
-# argument within 30% of that at 100,000; the whole chain at most 6.5 x wc -w
-# and its peak memory at most 10.5 x the file. Exit status 1 when one is missed.
+# arguments: kvel_double top -f FILE at most 3.0 x wc -w, at most 7,000 minor
+# page faults and a peak of at most 2.5 x the file, its cost per argument
+# within 30% of that at 100,000; the whole chain at most 10 x wc -w and a
+# peak of at most 7.0 x the file. Exit status 1 when one is missed.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/release}
 runs=${2:-7}
 [ "$runs" -ge 5 ] || runs=5
+old=${3:-}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   if [ "$build" = "$root/build/release" ]; then
@@ -36,76 +38,68 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
 fi
-cmake --build "$build" --target cmdfile_driver kvel_double kvel -j2 >/dev/null
+cmake --build "$build" --target cmdfile_driver kvel_double kvel launch_timer -j2 >/dev/null
 # Absolute: the runs happen in the workspace.
 build=$(cd "$build" && pwd)
+[ -z "$old" ] || old=$(cd "$old" && pwd)
 
 . "$root/bench/workspace.sh"
 make_workspace kvel-cmdfile-bench
-# Peak memory comes from /usr/bin/time, or else from a tiny wait4 wrapper
-# built here; either way the measuring process itself is small (a child's
-# peak resident set includes its parent's at the fork).
-if [ -x /usr/bin/time ]; then
-  peak="/usr/bin/time -f %M -o"
-else
-  cat >"$work/peak.c" <<'C'
-#include <stdio.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-int main(int argc, char** argv) {
-  if (argc < 3) return 2;
-  pid_t pid = fork();
-  if (pid == 0) { execvp(argv[2], argv + 2); _exit(127); }
-  int status = 0;
-  struct rusage usage;
-  if (pid < 0 || wait4(pid, &status, 0, &usage) < 0) return 2;
-  FILE* out = fopen(argv[1], "w");
-  if (out) { fprintf(out, "%ld\n", usage.ru_maxrss); fclose(out); }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-C
-  ${CC:-cc} -O2 -o "$work/peak" "$work/peak.c"
-  peak="$work/peak"
-fi
 unset ZEKDOUBLE_RECORD ZEKDOUBLE_STATUS ZEKDOUBLE_THROW ZEKDOUBLE_EVENT ZEKDOUBLE_FAIL ZEKDOUBLE_FAULT || true
 
 echo "build: $build ($(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")), $runs runs each, medians"
 cd "$work"
-exec python3 - "$build" "$runs" "$peak" <<'PYTHON'
+exec python3 - "$build" "$runs" "$old" <<'PYTHON'
 import os, statistics, subprocess, sys, time
 
-build, runs, peak = sys.argv[1], int(sys.argv[2]), sys.argv[3].split()
+build, runs, old = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+timer = os.path.join(build, "bench", "launch_timer")
 driver = os.path.join(build, "bench", "cmdfile_driver")
 double = os.path.join(build, "kvel", "kvel_double")
 kvel = os.path.join(build, "kvel", "kvel")
 wc_env = dict(os.environ, LC_ALL="C.UTF-8")
 
 def measure(argv, env=None):
-    """Wall seconds and peak resident kilobytes of one run."""
-    start = time.perf_counter()
-    status = subprocess.run(peak + ["peak.out"] + argv, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                            env=env).returncode
-    elapsed = time.perf_counter() - start
-    if status != 0:
-        sys.exit("failed (%d): %s" % (status, " ".join(argv)))
-    with open("peak.out") as result:
-        return elapsed, int(result.read().split()[-1])
+    """Wall seconds, peak resident kilobytes and minor page faults of one run."""
+    result = subprocess.run([timer, "--once"] + argv, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, env=env)
+    if result.returncode != 0:
+        sys.exit("failed (%d): %s" % (result.returncode, " ".join(argv)))
+    seconds, peak_kb, faults = result.stdout.split()
+    return float(seconds), int(peak_kb), int(faults)
 
+def which(program):
+    return subprocess.run(["sh", "-c", "command -v " + program], stdout=subprocess.PIPE,
+                          universal_newlines=True).stdout.strip()
+
+wc = which("wc")
 commands = {
-    "wc": lambda f: (["wc", "-w", f], wc_env),
+    "wc": lambda f: ([wc, "-w", f], wc_env),
     "parse": lambda f: ([driver, "parse", f], None),
     "expand": lambda f: ([driver, "expand", f], None),
     "launch": lambda f: ([double, "top", "-f", f], None),
     "bare": lambda f: ([double, "top"], None),
     "chain": lambda f: ([kvel, "top", "-nolog", "-f", f], None),
 }
+if old:
+    commands["old launch"] = lambda f: ([os.path.join(old, "kvel", "kvel_double"), "top", "-f", f], None)
+    commands["old chain"] = lambda f: ([os.path.join(old, "kvel", "kvel"), "top", "-nolog", "-f", f], None)
 missed = []
 per_argument = {}
-print("%8s %7s %7s | %8s %6s %8s | %8s %8s %6s %7s | %8s %6s %8s %6s" % (
-    "args", "file MB", "wc ms", "parse ms", "x wc", "peak MB",
-    "launch", "launch+", "x wc", "ns/arg", "chain ms", "x wc", "peak MB", "x file"))
+MiB = 1024.0 * 1024.0
+
+def row(label, key, size, med, peak_kb, faults):
+    """One measured command: time, ratio to wc -w, minor faults, peak."""
+    print("  %-34s %8.1f ms %6.2f x wc %8d faults %7.1f MiB %5.2f x file" % (
+        label, med[key] * 1e3, med[key] / med["wc"], faults[key], peak_kb[key] * 1024 / MiB,
+        peak_kb[key] * 1024.0 / size))
+
+labels = [("parse", "cmdfile_driver parse"), ("expand", "cmdfile_driver expand"),
+          ("launch", "kvel_double top -f FILE"), ("bare", "kvel_double top"),
+          ("chain", "kvel top -nolog -f FILE")]
+if old:
+    labels += [("old launch", "previous: kvel_double top -f FILE"),
+               ("old chain", "previous: kvel top -nolog -f FILE")]
 for n in (10000, 100000, 1000000):
     name = "args_%d.txt" % n
     size = os.path.getsize(name)
@@ -114,37 +108,41 @@ for n in (10000, 100000, 1000000):
         for key, build_argv in commands.items():
             argv, env = build_argv(name)
             samples[key].append(measure(argv, env))
-    med = {key: statistics.median(t for t, _ in s) for key, s in samples.items()}
-    peak_kb = {key: max(m for _, m in s) for key, s in samples.items()}
+    med = {key: statistics.median(t for t, _, _ in s) for key, s in samples.items()}
+    peak_kb = {key: max(m for _, m, _ in s) for key, s in samples.items()}
+    faults = {key: int(statistics.median(f for _, _, f in s)) for key, s in samples.items()}
     added = med["launch"] - med["bare"]
     per_argument[n] = added / n
-    launch_ratio = med["launch"] / med["wc"]
-    chain_ratio = med["chain"] / med["wc"]
-    chain_peak = peak_kb["chain"] * 1024
-    print("%8d %7.1f %7.1f | %8.1f %6.2f %8.1f | %5.0f ms %5.1f ms %6.2f %7.0f | %8.0f %6.2f %8.1f %6.2f" % (
-        n, size / 1e6, med["wc"] * 1e3, med["parse"] * 1e3, med["parse"] / med["wc"],
-        peak_kb["parse"] * 1024 / 1e6, med["launch"] * 1e3, added * 1e3, launch_ratio,
-        per_argument[n] * 1e9, med["chain"] * 1e3, chain_ratio, chain_peak / 1e6,
-        chain_peak / size))
-    print("%8s expansion only %.1f ms, peak %.1f MB; launch peak %.1f MB (%.2f x file)" % (
-        "", med["expand"] * 1e3, peak_kb["expand"] * 1024 / 1e6,
-        peak_kb["launch"] * 1024 / 1e6, peak_kb["launch"] * 1024 / size))
+    print("%d arguments, file %.1f MB, wc -w %.1f ms; launch minus bare launch %.1f ms, %.0f ns "
+          "per argument" % (n, size / 1e6, med["wc"] * 1e3, added * 1e3, per_argument[n] * 1e9))
+    for key, label in labels:
+        row(label, key, size, med, peak_kb, faults)
+    if old:
+        print("  new / previous: launch %.3f, whole chain %.3f" % (
+            med["launch"] / med["old launch"], med["chain"] / med["old chain"]))
     if n == 1000000:
-        if launch_ratio > 2.8:
-            missed.append("kvel_double top -f FILE at 1M is %.2f x wc -w (target <= 2.8)" % launch_ratio)
-        if chain_ratio > 6.5:
-            missed.append("the whole chain at 1M is %.2f x wc -w (target <= 6.5)" % chain_ratio)
-        if chain_peak > 10.5 * size:
-            missed.append("the whole chain's peak at 1M is %.2f x the file (target <= 10.5)" % (
-                chain_peak / size))
+        launch_ratio = med["launch"] / med["wc"]
+        chain_ratio = med["chain"] / med["wc"]
+        launch_peak = peak_kb["launch"] * 1024.0 / size
+        chain_peak = peak_kb["chain"] * 1024.0 / size
+        if launch_ratio > 3.0:
+            missed.append("kvel_double top -f FILE at 1M is %.2f x wc -w (target <= 3.0)" % launch_ratio)
+        if faults["launch"] > 7000:
+            missed.append("kvel_double top -f FILE at 1M takes %d minor page faults (target <= 7000)"
+                          % faults["launch"])
+        if launch_peak > 2.5:
+            missed.append("kvel_double top -f FILE at 1M peaks at %.2f x the file (target <= 2.5)"
+                          % launch_peak)
+        if chain_ratio > 10.0:
+            missed.append("the whole chain at 1M is %.2f x wc -w (target <= 10)" % chain_ratio)
+        if chain_peak > 7.0:
+            missed.append("the whole chain's peak at 1M is %.2f x the file (target <= 7.0)" % chain_peak)
 growth = per_argument[1000000] / per_argument[100000]
 print("cost per argument of the launch at 1M / at 100k: %.2f (target within 1.30)" % growth)
 if growth > 1.3:
     missed.append("cost per argument grows %.0f%% from 100k to 1M" % ((growth - 1) * 100))
-print("columns: parse = cmdfile_driver parse (expansion and parse up to the hand-over);")
-print("  launch = kvel_double top -f FILE; launch+ = launch minus kvel_double top (ns/arg from it);")
-print("  chain = kvel top -nolog -f FILE through the stand-in shell; peak = largest resident set")
-print("  of the process alone over the runs")
+print("times are medians, faults medians of the minor page faults, peaks the largest resident")
+print("set of the process alone over the runs (wait4)")
 for line in missed:
     print("MISSED: " + line)
 sys.exit(1 if missed else 0)

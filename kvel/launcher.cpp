@@ -31,7 +31,7 @@ const char kOutOfMemory[] = "ERROR: Out of memory while %s.\n";
 void writeArguments(const CommandLineOptions& options, const ParseTrace& trace) {
   std::cout.flush();
   std::fflush(stdout);
-  writeArgumentAccount(stderr, options.expandedArguments, trace);
+  writeArgumentAccount(stderr, options.expandedArguments.strings(), trace);
 }
 
 }  // namespace
@@ -154,7 +154,8 @@ int runSimulatorLauncher(int argc, char** argv) {
   try {
     if (tracing != nullptr) {
       commandText = buildSimulationCommand(options, options.snapshot);
-      writeCommandAccount(stderr, commandText, options.programName, options.expandedArguments);
+      writeCommandAccount(stderr, commandText, options.programName,
+                          options.expandedArguments.strings());
       if (explain == ExplainMode::dryRun) {
         std::fprintf(stderr, "KVEL_EXPLAIN: dry run: no run script written, no shell started\n");
         std::exit(0);
@@ -168,7 +169,7 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   // Nothing reads the argument lists after parsing; with a large command file
   // they would otherwise sit next to the command text for the whole launch.
-  std::vector<std::string>().swap(options.expandedArguments);
+  options.expandedArguments.clear();
   std::vector<std::string>().swap(options.rawArguments);
 
   std::string scriptPath;
@@ -180,9 +181,11 @@ int runSimulatorLauncher(int argc, char** argv) {
     std::printf(kOutOfMemory, "building the run script");
     std::exit(1);
   }
-  // The shell reads only the script: the values now written into it would
-  // otherwise stay next to the shell's own copy for the whole simulation.
+  // The shell reads only the script: the values now written into it, and the
+  // command text, would otherwise stay next to the shell's own copy for the
+  // whole simulation.
   releaseScriptValues(options);
+  std::string().swap(commandText);
   // Opening the log empties it. The shell refuses a log that is the script
   // it sources; the record stands for that script, and is refused the same
   // way, word for word, before the shell starts.

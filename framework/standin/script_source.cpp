@@ -72,6 +72,50 @@ bool readScript(Tcl_Obj* path, Tcl_Obj* text) {
   return Tcl_Close(nullptr, channel) == TCL_OK && ok;
 }
 
+// The words of a command as objects. A run script's command repeats a few
+// switches ("-testplusarg") up to millions of times: each such word is one
+// shared object, as the same literal is in a compiled script, instead of an
+// object and a string of its own for every occurrence. Other words get
+// objects of their own. Sharing is safe because the command called with them
+// does not modify its words.
+class SwitchWords {
+public:
+  SwitchWords() = default;
+  SwitchWords(const SwitchWords&) = delete;
+  SwitchWords& operator=(const SwitchWords&) = delete;
+  ~SwitchWords() {
+    for (Tcl_Obj* object : kept_)
+      Tcl_DecrRefCount(object);
+  }
+  Tcl_Obj* word(const char* text, int length) {
+    if (length < 2 || length > kLongest || text[0] != '-')
+      return Tcl_NewStringObj(text, length);
+    for (Tcl_Obj* object : kept_) {
+      int keptLength = 0;
+      const char* kept = Tcl_GetStringFromObj(object, &keptLength);
+      if (keptLength == length && std::memcmp(kept, text, static_cast<std::size_t>(length)) == 0)
+        return object;
+    }
+    Tcl_Obj* object = Tcl_NewStringObj(text, length);
+    if (kept_.size() < kMostKept) {
+      Tcl_IncrRefCount(object);
+      kept_.push_back(object);
+    }
+    return object;
+  }
+
+private:
+  static const int kLongest = 32;
+  static const std::size_t kMostKept = 32;
+  std::vector<Tcl_Obj*> kept_;
+};
+
+// A word's text in the script.
+struct WordSpan {
+  int offset;
+  int length;
+};
+
 // One command of the script: where its text is and where its words are.
 struct PlainCommand {
   const char* start;
@@ -87,33 +131,44 @@ bool collectPlainCommands(const char* script, int length, const char* name,
   const char* cursor = script;
   const char* const end = script + length;
   const std::size_t nameLength = std::strlen(name);
+  SwitchWords switches;
+  // Where each word of a command stands in the script. The words become
+  // objects once the command's parse is freed: its tokens (two per word) and
+  // the words' objects are never held at once.
+  std::vector<WordSpan> spans;
   while (cursor < end) {
-    ParseHolder holder;
-    Tcl_Parse& parse = *holder.get();
-    const int code = Tcl_ParseCommand(nullptr, cursor, static_cast<int>(end - cursor), 0, &parse);
-    holder.parsed();
-    if (code != TCL_OK)
-      return false;
-    cursor = parse.commandStart + parse.commandSize;
-    if (parse.numWords == 0)
-      continue;
-    const Tcl_Token* token = parse.tokenPtr;
-    if (token->type != TCL_TOKEN_SIMPLE_WORD ||
-        static_cast<std::size_t>(token[1].size) != nameLength ||
-        std::memcmp(token[1].start, name, nameLength) != 0)
-      return false;
-    PlainCommand command{parse.commandStart, parse.commandSize, words.size(), parse.numWords};
-    // The terminator (line end or semicolon) is not part of the logged text.
-    if (parse.term == command.start + command.length - 1)
-      --command.length;
-    words.reserveMore(parse.numWords);
-    for (int i = 0; i < parse.numWords; ++i) {
-      if (token->type != TCL_TOKEN_SIMPLE_WORD)
+    spans.clear();
+    {
+      ParseHolder holder;
+      Tcl_Parse& parse = *holder.get();
+      const int code = Tcl_ParseCommand(nullptr, cursor, static_cast<int>(end - cursor), 0, &parse);
+      holder.parsed();
+      if (code != TCL_OK)
         return false;
-      words.add(Tcl_NewStringObj(token[1].start, token[1].size));
-      token += token->numComponents + 1;
+      cursor = parse.commandStart + parse.commandSize;
+      if (parse.numWords == 0)
+        continue;
+      const Tcl_Token* token = parse.tokenPtr;
+      if (token->type != TCL_TOKEN_SIMPLE_WORD ||
+          static_cast<std::size_t>(token[1].size) != nameLength ||
+          std::memcmp(token[1].start, name, nameLength) != 0)
+        return false;
+      PlainCommand command{parse.commandStart, parse.commandSize, words.size(), parse.numWords};
+      // The terminator (line end or semicolon) is not part of the logged text.
+      if (parse.term == command.start + command.length - 1)
+        --command.length;
+      spans.reserve(static_cast<std::size_t>(parse.numWords));
+      for (int i = 0; i < parse.numWords; ++i) {
+        if (token->type != TCL_TOKEN_SIMPLE_WORD)
+          return false;
+        spans.push_back({static_cast<int>(token[1].start - script), token[1].size});
+        token += token->numComponents + 1;
+      }
+      commands.push_back(command);
     }
-    commands.push_back(command);
+    words.reserveMore(static_cast<int>(spans.size()));
+    for (const WordSpan& span : spans)
+      words.add(switches.word(script + span.offset, span.length));
   }
   return true;
 }

@@ -19,11 +19,12 @@ namespace zekshell {
 // surrogate without its partner) is an error: "couldn't read file "<path>":
 // not valid UTF-16: <problem>". When `command` is given and every command of
 // the script is `command` with plain-text words (braced, quoted or bare,
-// with nothing to substitute), the words become objects directly and each
-// command is called in turn; otherwise, and when the file cannot be read,
-// Tcl_EvalFile sources it. `command` must be one that cannot tell the two
-// ways apart: it evaluates no script, looks at no frame and returns TCL_OK or
-// TCL_ERROR. `direct`, when not null, is set to whether the direct way was
+// with nothing to substitute), the words become objects directly (a short
+// switch word that repeats is one shared object) and each command is called
+// in turn; otherwise, and when the file cannot be read, Tcl_EvalFile sources
+// it. `command` must be one that cannot tell the two ways apart: it evaluates
+// no script, looks at no frame, changes none of its words and returns TCL_OK
+// or TCL_ERROR. `direct`, when not null, is set to whether the direct way was
 // taken.
 int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command,
                      bool* direct = nullptr);

@@ -85,45 +85,12 @@ std::string describeChain(const FileChain& chain, const std::string& fileName) {
   return text;
 }
 
-// Room in the output list for a line's arguments. Growth follows what the
-// file has given so far: once 64 KiB are read, the list is sized for the
-// arguments the rest of the file will give at the same density, so that a
-// large file needs one or two moves of the list instead of twenty doublings
-// (each holding the old and the new list at once). Nothing is reserved for
-// what has not been seen, and a reservation that does not fit is skipped:
-// growing step by step may still fit.
-void makeRoom(std::vector<std::string>& output, std::size_t needed, unsigned long long fileSize,
-              unsigned long long consumed, std::size_t addedHere) {
-  if (output.capacity() - output.size() >= needed)
-    return;
-  const std::size_t limit = output.max_size() / 4;
-  if (output.size() > limit || needed > limit)
-    return;
-  const std::size_t wanted = output.size() + needed;
-  std::size_t grown = std::max(wanted, std::min(limit, 2 * output.capacity()));
-  if (consumed >= 64 * 1024 && fileSize > consumed && addedHere > 0) {
-    const double projected = static_cast<double>(output.size()) +
-                             static_cast<double>(addedHere) *
-                                 static_cast<double>(fileSize - consumed) /
-                                 static_cast<double>(consumed) * 1.05 +
-                             static_cast<double>(needed);
-    if (projected < static_cast<double>(limit) &&
-        projected > 1.25 * static_cast<double>(output.capacity()))
-      grown = std::max(wanted, static_cast<std::size_t>(projected));
-  }
-  try {
-    output.reserve(grown);
-  } catch (const std::bad_alloc&) {
-  }
-}
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, Reading& reading,
-                const LineNotes* notes = nullptr);
+bool expandList(const std::string_view* arguments, std::size_t count, cmdfile::ArgumentList& output,
+                Reading& reading, const LineNotes* notes = nullptr);
 
 bool failPastBound(Reading& reading, const std::string& fileName) {
   return reading.fail("ERROR: Command file " + fileName +
@@ -162,8 +129,8 @@ std::string atLine(std::size_t lineNumber) { return " (line " + std::to_string(l
 // Handles the lines the reader gives; the caller has checked nesting.
 // fromUtf16: the lines are the converted text of a UTF-16 file, already the
 // programs' text.
-bool readLines(LineReader& reader, unsigned long long fileSize, const std::string& fileName,
-               std::vector<std::string>& output, Reading& reading, bool fromUtf16) {
+bool readLines(LineReader& reader, const std::string& fileName, cmdfile::ArgumentList& output,
+               Reading& reading, bool fromUtf16) {
   std::string_view rawLine;
   // A line that had to be converted to the programs' text.
   std::string convertedLine;
@@ -177,8 +144,6 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
   std::string expansion;
   std::string message;
   bool firstLine = true;
-  unsigned long long consumed = 0;
-  const std::size_t sizeAtStart = output.size();
   LineNotes notes;
   // The line number is kept in the chain only for an account; by index, as
   // nested files grow the chain and may move its links.
@@ -187,7 +152,6 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
     ++lineNumber;
     if (reading.origins != nullptr)
       reading.chain[depth].line = lineNumber;
-    consumed += rawLine.size() + 1;
     if (!charge(reading, rawLine.size() + 1, fileName))
       return false;
     // Editors on Windows start a UTF-8 file with a byte-order mark.
@@ -217,7 +181,8 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
     // its arguments count: it fails first when its words alone (a quoted
     // run counting each of its words) would pass the bound.
     if (line.size() > kLongLine &&
-        reading.cost + countWords(line) * (kArgumentCost + 1) > kMaxCommandFileCost)
+        reading.cost + countWords(line) * (sizeof(std::string_view) + kArgumentCost + 1) >
+            kMaxCommandFileCost)
       return failPastBound(reading, fileName);
     lineArguments.clear();
     if (!cmdfile::splitIntoViews(line, lineArguments)) {
@@ -280,7 +245,6 @@ bool readLines(LineReader& reader, unsigned long long fileSize, const std::strin
       if (noted != nullptr)
         notes[i] = std::move(expansionNotes.lines);
     }
-    makeRoom(output, lineArguments.size(), fileSize, consumed, output.size() - sizeAtStart);
     if (!expandList(lineArguments.data(), lineArguments.size(), output, reading,
                     reading.origins != nullptr ? &notes : nullptr))
       return false;
@@ -378,7 +342,7 @@ bool readUtf16(std::FILE* file, bool bigEndian, const std::string& fileName, Rea
 // is an error of this file (a nested file that runs out has set its own
 // error already and returns false).
 bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSize,
-                  const std::string& fileName, std::vector<std::string>& output, Reading& reading) {
+                  const std::string& fileName, cmdfile::ArgumentList& output, Reading& reading) {
   try {
     const bool littleEndian = head == "\xFF\xFE";
     if (littleEndian || head == "\xFE\xFF") {
@@ -387,13 +351,13 @@ bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSiz
         return false;
       LineReader reader(nullptr, 0, 0, LineReader::kMaxLineLength, text);
       std::string().swap(text);
-      return readLines(reader, 0, fileName, output, reading, true) &&
+      return readLines(reader, fileName, output, reading, true) &&
              lineLengthKept(reader, fileName, reading);
     }
     const bool more = continueAsText(file, head);
     LineReader reader(more ? file : nullptr, fileSize, 256 * 1024, LineReader::kMaxLineLength,
                       head);
-    if (!readLines(reader, fileSize, fileName, output, reading, false))
+    if (!readLines(reader, fileName, output, reading, false))
       return false;
     if (reader.readError() != 0) {
       return reading.fail("ERROR: Unable to read command file " + fileName + ": " +
@@ -405,8 +369,7 @@ bool readOpenFile(std::FILE* file, std::string& head, unsigned long long fileSiz
   }
 }
 
-bool readNamedFile(const std::string& fileName, std::vector<std::string>& output,
-                   Reading& reading) {
+bool readNamedFile(const std::string& fileName, cmdfile::ArgumentList& output, Reading& reading) {
   std::string reason;
   if (!isReadableName(fileName, &reason))
     return reading.fail("ERROR: Command file " + fileName + " " + reason);
@@ -479,8 +442,8 @@ void keepNameNotes(Reading& reading, const LineNotes* notes, std::size_t i) {
   }
 }
 
-bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, Reading& reading, const LineNotes* notes) {
+bool expandList(const std::string_view* arguments, std::size_t count, cmdfile::ArgumentList& output,
+                Reading& reading, const LineNotes* notes) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
@@ -502,12 +465,10 @@ bool expandList(const std::string_view* arguments, std::size_t count,
         !charge(reading, element.size() + (addDash ? 1 : 0) + reading.argumentCost,
                 reading.chain.back().fileName))
       return false;
-    if (addDash) {
-      std::string& working = output.emplace_back(element.size() + 1, '-');
-      element.copy(&working[1], element.size());
-    } else {
-      output.emplace_back(element);
-    }
+    if (addDash)
+      output.pushWithDash(element);
+    else
+      output.push_back(element);
     if (reading.origins != nullptr)
       recordOrigin(reading, output.size() - 1, notes, i);
   }
@@ -518,7 +479,7 @@ bool expandList(const std::string_view* arguments, std::size_t count,
 
 namespace cmdfile {
 
-bool expandArguments(const std::vector<std::string>& arguments, std::vector<std::string>& output,
+bool expandArguments(const std::vector<std::string>& arguments, ArgumentList& output,
                      std::ostream& warnings, std::string* err, ArgumentOrigins* origins) {
   const std::vector<std::string_view> views(arguments.begin(), arguments.end());
   Reading reading(warnings);
@@ -531,7 +492,7 @@ bool expandArguments(const std::vector<std::string>& arguments, std::vector<std:
   return false;
 }
 
-bool readFile(const std::string& fileName, std::vector<std::string>& output, std::ostream& warnings,
+bool readFile(const std::string& fileName, ArgumentList& output, std::ostream& warnings,
               std::string* err) {
   Reading reading(warnings);
   if (readNamedFile(fileName, output, reading))

@@ -12,19 +12,20 @@
 #include <string>
 #include <vector>
 
+#include "kvel/cmdfile/argument_list.h"
 #include "kvel/cmdfile/argument_origins.h"
 
 namespace KVEL {
 
 // The most the command files of one launch may give, counted as what they
 // take in memory while they are read: every line read counts its bytes, and
-// every argument its bytes plus kArgumentCost (a short argument costs many
-// times its bytes: its string and its place in the list). 1 GiB is above real
-// sets of command files (10 million arguments, 190 MB, count 1.0e9) and keeps
-// the launch's memory below 1 GiB whatever the input: an endless stream of
-// lines ends with an error instead of filling the memory.
+// every argument its bytes plus kArgumentCost (its NUL and its offset in the
+// argument list). 1 GiB is above real sets of command files (10 million
+// arguments, 190 MB, count 0.4e9) and keeps the launch's memory below 1 GiB
+// whatever the input: an endless stream of lines ends with an error instead
+// of filling the memory.
 constexpr unsigned long long kMaxCommandFileCost = 1ull << 30;
-constexpr unsigned long long kArgumentCost = 64;
+constexpr unsigned long long kArgumentCost = cmdfile::ArgumentList::kCostPerArgument;
 
 namespace cmdfile {
 
@@ -33,14 +34,13 @@ namespace cmdfile {
 // second dash. False with the message in *err (one or two lines, without
 // the last line end). With origins, also records where each output argument
 // came from, and follows each warning and error with its place.
-bool expandArguments(const std::vector<std::string>& arguments, std::vector<std::string>& output,
-                     std::ostream& warnings, std::string* err,
-                     ArgumentOrigins* origins = nullptr);
+bool expandArguments(const std::vector<std::string>& arguments, ArgumentList& output,
+                     std::ostream& warnings, std::string* err, ArgumentOrigins* origins = nullptr);
 
 // Appends the arguments of one command file to output. False with the
 // message in *err.
-bool readFile(const std::string& fileName, std::vector<std::string>& output,
-              std::ostream& warnings, std::string* err);
+bool readFile(const std::string& fileName, ArgumentList& output, std::ostream& warnings,
+              std::string* err);
 
 }  // namespace cmdfile
 

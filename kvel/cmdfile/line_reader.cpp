@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace KVEL {
 
@@ -11,10 +12,12 @@ namespace {
 const std::size_t kSmallestBuffer = 4096;
 
 std::size_t bufferSize(unsigned long long sizeHint, std::size_t blockSize) {
-  if (sizeHint == 0) return std::max<std::size_t>(blockSize, 1);
+  if (sizeHint == 0)
+    return std::max<std::size_t>(blockSize, 1);
   // One byte more than the file, so that the first read also sees its end.
   const unsigned long long wanted = std::max<unsigned long long>(sizeHint + 1, kSmallestBuffer);
-  return static_cast<std::size_t>(std::min<unsigned long long>(wanted, std::max<std::size_t>(blockSize, 1)));
+  return static_cast<std::size_t>(
+      std::min<unsigned long long>(wanted, std::max<std::size_t>(blockSize, 1)));
 }
 
 }  // namespace
@@ -24,15 +27,21 @@ LineReader::LineReader(std::FILE* file, unsigned long long sizeHint, std::size_t
     : file_(file),
       capacity_(file == nullptr ? std::max<std::size_t>(head.size(), 1)
                                 : std::max(bufferSize(sizeHint, blockSize), head.size())),
-      maxLineLength_(maxLineLength), begin_(0), end_(head.size()), endOfFile_(file == nullptr),
-      readError_(0), lineTooLong_(false) {
-  buffer_.reset(new char[capacity_]);
-  if (!head.empty()) std::memcpy(buffer_.get(), head.data(), head.size());
+      maxLineLength_(maxLineLength),
+      begin_(0),
+      end_(head.size()),
+      endOfFile_(file == nullptr),
+      readError_(0),
+      lineTooLong_(false) {
+  if (!buffer_.reserve(capacity_))
+    throw std::bad_alloc();
+  if (!head.empty())
+    std::memcpy(buffer_.data(), head.data(), head.size());
 }
 
 bool LineReader::next(std::string_view& line) {
   for (;;) {
-    const char* data = buffer_.get();
+    const char* data = buffer_.data();
     const void* lineFeed = std::memchr(data + begin_, '\n', end_ - begin_);
     if (lineFeed != nullptr) {
       const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(lineFeed) - data);
@@ -44,9 +53,11 @@ bool LineReader::next(std::string_view& line) {
       begin_ = end + 1;
       return true;
     }
-    if (readError_ != 0 || lineTooLong_) return false;
+    if (readError_ != 0 || lineTooLong_)
+      return false;
     if (endOfFile_) {
-      if (begin_ == end_) return false;
+      if (begin_ == end_)
+        return false;
       if (end_ - begin_ > maxLineLength_) {
         lineTooLong_ = true;
         return false;
@@ -64,7 +75,7 @@ bool LineReader::next(std::string_view& line) {
 // reads the next block behind it.
 void LineReader::fill() {
   if (begin_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
@@ -74,14 +85,13 @@ void LineReader::fill() {
       return;
     }
     const std::size_t larger = std::min(2 * capacity_, maxLineLength_ + 1);
-    std::unique_ptr<char[]> grown(new char[larger]);
-    std::memcpy(grown.get(), buffer_.get(), end_);
-    buffer_ = std::move(grown);
+    if (!buffer_.reserve(larger))
+      throw std::bad_alloc();
     capacity_ = larger;
   }
   const std::size_t wanted = capacity_ - end_;
   errno = 0;
-  const std::size_t got = std::fread(buffer_.get() + end_, 1, wanted, file_);
+  const std::size_t got = std::fread(buffer_.data() + end_, 1, wanted, file_);
   end_ += got;
   if (got < wanted) {
     if (std::ferror(file_)) {

@@ -7,8 +7,9 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <string_view>
+
+#include "kvel/cmdfile/page_buffer.h"
 
 namespace KVEL {
 
@@ -32,7 +33,9 @@ public:
   // The next line, valid until the next call. False at end of file, after a
   // read error (see readError) or at a line longer than the longest accepted
   // (see lineTooLong). The buffer grows with a long line and may throw
-  // std::bad_alloc.
+  // std::bad_alloc. It is a page buffer: a large block from the C library's
+  // allocator, once freed, would change that allocator for the rest of the
+  // process.
   bool next(std::string_view& line);
 
   // The errno value of a failed read, 0 when none failed.
@@ -45,7 +48,7 @@ private:
   void fill();
 
   std::FILE* file_;
-  std::unique_ptr<char[]> buffer_;  // not zero-filled: only read bytes are looked at
+  PageBuffer buffer_;  // only read bytes are looked at
   std::size_t capacity_;
   std::size_t maxLineLength_;
   std::size_t begin_;

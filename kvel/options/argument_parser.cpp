@@ -10,19 +10,39 @@ namespace KVEL {
 ArgumentParser::ArgumentParser(int argc, char** argv, OptionSet* options)
     : cursor(1), argc(argc), argv(argv), options(options) {}
 
+ArgumentParser::ArgumentParser(const std::string& programName,
+                               const cmdfile::ArgumentList& arguments, OptionSet* options)
+    : cursor(1),
+      argc(static_cast<int>(arguments.size() + 1)),
+      argv(nullptr),
+      options(options),
+      programName_(&programName),
+      list_(&arguments) {}
+
+const char* ArgumentParser::argumentAt(int i) const {
+  if (list_ == nullptr)
+    return argv[i];
+  if (i == 0)
+    return programName_->c_str();
+  return static_cast<std::size_t>(i) <= list_->size() ? list_->c_str(i - 1) : nullptr;
+}
+
 bool ArgumentParser::parse(std::string* err) {
   byName_.clear();
   lastFound_ = {};
   if (options != nullptr) {
-    for (const auto& option : *options) byName_.emplace_back(option->name(), option.get());
+    for (const auto& option : *options)
+      byName_.emplace_back(option->name(), option.get());
   }
   announceValueCounts();
   while (cursor < argc) {
-    const char* argument = argv[cursor++];
-    if (argument == nullptr) return true;
+    const char* argument = argumentAt(cursor++);
+    if (argument == nullptr)
+      return true;
     const bool accepted =
         argument[0] == '-' ? parseSwitch(argument, err) : parsePositional(argument, err);
-    if (!accepted) return false;
+    if (!accepted)
+      return false;
   }
   return true;
 }
@@ -32,13 +52,16 @@ bool ArgumentParser::parse(std::string* err) {
 // copies) step by step. Only a size hint: the pass itself decides.
 void ArgumentParser::announceValueCounts() {
   std::vector<std::pair<OptionValue*, std::size_t>> counts;
-  for (int i = cursor; i < argc && argv[i] != nullptr; ++i) {
-    const char* name = argv[i];
-    if (*name != '-') continue;
+  for (int i = cursor; i < argc && argumentAt(i) != nullptr; ++i) {
+    const char* name = argumentAt(i);
+    if (*name != '-')
+      continue;
     ++name;
-    if (*name == '-') ++name;
+    if (*name == '-')
+      ++name;
     OptionValue* const option = findOption(name);
-    if (option == nullptr || option->isFlag()) continue;
+    if (option == nullptr || option->isFlag())
+      continue;
     ++i;  // its value
     auto entry = std::find_if(counts.begin(), counts.end(),
                               [option](const auto& count) { return count.first == option; });
@@ -47,13 +70,15 @@ void ArgumentParser::announceValueCounts() {
     else
       ++entry->second;
   }
-  for (const auto& count : counts) count.first->expectValues(count.second);
+  for (const auto& count : counts)
+    count.first->expectValues(count.second);
 }
 
 bool ArgumentParser::parseSwitch(const char* argument, std::string* err) {
   // At most two leading dashes are removed; the rest is the name as typed.
   const char* name = argument + 1;
-  if (*name == '-') ++name;
+  if (*name == '-')
+    ++name;
 
   OptionValue* const found = findOption(name);
   if (found == nullptr) {
@@ -64,35 +89,40 @@ bool ArgumentParser::parseSwitch(const char* argument, std::string* err) {
 
   if (option.isFlag()) {
     static const std::string on("true");
-    if (uses != nullptr) noteUse(found, ArgumentUse::flag);
+    if (uses != nullptr)
+      noteUse(found, ArgumentUse::flag);
     return option.store(on, err);
   }
-  if (cursor >= argc || argv[cursor] == nullptr) {
+  if (cursor >= argc || argumentAt(cursor) == nullptr) {
     *err = "No value specified for option : " + option.name();
     return false;
   }
-  if (uses != nullptr) noteUse(found, ArgumentUse::valueSwitch);
+  if (uses != nullptr)
+    noteUse(found, ArgumentUse::valueSwitch);
   // The value is taken as it stands, also when it starts with a dash.
-  value_.assign(argv[cursor++]);
-  if (!option.store(value_, err)) return false;
-  if (uses != nullptr) noteUse(found, ArgumentUse::value);
+  value_.assign(argumentAt(cursor++));
+  if (!option.store(value_, err))
+    return false;
+  if (uses != nullptr)
+    noteUse(found, ArgumentUse::value);
   return true;
 }
 
 void ArgumentParser::noteUse(const OptionValue* option, ArgumentUse::Role role) {
   std::uint32_t index = 0;
-  while (index < byName_.size() && byName_[index].second != option) ++index;
+  while (index < byName_.size() && byName_[index].second != option)
+    ++index;
   uses->push_back({index, role});
 }
 
 OptionValue* ArgumentParser::findOption(std::string_view name) const {
-  if (lastFound_.second != nullptr && lastFound_.first == name) return lastFound_.second;
-  const auto found = std::lower_bound(
-      byName_.begin(), byName_.end(), name,
-      [](const std::pair<std::string_view, OptionValue*>& entry, std::string_view key) {
-        return entry.first < key;
-      });
-  if (found == byName_.end() || found->first != name) return nullptr;
+  if (lastFound_.second != nullptr && lastFound_.first == name)
+    return lastFound_.second;
+  const auto found = std::lower_bound(byName_.begin(), byName_.end(), name,
+                                      [](const std::pair<std::string_view, OptionValue*>& entry,
+                                         std::string_view key) { return entry.first < key; });
+  if (found == byName_.end() || found->first != name)
+    return nullptr;
   lastFound_ = *found;
   return found->second;
 }
@@ -106,7 +136,8 @@ bool ArgumentParser::parsePositional(const char* argument, std::string* err) {
     return false;
   }
   positionalArgument = argument;
-  if (uses != nullptr) uses->push_back({0, ArgumentUse::positional});
+  if (uses != nullptr)
+    uses->push_back({0, ArgumentUse::positional});
   return true;
 }
 

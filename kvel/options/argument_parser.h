@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "kvel/cmdfile/argument_list.h"
 #include "kvel/options/option_value.h"
 
 namespace KVEL {
@@ -25,6 +26,12 @@ class ArgumentParser {
 public:
   // options is the merged set used for lookup; it is not owned.
   ArgumentParser(int argc, char** argv, OptionSet* options);
+  // The same over an expanded argument list, read where it stands (argv
+  // stays null): entry 0 is programName, entry i the list's element i - 1.
+  // Both must outlive the parser. The list has fewer than INT_MAX elements
+  // (the bound on command files keeps it far below).
+  ArgumentParser(const std::string& programName, const cmdfile::ArgumentList& arguments,
+                 OptionSet* options);
 
   // Reads from cursor to the end (or a null entry). False with the message in
   // *err; scanning stops at the first failure.
@@ -40,6 +47,8 @@ public:
   std::vector<ArgumentUse>* uses = nullptr;
 
 private:
+  // Entry i of the vector or the list; null past the end.
+  const char* argumentAt(int i) const;
   void announceValueCounts();
   bool parseSwitch(const char* argument, std::string* err);
   bool parsePositional(const char* argument, std::string* err);
@@ -47,6 +56,8 @@ private:
   OptionValue* findOption(std::string_view name) const;
   void noteUse(const OptionValue* option, ArgumentUse::Role role);
 
+  const std::string* programName_ = nullptr;
+  const cmdfile::ArgumentList* list_ = nullptr;
   std::string value_;  // reused for every value, so the loop does not allocate per argument
   // The options by name, in the set's order, for lookups without building a
   // key object per switch.

@@ -115,16 +115,6 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   if (trace != nullptr)
     trace->expanded = true;
 
-  // The rebuilt vector points into programName and expandedArguments, which
-  // stay untouched while it is in use; it is released when parse returns.
-  std::vector<char*> arguments;
-  arguments.reserve(expandedArguments.size() + 2);
-  arguments.push_back(&programName[0]);
-  for (std::string& argument : expandedArguments)
-    arguments.push_back(&argument[0]);
-  const int argumentCount = static_cast<int>(arguments.size());
-  arguments.push_back(nullptr);
-
   OptionSet visible;
   OptionSet hidden;
   OptionSet all;
@@ -133,7 +123,9 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   all.insert(visible.begin(), visible.end());
   all.insert(hidden.begin(), hidden.end());
 
-  ArgumentParser parser(argumentCount, arguments.data(), &all);
+  // The parser reads the expanded list where it stands, behind the program
+  // name: no second copy of a list of millions of arguments.
+  ArgumentParser parser(programName, expandedArguments, &all);
   if (trace != nullptr) {
     for (const auto& option : all)
       trace->options.push_back({option->name(), kindOf(*option)});
@@ -178,6 +170,16 @@ void CommandLineOptions::printUsage(const OptionSet& visible) const {
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& output) {
+  cmdfile::ArgumentList expanded;
+  if (!expandCommandFiles(arguments, expanded))
+    return false;
+  for (std::size_t i = 0; i < expanded.size(); ++i)
+    output.emplace_back(expanded[i]);
+  return true;
+}
+
+bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
+                                            cmdfile::ArgumentList& output) {
   std::string err;
   return reported(cmdfile::expandArguments(arguments, output, std::cout, &err), err, std::cerr);
 }
@@ -185,7 +187,12 @@ bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& argu
 bool CommandLineOptions::readCommandFile(const std::string& fileName,
                                          std::vector<std::string>& output) {
   std::string err;
-  return reported(cmdfile::readFile(fileName, output, std::cout, &err), err, std::cerr);
+  cmdfile::ArgumentList read;
+  if (!reported(cmdfile::readFile(fileName, read, std::cout, &err), err, std::cerr))
+    return false;
+  for (std::size_t i = 0; i < read.size(); ++i)
+    output.emplace_back(read[i]);
+  return true;
 }
 
 void CommandLineOptions::registerOptions(OptionSet& visible) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kvel/cmdfile/argument_list.h"
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/options/argument_parser.h"
 #include "kvel/options/option_value.h"
@@ -65,6 +66,8 @@ public:
   // error.
   static bool expandCommandFiles(const std::vector<std::string>& arguments,
                                  std::vector<std::string>& output);
+  static bool expandCommandFiles(const std::vector<std::string>& arguments,
+                                 cmdfile::ArgumentList& output);
   static bool readCommandFile(const std::string& fileName, std::vector<std::string>& output);
 
   std::string commandLine;
@@ -87,7 +90,8 @@ public:
   std::string simmode;
   std::vector<std::string> tclbatch;
   std::vector<std::string> rawArguments;
-  std::vector<std::string> expandedArguments;
+  // Compact: the arguments' text and an offset each (argument_list.h).
+  cmdfile::ArgumentList expandedArguments;
   std::vector<std::string> testplusarg;
   std::string log;
   int maxlogsize;

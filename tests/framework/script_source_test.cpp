@@ -20,8 +20,8 @@ struct Outcome {
   std::string errorInfo;
   std::string errorCode;
   int errorLine = 0;
-  std::string seen;        // what the script collected in ::seen
-  std::string nameAfter;   // `info script` once the script is done
+  std::string seen;       // what the script collected in ::seen
+  std::string nameAfter;  // `info script` once the script is done
 };
 
 std::string globalVariable(Tcl_Interp* interp, const char* name) {
@@ -283,6 +283,20 @@ TEST_F(ScriptSourceTest, LargeCommandReachesItsCommandWhole) {
   for (int i = 0; i < 20000; ++i)
     words += " w" + std::to_string(i) + (i % 3 ? "" : " {x y}");
   EXPECT_TRUE(expectSameAsTcl(words + "\n"));
+}
+
+// Repeated switch words are shared objects on the direct way: every one
+// still reaches the command as written, in its place, also past the number
+// of distinct switches kept and beyond ASCII.
+TEST_F(ScriptSourceTest, RepeatedSwitchWordsKeepTheirPlaces) {
+  std::string words = "lappend seen";
+  for (int i = 0; i < 3000; ++i) {
+    words += " -testplusarg V" + std::to_string(i) +
+             " -t -\xC3\xA9\xD0\xB6 -\xE6\xBC\xA2\xF0\x9F\x98\x80";
+    words += " -s" + std::to_string(i % 40) + " -" + std::string(40, 'L') + " {-testplusarg}";
+    words += i % 2 ? " -testplusar" : " -testplusargs";
+  }
+  EXPECT_TRUE(expectSameAsTcl(words + "\nlappend seen -t -testplusarg\n"));
 }
 
 }  // namespace

@@ -15,11 +15,13 @@ using testsupport::RunResult;
 TEST(CommandFileLaunchPipe, EndlessStreamStopsAtTheBound) {
   for (const char* line : {"'#'", "y"}) {
     const RunResult r = testsupport::LaunchWorkspace().run(
-        "/bin/sh", {"-c", std::string("yes ") + line + " | \"$0\" top -f /dev/stdin", KVEL_DOUBLE_BIN});
-    EXPECT_EQ(r.err + std::to_string(r.exitStatus),
-              "ERROR: Command file /dev/stdin takes the command files of one launch past 1073741824 "
-              "bytes of memory (each line read counts its bytes, each argument its bytes and 64 "
-              "more)\n1")
+        "/bin/sh",
+        {"-c", std::string("yes ") + line + " | \"$0\" top -f /dev/stdin", KVEL_DOUBLE_BIN});
+    EXPECT_EQ(
+        r.err + std::to_string(r.exitStatus),
+        "ERROR: Command file /dev/stdin takes the command files of one launch past 1073741824 "
+        "bytes of memory (each line read counts its bytes, each argument its bytes and 5 "
+        "more)\n1")
         << line;
   }
 }

@@ -63,10 +63,10 @@ TEST_P(CommandFileLaunch, StatusMessagesAndScript) {
 const std::string kComments(std::string((1u << 20) - 10, '#') + "\n");
 std::string naming(int times) { return times > 0 ? "-f c.txt\n" + naming(times - 1) : ""; }
 // 1023 MiB of comments, then d.txt: 14,000 lines "-tp" (each line 4 bytes,
-// its argument "--tp" 4 + 64) and a comment line filling the rest of 1 GiB,
+// its argument "--tp" 4 + 5) and a comment line filling the rest of 1 GiB,
 // with `over` bytes more.
 std::map<std::string, std::string> filesAtTheBound(int over) {
-  const std::size_t rest = (1u << 20) - 9 - 14000 * (4 + 4 + 64);
+  const std::size_t rest = (1u << 20) - 9 - 14000 * (4 + 4 + 5);
   std::string d;
   for (int i = 0; i < 14000; ++i) d += "-tp\n";
   d += std::string(rest - 1 + over, '#') + "\n";
@@ -74,7 +74,7 @@ std::map<std::string, std::string> filesAtTheBound(int over) {
 }
 const char kPastTheBound[] =
     "ERROR: Command file d.txt takes the command files of one launch past 1073741824 bytes of "
-    "memory (each line read counts its bytes, each argument its bytes and 64 more)\n";
+    "memory (each line read counts its bytes, each argument its bytes and 5 more)\n";
 const char kNulByte[] = "; a UTF-16 file must begin with its byte-order mark\n";
 
 const char kWarning[] =
@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                "ERROR: Command file /dev/zero has a line longer than 268435456 bytes\n", "",
                testsupport::RunsOn::kPosix},
         // All command files of a launch together cost at most 1 GiB: the
-        // lines' bytes and each argument's bytes and 64 more.
+        // lines' bytes and each argument's bytes and 5 more.
         Launch{"AllFilesUpToTheBound", filesAtTheBound(0), {"top", "-f", "a.txt"}, 3, "*", "",
                "kvel {top} -tp -autoloadwcfg\n"},
         Launch{"AllFilesPastTheBound", filesAtTheBound(1), {"top", "-f", "a.txt"}, 1, "",

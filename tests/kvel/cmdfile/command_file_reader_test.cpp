@@ -37,7 +37,9 @@ struct Outcome {
 Outcome expand(const Arguments& arguments) {
   Outcome outcome;
   std::ostringstream warnings;
-  outcome.ok = KVEL::cmdfile::expandArguments(arguments, outcome.arguments, warnings, &outcome.err);
+  KVEL::cmdfile::ArgumentList expanded;
+  outcome.ok = KVEL::cmdfile::expandArguments(arguments, expanded, warnings, &outcome.err);
+  outcome.arguments = expanded.strings();
   if (!outcome.err.empty())
     outcome.err += "\n";
   outcome.out = warnings.str();
@@ -410,11 +412,11 @@ TEST_F(CommandFile, SixtyFifthNestedFileFails) {
 TEST(ReadCommandFile, AppendsToOutputAndFailsOnMissingFile) {
   testsupport::TempDir temp;
   writeFile(temp.file("x.txt"), "-ab b\n");
-  Arguments output{"kept"};
+  KVEL::cmdfile::ArgumentList output(Arguments{"kept"});
   std::ostringstream warnings;
   std::string err;
   ASSERT_TRUE(KVEL::cmdfile::readFile(temp.file("x.txt"), output, warnings, &err));
-  EXPECT_EQ(output, (Arguments{"kept", "--ab", "b"}));
+  EXPECT_EQ(output.strings(), (Arguments{"kept", "--ab", "b"}));
   EXPECT_FALSE(KVEL::cmdfile::readFile(temp.file("none.txt"), output, warnings, &err));
   EXPECT_EQ(err, "Unable to open command file " + temp.file("none.txt"));
 }

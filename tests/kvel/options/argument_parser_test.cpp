@@ -287,7 +287,7 @@ TEST(Parse, RecordsTheCommandLineAndBothArgumentLists) {
   EXPECT_EQ("/opt/kvel", o.programName);
   EXPECT_EQ("/opt/kvel -gui my snap -t -abc", o.commandLine);
   EXPECT_EQ((std::vector<std::string>{"-gui", "my snap", "-t", "-abc"}), o.rawArguments);
-  EXPECT_EQ((std::vector<std::string>{"--gui", "my snap", "-t", "--abc"}), o.expandedArguments);
+  EXPECT_EQ((std::vector<std::string>{"--gui", "my snap", "-t", "--abc"}), o.expandedArguments.strings());
   EXPECT_EQ(std::vector<std::string>{"--abc"}, o.tclbatch);
   EXPECT_EQ("my snap", o.snapshot);
 }
@@ -313,7 +313,7 @@ TEST(Parse, ArgumentsFromACommandFileAreParsedInPlace) {
   EXPECT_EQ("", outcome.err);
   EXPECT_EQ((std::vector<std::string>{"top", "--tclbatch", "run.tcl", "--testplusarg", "SEED=7",
                                       "--view", "w.wcfg", "-g"}),
-            o.expandedArguments);
+            o.expandedArguments.strings());
   EXPECT_EQ(std::vector<std::string>{"run.tcl"}, o.tclbatch);
   EXPECT_EQ(std::vector<std::string>{"SEED=7"}, o.testplusarg);
   EXPECT_EQ(std::vector<std::string>{"w.wcfg"}, o.view);
@@ -389,5 +389,61 @@ TEST(Usage, LongNamesPushTheDescriptionRight) {
       "    --averyveryverylongname : d\n",
       o.usageText(set));
 }
+
+// The parser over an expanded list, read in place, against the same
+// arguments as an argument vector: the same result, message, snapshot and
+// values, also where a switch's value is missing at the end.
+struct BothFormsCase {
+  const char* name;
+  std::vector<std::string> args;
+};
+
+class ParserForms : public testing::TestWithParam<BothFormsCase> {};
+
+TEST_P(ParserForms, ListAndVectorGiveTheSame) {
+  struct Run {
+    bool result;
+    std::string err;
+    CommandLineOptions record;
+  };
+  const auto run = [](bool fromList, const std::vector<std::string>& args) {
+    Run r{false, "", CommandLineOptions()};
+    OptionSet all;
+    r.record.registerOptions(all);
+    r.record.registerHiddenOptions(all);
+    std::string program = "kvel";
+    std::vector<std::string> storage = {program};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& text : storage)
+      argv.push_back(&text[0]);
+    const KVEL::cmdfile::ArgumentList list(args);
+    KVEL::ArgumentParser parser =
+        fromList ? KVEL::ArgumentParser(program, list, &all)
+                 : KVEL::ArgumentParser(static_cast<int>(argv.size()), argv.data(), &all);
+    r.result = parser.parse(&r.err);
+    r.record.snapshot = parser.positionalArgument;
+    return r;
+  };
+  const Run vector = run(false, GetParam().args);
+  const Run list = run(true, GetParam().args);
+  EXPECT_EQ(vector.result, list.result);
+  EXPECT_EQ(vector.err, list.err);
+  expectSameSettings(vector.record, list.record);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Forms, ParserForms, testing::Values(
+    BothFormsCase{"Empty", {}},
+    BothFormsCase{"ValuesFlagsAndSnapshot",
+                  {"--testplusarg", "A=\xC3\xA9", "top", "--tclbatch", "\xE6\xBC\xA2.tcl", "-gui",
+                   "--testplusarg", "\xF0\x9F\x98\x80", "--maxdeltaid", "5", "--view", "\xD0\xB2.wcfg"}},
+    BothFormsCase{"ValueThatStartsWithADash", {"--testplusarg", "--tp", "top"}},
+    BothFormsCase{"EmptyValue", {"--wdb", "", "top"}},
+    BothFormsCase{"ValueMissingAtTheEnd", {"top", "--testplusarg"}},
+    BothFormsCase{"SecondPositional", {"top", "\xD0\xB6"}},
+    BothFormsCase{"UnknownSwitch", {"top", "--nosuch"}}),
+    [](const testing::TestParamInfo<BothFormsCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace

@@ -1,0 +1,66 @@
+// The expanded argument list of a launch, held compactly: the arguments'
+// text one after the other, each ending in a NUL, and for each argument the
+// 4-byte offset where its text starts. A million short arguments from a
+// command file take about the file's size plus 5 bytes each, instead of a
+// string object (and often a heap block) each. Both parts live in page
+// buffers (page_buffer.h), so that giving them back before the hand-over
+// leaves the allocator as it was.
+#ifndef KVEL_CMDFILE_ARGUMENT_LIST_H
+#define KVEL_CMDFILE_ARGUMENT_LIST_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kvel/cmdfile/page_buffer.h"
+
+namespace KVEL {
+namespace cmdfile {
+
+class ArgumentList {
+public:
+  // What an argument takes besides its bytes: its NUL and its offset.
+  static constexpr std::size_t kCostPerArgument = 1 + sizeof(std::uint32_t);
+
+  ArgumentList() = default;
+  explicit ArgumentList(const std::vector<std::string>& arguments);
+  ArgumentList(ArgumentList&& other) noexcept;
+  ArgumentList& operator=(ArgumentList&& other) noexcept;
+  ArgumentList(const ArgumentList& other);
+  ArgumentList& operator=(const ArgumentList& other);
+
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  std::string_view operator[](std::size_t i) const;
+  // The argument's text, NUL-terminated, valid until the list changes.
+  const char* c_str(std::size_t i) const { return text_.data() + offsets()[i]; }
+
+  // Append one argument; the second form with a dash in front of text.
+  // Throw std::bad_alloc when the memory or the list's 4 GiB of text is
+  // exhausted; the list is then as it was.
+  void push_back(std::string_view text) { append(std::string_view(), text); }
+  void pushWithDash(std::string_view text) { append("-", text); }
+
+  // Copies of the arguments, for callers that want strings.
+  std::vector<std::string> strings() const;
+  // Empties the list and gives its memory back.
+  void clear();
+
+private:
+  void append(std::string_view prefix, std::string_view text);
+  const std::uint32_t* offsets() const {
+    return reinterpret_cast<const std::uint32_t*>(offsets_.data());
+  }
+
+  PageBuffer text_;
+  PageBuffer offsets_;
+  std::size_t textSize_ = 0;
+  std::size_t count_ = 0;
+};
+
+}  // namespace cmdfile
+}  // namespace KVEL
+
+#endif

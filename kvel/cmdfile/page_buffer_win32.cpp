@@ -1,0 +1,38 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "kvel/cmdfile/page_buffer.h"
+
+namespace KVEL {
+namespace pages {
+
+std::size_t granularity() {
+  static const std::size_t size = [] {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return static_cast<std::size_t>(info.dwPageSize);
+  }();
+  return size;
+}
+
+char* map(std::size_t size) {
+  return static_cast<char*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+}
+
+char* grow(char* base, std::size_t oldSize, std::size_t newSize) {
+  char* const moved = map(newSize);
+  if (moved == nullptr)
+    return nullptr;
+  std::memcpy(moved, base, oldSize);
+  unmap(base, oldSize);
+  return moved;
+}
+
+void unmap(char* base, std::size_t) { VirtualFree(base, 0, MEM_RELEASE); }
+
+// Large pages need a privilege that ordinary users lack.
+void adviseHuge(char*, std::size_t) {}
+
+}  // namespace pages
+}  // namespace KVEL
