@@ -95,7 +95,7 @@ public:
         else if (note->kind == ArgumentNote::loneQuote)
           add("lone quote", note->text);
       }
-      if (reading.origin(i).dashAdded && role != Role::flag && role != Role::valueSwitch)
+      if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
         add("second dash", "a second dash was added, as to a single-dash switch");
       const std::string remark = reading.trailingTextNote(i);
       if (!remark.empty())

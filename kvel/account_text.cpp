@@ -67,7 +67,8 @@ public:
       const bool paired = reading.role(i) == Role::valueSwitch && i + 1 < count &&
                           reading.role(i + 1) == Role::value &&
                           reading.origin(i + 1).file == origin.file &&
-                          reading.origin(i + 1).line == origin.line;
+                          (origin.file == cmdfile::ArgumentOrigins::kCommandLine ||
+                           reading.origin(i + 1).line == origin.line);
       w_ << "    [" << i + 1 << "] ";
       if (paired)
         w_ << "[" << i + 2 << "] ";
@@ -186,7 +187,7 @@ private:
         w_ << "        " << note_->text << "\n";
     }
     const Role role = reading.role(i);
-    if (reading.origin(i).dashAdded && role != Role::flag && role != Role::valueSwitch)
+    if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
       w_ << "        a second dash was added, as to a single-dash switch\n";
     const std::string remark = reading.trailingTextNote(i);
     if (!remark.empty())

@@ -166,6 +166,9 @@ bool cmdLine(const std::vector<std::string>& words, std::string* line, std::stri
       toggle();
       continue;
     }
+    // A word with blanks is quoted from its start, for the reader.
+    if (word.find_first_of(" \t") != std::string::npos)
+      toggle();
     std::size_t backslashes = 0;
     for (std::size_t i = 0; i < word.size(); ++i) {
       const char c = word[i];
