@@ -62,10 +62,14 @@ INSTANTIATE_TEST_SUITE_P(
          "-testplusarg N=é表😀 -onfinish \"quit; puts %d\"\n",
          {"-tp"}},
         {"TabInAFile", "-testplusarg \"T=a\tb\"\n", {}},
-        {"ControlBytesC1AndNotUtf8", "",
-         {"-testplusarg", "E=\x1b[31m", "-testplusarg", "C1=\xC2\x9B" "x", "-testplusarg",
-          "B=\xE9t\xFF", "-testplusarg", "Q=%'\\\"$x`"}},
-        {"NewlinesInsideAndAtTheEnd", "",
+        {"ControlBytesC1AndNotUtf8",
+         "",
+         {"-testplusarg", "E=\x1b[31m", "-testplusarg",
+          "C1=\xC2\x9B"
+          "x",
+          "-testplusarg", "B=\xE9t\xFF", "-testplusarg", "Q=%'\\\"$x`"}},
+        {"NewlinesInsideAndAtTheEnd",
+         "",
          {"-testplusarg", "L=a\nb", "-testplusarg", "END=x\n\n", "-testplusarg", "\n"}}}),
     [](const testing::TestParamInfo<Rerun>& info) { return std::string(info.param.name); });
 
