@@ -169,15 +169,17 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   std::size_t written = 0;
   std::size_t told = 0;  // entries as written that have their note
   auto entryName = [&](std::size_t position) {
-    return "entry " + std::to_string(position) + " of " + std::to_string(written) +
-           " of ZEK_DATADIR";
+    return "entry " + std::to_string(position) + " of " + std::to_string(written);
+  };
+  // A note on an entry that was not taken: "$ZEK_DATADIR: entry 1 of 3 ...".
+  auto remark = [&](const std::string& text) {
+    notes->lines.push_back(cmdfile::shownText(reference) + ": " + text);
   };
   std::vector<bool> empty;  // by place as written, from 0
   auto tellPassedOver = [&](std::size_t upTo) {
     for (++told; told < upTo; ++told)
-      note(notes, reference,
-           entryName(told) + (empty[told - 1] ? " is empty" : " is not a usable path") +
-               ": passed over");
+      remark(entryName(told) + (empty[told - 1] ? " is empty" : " is not a usable path") +
+             ": passed over");
   };
   if (notes != nullptr) {
     const std::string list = std::getenv(kDataDirName);
@@ -199,9 +201,10 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
       const bool exists = boost::filesystem::exists(boost::filesystem::path(candidate));
       if (notes != nullptr) {
         tellPassedOver(positions[entry]);
-        note(notes, reference,
-             entryName(positions[entry]) + ", " + quoted(directory) +
-                 (exists ? std::string() : ": tried " + quoted(candidate) + ", no such path"));
+        if (exists)
+          note(notes, reference, entryName(positions[entry]) + ", " + quoted(directory));
+        else
+          remark(entryName(positions[entry]) + " tried, " + quoted(candidate) + ": no such path");
       }
       if (exists) {
         expansion = candidate;
