@@ -1,5 +1,6 @@
 #include "kvel/rerun_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -148,6 +149,18 @@ bool cmdLine(const std::vector<std::string>& words, std::string* line, std::stri
     crtQuoted = !crtQuoted;
     cmdQuoted = !cmdQuoted;
   };
+  // One % cannot be read as a variable; between two, cmd expands any name it
+  // knows, at its prompt and with cmd /c alike, whatever the quotes and
+  // carets (which cmd versions treat differently around %).
+  std::size_t percents = 0;
+  for (const std::string& word : words)
+    percents += static_cast<std::size_t>(std::count(word.begin(), word.end(), '%'));
+  if (percents > 1) {
+    *err =
+        "the arguments hold % more than once, and cmd would take the text between two of "
+        "them for a variable's name";
+    return false;
+  }
   for (std::size_t w = 0; w < words.size(); ++w) {
     const std::string& word = words[w];
     if (!isPrintable(word)) {
@@ -185,27 +198,8 @@ bool cmdLine(const std::vector<std::string>& words, std::string* line, std::stri
         backslashes = 0;
         continue;
       }
-      if (c == '%' && cmdQuoted) {
-        // Leave cmd's quotes, with backslashes doubled before the quote.
-        out.append(2 * backslashes, '\\');
-        backslashes = 0;
-        toggle();
-      }
       out.append(backslashes, '\\');
       backslashes = 0;
-      if ((c == ' ' || c == '\t') && !crtQuoted)
-        toggle();
-      if (c == '%') {
-        out += '%';
-        // A caret after it keeps a later % from closing a name that cmd could
-        // expand (none begins with a caret); cmd removes it. Not before a
-        // blank, which it would escape, nor before a character that gets
-        // its own caret.
-        const bool more = i + 1 < word.size() && std::strchr(" \t&|<>^()", word[i + 1]) == nullptr;
-        if (more)
-          out += '^';
-        continue;
-      }
       if (!cmdQuoted && std::strchr("&|<>^()", c) != nullptr)
         out += '^';
       out += c;

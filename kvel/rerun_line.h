@@ -25,9 +25,9 @@ std::string posixShellLine(const std::vector<std::string>& words);
 // The words as one line for cmd.exe (at its prompt, or as cmd /s /c "line")
 // that gives a program the same arguments under the C runtime's rules. cmd
 // reads every double quote as opening or closing its quotes, \" included:
-// outside them & | < > ^ ( ) get a caret, and % is kept from expansion as
-// %^ (cmd removes the caret). False, with the reason in *err, when cmd cannot
-// carry a word: a control character or a byte that is not UTF-8.
+// outside them & | < > ^ ( ) get a caret. False, with the reason in *err,
+// when cmd cannot carry the words: a control character or a byte that is
+// not UTF-8, or % more than once (cmd would expand %name%).
 bool cmdLine(const std::vector<std::string>& words, std::string* line, std::string* err);
 
 // Whether a line of cmdLine is also good in a .bat file (there, % reads

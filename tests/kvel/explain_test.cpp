@@ -390,7 +390,7 @@ TEST_P(RerunWord, QuotedForEachShell) {
   std::string reason;
   if (c.cmd.empty()) {
     EXPECT_FALSE(KVEL::cmdLine({"kvel", c.word}, &line, &reason)) << line;
-    EXPECT_NE(reason.find("argument 1"), std::string::npos) << reason;
+    EXPECT_NE(reason, "");
   } else {
     ASSERT_TRUE(KVEL::cmdLine({"kvel", c.word}, &line, &reason)) << reason;
     EXPECT_EQ(line, "kvel " + c.cmd);
@@ -408,9 +408,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"SingleQuote", "it's", "'it'\\''s'", "it's"},
         {"DoubleQuoteAfterBackslashes", "a\\\"b", "'a\\\"b'", "a\\\\\\\"b"},
         {"TrailingBackslashes", "C:\\dir x\\", "'C:\\dir x\\'", "\"C:\\dir x\\\\\""},
-        {"Percent", "50%x", "50%x", "50%^x"},
-        {"PercentInBlanks", "5 0%x", "'5 0%x'", "\"5 0\"%^x"},
-        {"PercentInsideCmdQuotes", "a\"%PATH%", "'a\"%PATH%'", "a\\\"\"%^PATH%\""},
+        {"Percent", "50%x", "50%x", "50%x"},
+        {"PercentInBlanks", "5 0%x", "'5 0%x'", "\"5 0%x\""},
+        {"PercentTwiceRefusedForCmd", "a\"%PATH%", "'a\"%PATH%'", ""},
         {"OddQuoteThenOperators", "q\"&echo X>p|b<c^", "'q\"&echo X>p|b<c^'",
          "\"q\\\"^&echo X^>p^|b^<c^^\""},
         {"ThreeQuotes", "\"a&\"b&\"c&", "'\"a&\"b&\"c&'", "\\\"a&\\\"b^&\\\"c&"},

@@ -5,6 +5,7 @@
 // line but the reason.
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -63,12 +64,12 @@ TEST_P(ExplainCmdRerun, CmdRerunWritesTheSameScript) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ExplainCmdRerun,
                          testing::ValuesIn(std::vector<CmdRerun>{
-                             {"Percent", "P=50% %PATH% %"},
+                             {"Percent", "P=50% done"},
                              {"CaretAndOperators", "O=a^b&c|d<e>f"},
                              {"OneQuoteThenOperators", "q\"&echo INJECTED>pwned.txt"},
                              {"OneQuoteThenPipe", "q\"|b"},
                              {"ThreeQuotes", "T=\"a&\" b|\"c<"},
-                             {"QuoteAndPercent", "Q=\"%PATH%\"&x"},
+                             {"QuoteAndPercent", "Q=\"50%\"&x|y"},
                              {"Exclamation", "E=!x! y"},
                              {"BeyondAscii", "N=é Ж 表 😀"},
                              {"TrailingBackslash", "D=C:\\dir x\\"}}),
@@ -76,17 +77,20 @@ INSTANTIATE_TEST_SUITE_P(Rows, ExplainCmdRerun,
                            return std::string(info.param.name);
                          });
 
-TEST(ExplainCmdRerunRefused, ControlCharacterGivesTheReasonInstead) {
-  testsupport::LaunchWorkspace ws;
-  ws.kernel("top");
-  testsupport::RunOptions options;
-  options.setEnv["KVEL_EXPLAIN"] = "1";
-  const testsupport::RunResult r =
-      ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", "a\tb"}, options, "kvel");
-  EXPECT_EQ(r.err.find("rerun with:"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("KVEL_EXPLAIN: no rerun line for cmd: argument 3 holds a control character"),
-            std::string::npos)
-      << r.err;
+TEST(ExplainCmdRerunRefused, ValuesCmdCannotCarryGiveTheReasonInstead) {
+  const std::vector<std::pair<std::string, std::string>> rows{
+      {"a\tb", "KVEL_EXPLAIN: no rerun line for cmd: argument 3 holds a control character"},
+      {"%PATH%", "KVEL_EXPLAIN: no rerun line for cmd: the arguments hold % more than once"}};
+  for (const auto& [value, reason] : rows) {
+    testsupport::LaunchWorkspace ws;
+    ws.kernel("top");
+    testsupport::RunOptions options;
+    options.setEnv["KVEL_EXPLAIN"] = "1";
+    const testsupport::RunResult r =
+        ws.run(KVEL_DOUBLE_BIN, {"top", "-testplusarg", value}, options, "kvel");
+    EXPECT_EQ(r.err.find("rerun with:"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace
