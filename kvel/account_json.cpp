@@ -4,6 +4,7 @@
 // the shell's arguments, and the status the launch ends with.
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
+#include "kvel/cmdfile/program_text.h"
 #include "kvel/json_text.h"
 #include "kvel/launch_account.h"
 #include "kvel/launcher.h"
@@ -61,7 +62,7 @@ public:
         out += ',';
       out += "{\"index\":" + std::to_string(i + 1) + ",";
       appendJsonField(out, "text", reading.text(i));
-      const std::string written = reading.written(i);
+      const std::string_view written = reading.written(i);
       if (written != reading.text(i)) {
         out += ',';
         appendJsonField(out, "written", written);
@@ -144,12 +145,31 @@ public:
     out += '}';
   }
 
-  void command(const std::string& commandText, const std::vector<std::string>& rerun) override {
+  void command(const std::string& commandText, const std::string& programName,
+               const std::vector<std::string>& arguments) override {
     std::string& out = w_.text();
     out += ',';
     appendJsonField(out, "command_text", commandText);
-    out += ',';
-    appendJsonArray(out, "rerun", rerun);
+    out += ",\"rerun\":[";
+    appendJsonString(out, programName);
+    bool utf8 = isUtf8(programName);
+    for (const std::string& argument : arguments) {
+      out += ',';
+      utf8 = appendJsonString(out, argument) && utf8;
+      w_.pass();
+    }
+    out += ']';
+    if (!utf8) {
+      // Every word again in hex, where one is not UTF-8.
+      out += ",\"rerun_hex\":[";
+      appendJsonHex(out, programName);
+      for (const std::string& argument : arguments) {
+        out += ',';
+        appendJsonHex(out, argument);
+        w_.pass();
+      }
+      out += ']';
+    }
   }
 
   void shell(const std::vector<std::string>& arguments) override {

@@ -24,6 +24,8 @@ ArgumentReading::ArgumentReading(const std::vector<std::string>& expanded, const
     : expanded_(expanded),
       trace_(trace),
       count_(std::min(expanded.size(), trace.origins.origins.size())) {
+  for (const cmdfile::SourceFile& file : trace.origins.files)
+    shownNames_.push_back(cmdfile::shownText(file.name));
   if (!trace.expanded)
     return;
   std::uint32_t snapshotOption = UINT32_MAX;
@@ -96,7 +98,7 @@ const std::string& ArgumentReading::option(std::size_t i) const {
   return trace_.options[trace_.uses[i].option].name;
 }
 
-std::string ArgumentReading::written(std::size_t i) const {
+std::string_view ArgumentReading::written(std::size_t i) const {
   // Notes are by ascending argument: the first at or after i.
   const auto& notes = trace_.origins.notes;
   auto note = std::lower_bound(
@@ -106,9 +108,10 @@ std::string ArgumentReading::written(std::size_t i) const {
     if (note->kind == ArgumentNote::written)
       return note->text;
   }
+  std::string_view text = expanded_[i];
   if (origin(i).dashAdded)
-    return expanded_[i].substr(1);
-  return expanded_[i];
+    text.remove_prefix(1);
+  return text;
 }
 
 std::string ArgumentReading::trailingTextNote(std::size_t i) const {
@@ -138,10 +141,20 @@ std::string ArgumentReading::trailingTextNote(std::size_t i) const {
 }
 
 std::string ArgumentReading::shortPlace(std::size_t i) const {
+  std::string place;
+  appendShortPlace(place, i);
+  return place;
+}
+
+void ArgumentReading::appendShortPlace(std::string& out, std::size_t i) const {
   const cmdfile::ArgumentOrigin& o = origin(i);
-  if (o.file == ArgumentOrigins::kCommandLine || o.file >= origins().files.size())
-    return "command line " + std::to_string(o.line);
-  return cmdfile::placeStep(origins().files[o.file].name, o.line);
+  if (o.file >= shownNames_.size()) {
+    out += "command line ";
+  } else {
+    out += shownNames_[o.file];
+    out += ':';
+  }
+  out += std::to_string(o.line);
 }
 
 std::string ArgumentReading::fileHeading(std::uint32_t file) const {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,11 +32,12 @@ public:
   // The option a switch or value belongs to; empty for the others.
   const std::string& option(std::size_t i) const;
   // The text as it stands in the file or on the command line.
-  std::string written(std::size_t i) const;
+  std::string_view written(std::size_t i) const;
   // For a number whose text goes on after the digits: what it was taken as.
   std::string trailingTextNote(std::size_t i) const;
   // "command line 3" or "file:line", the innermost step of the place.
   std::string shortPlace(std::size_t i) const;
+  void appendShortPlace(std::string& out, std::size_t i) const;
   // The chain of places that led to file (its "-f"), then its name.
   std::string fileHeading(std::uint32_t file) const;
 
@@ -56,6 +58,7 @@ private:
   const std::vector<std::string>& expanded_;
   const ParseTrace& trace_;
   std::size_t count_;
+  std::vector<std::string> shownNames_;  // the files' names made safe for a terminal
 };
 
 }  // namespace KVEL

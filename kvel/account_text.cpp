@@ -43,6 +43,16 @@ public:
     }
   }
 
+  // A value in double quotes, so that an empty value and blanks at its ends show.
+  void quoted(std::string_view text) {
+    w_ << "\"";
+    w_.shown(text);
+    w_ << "\"";
+  }
+  void place(const ArgumentReading& reading, std::size_t i) {
+    reading.appendShortPlace(w_.text(), i);
+  }
+
   void arguments(const std::vector<std::string>& expanded, const ParseTrace& trace) override {
     const ArgumentReading reading(expanded, trace);
     const std::size_t count = reading.count();
@@ -72,9 +82,12 @@ public:
       w_ << "    [" << i + 1 << "] ";
       if (paired)
         w_ << "[" << i + 2 << "] ";
-      w_ << reading.shortPlace(i) << ": ";
+      place(reading, i);
+      w_ << ": ";
       if (paired) {
-        w_ << shownText(reading.written(i)) << " " << quotedValue(reading.text(i + 1));
+        w_.shown(reading.written(i));
+        w_ << " ";
+        quoted(reading.text(i + 1));
         writtenBeside(reading, i + 1);
         w_ << "\n";
         notes(reading, i);
@@ -111,21 +124,31 @@ public:
     w_.endStep();
   }
 
-  void command(const std::string& commandText, const std::vector<std::string>& rerun) override {
-    w_ << kPrefix << "command text: " << shownText(commandText) << "\n";
+  void command(const std::string& commandText, const std::string& programName,
+               const std::vector<std::string>& arguments) override {
+    w_ << kPrefix << "command text: ";
+    w_.shown(commandText);
+    w_ << "\n";
 #ifdef _WIN32
+    std::vector<std::string> words{programName};
+    words.insert(words.end(), arguments.begin(), arguments.end());
     std::string line;
     std::string reason;
-    if (!cmdLine(rerun, &line, &reason)) {
+    if (!cmdLine(words, &line, &reason)) {
       w_ << kPrefix << "no rerun line for cmd: " << reason << "\n";
     } else {
       w_ << kPrefix << "rerun with: " << line << "\n";
       if (!holdsForBatchFile(line))
-        w_ << kPrefix
-           << "the rerun line holds %: at cmd's prompt or with cmd /c, not in a .bat file\n";
+        w_ << kPrefix << "the rerun line holds %: for cmd's prompt or cmd /c, not a .bat file\n";
     }
 #else
-    w_ << kPrefix << "rerun with: " << posixShellLine(rerun) << "\n";
+    w_ << kPrefix << "rerun with: " << posixShellLinePrefix(programName, arguments)
+       << posixShellWord(programName);
+    for (const std::string& argument : arguments) {
+      w_ << " " << posixShellWord(argument);
+      w_.pass();
+    }
+    w_ << "\n";
 #endif
     w_.endStep();
   }
@@ -151,20 +174,23 @@ private:
     switch (role) {
       case Role::flag:
       case Role::valueSwitch:
-        w_ << shownText(reading.written(i));
+        w_.shown(reading.written(i));
         break;
       case Role::value:
-        w_ << "value of " << reading.option(i) << " " << quotedValue(reading.text(i));
+        w_ << "value of " << reading.option(i) << " ";
+        quoted(reading.text(i));
         break;
       case Role::snapshot:
-        w_ << "snapshot " << quotedValue(reading.text(i));
+        w_ << "snapshot ";
+        quoted(reading.text(i));
         break;
       case Role::stopped:
       case Role::notParsed:
-        w_ << ArgumentReading::roleName(role) << ": " << quotedValue(reading.text(i));
+        w_ << ArgumentReading::roleName(role) << ": ";
+        quoted(reading.text(i));
         break;
       case Role::unparsed:
-        w_ << quotedValue(reading.text(i));
+        quoted(reading.text(i));
         break;
     }
     if (role != Role::flag && role != Role::valueSwitch)
@@ -173,9 +199,12 @@ private:
   }
 
   void writtenBeside(const ArgumentReading& reading, std::size_t i) {
-    const std::string written = reading.written(i);
-    if (written != reading.text(i))
-      w_ << " (written " << shownText(written) << ")";
+    const std::string_view written = reading.written(i);
+    if (written != reading.text(i)) {
+      w_ << " (written ";
+      w_.shown(written);
+      w_ << ")";
+    }
   }
 
   void notes(const ArgumentReading& reading, std::size_t i) {
@@ -194,13 +223,19 @@ private:
       w_ << "        " << remark << "\n";
     for (; replaces_ != reading.replaces.end() && replaces_->first == i; ++replaces_) {
       const std::size_t earlier = replaces_->second;
-      w_ << "        replaces [" << earlier + 1 << "] " << quotedValue(reading.text(earlier))
-         << " (" << reading.shortPlace(earlier) << ")\n";
+      w_ << "        replaces [" << earlier + 1 << "] ";
+      quoted(reading.text(earlier));
+      w_ << " (";
+      place(reading, earlier);
+      w_ << ")\n";
     }
     for (; replacedBy_ != reading.replacedBy.end() && replacedBy_->first == i; ++replacedBy_) {
       const std::size_t later = replacedBy_->second;
-      w_ << "        replaced by [" << later + 1 << "] " << quotedValue(reading.text(later)) << " ("
-         << reading.shortPlace(later) << ")\n";
+      w_ << "        replaced by [" << later + 1 << "] ";
+      quoted(reading.text(later));
+      w_ << " (";
+      place(reading, later);
+      w_ << ")\n";
     }
   }
 

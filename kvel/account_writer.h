@@ -5,9 +5,12 @@
 #ifndef KVEL_ACCOUNT_WRITER_H
 #define KVEL_ACCOUNT_WRITER_H
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "kvel/cmdfile/argument_origins.h"
 
 namespace KVEL {
 
@@ -25,6 +28,18 @@ public:
     return *this;
   }
   AccountWriter& operator<<(std::size_t number) { return *this << std::to_string(number); }
+  // The user's text made safe for a terminal (cmdfile::shownText), in
+  // pieces, so that a long text is not held twice.
+  void shown(std::string_view text) {
+    while (!text.empty()) {
+      std::size_t piece = std::min<std::size_t>(text.size(), 64 * 1024);
+      while (piece < text.size() && static_cast<unsigned char>(text[piece]) >= 0x80)
+        ++piece;
+      cmdfile::appendShownText(buffer_, text.substr(0, piece));
+      text.remove_prefix(piece);
+      pass();
+    }
+  }
   // Writes what is gathered when it is large, or hold is off.
   void pass() {
     if (!holdToEnd_ && buffer_.size() >= 64 * 1024)

@@ -8,7 +8,7 @@ namespace KVEL {
 
 namespace {
 
-void appendHex(std::string& out, std::string_view text) {
+void appendHexString(std::string& out, std::string_view text) {
   static const char digits[] = "0123456789abcdef";
   out += '"';
   for (const char c : text) {
@@ -20,6 +20,8 @@ void appendHex(std::string& out, std::string_view text) {
 }
 
 }  // namespace
+
+void appendJsonHex(std::string& out, std::string_view text) { appendHexString(out, text); }
 
 bool appendJsonString(std::string& out, std::string_view text) {
   bool utf8 = true;
@@ -82,7 +84,7 @@ void appendJsonField(std::string& out, std::string_view name, std::string_view t
   out += ',';
   appendJsonString(out, std::string(name) + "_hex");
   out += ':';
-  appendHex(out, text);
+  appendHexString(out, text);
 }
 
 void appendJsonArray(std::string& out, std::string_view name,
@@ -104,7 +106,7 @@ void appendJsonArray(std::string& out, std::string_view name,
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (i != 0)
       out += ',';
-    appendHex(out, texts[i]);
+    appendHexString(out, texts[i]);
   }
   out += ']';
 }

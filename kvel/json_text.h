@@ -14,6 +14,9 @@ namespace KVEL {
 // character as U+FFFD. True when text was UTF-8 throughout.
 bool appendJsonString(std::string& out, std::string_view text);
 
+// Appends every byte of text in hex, as a JSON string.
+void appendJsonHex(std::string& out, std::string_view text);
+
 // Appends "name":"text", and where text is not UTF-8, ,"name_hex":"<hex>"
 // with every byte of it.
 void appendJsonField(std::string& out, std::string_view name, std::string_view text);

@@ -42,9 +42,10 @@ public:
   virtual void arguments(const std::vector<std::string>& expanded, const ParseTrace& trace) = 0;
   // The target check: given is the name before the check, checked after it.
   virtual void target(const std::string& given, const std::string& checked, bool found) = 0;
-  // The command text and the words that rerun the launch (program name and
-  // final arguments, without the command files).
-  virtual void command(const std::string& commandText, const std::vector<std::string>& rerun) = 0;
+  // The command text and what reruns the launch: the program name and the
+  // final arguments, without the command files.
+  virtual void command(const std::string& commandText, const std::string& programName,
+                       const std::vector<std::string>& arguments) = 0;
   // The shell's arguments as the launch passes them.
   virtual void shell(const std::vector<std::string>& arguments) = 0;
   // The launch ends here with status and, where it failed, the message it

@@ -238,9 +238,7 @@ int runSimulatorLauncher(int argc, char** argv) {
   try {
     if (explaining != nullptr) {
       commandText = buildSimulationCommand(options, options.snapshot);
-      std::vector<std::string> rerun{options.programName};
-      rerun.insert(rerun.end(), options.expandedArguments.begin(), options.expandedArguments.end());
-      explaining->command(commandText, rerun);
+      explaining->command(commandText, options.programName, options.expandedArguments);
       if (dryRun) {
         // What the launch checks before the shell, by looking only.
         bool toStandardError = false;

@@ -125,12 +125,22 @@ std::string posixShellWord(std::string_view word) {
   return out.empty() ? "''" : out;
 }
 
+namespace {
+const char kNewlinePrefix[] = "nl=$(printf '\\n.'); nl=${nl%.}; ";
+bool endsInNewline(const std::string& word) { return !word.empty() && word.back() == '\n'; }
+}  // namespace
+
+const char* posixShellLinePrefix(const std::string& programName,
+                                 const std::vector<std::string>& arguments) {
+  if (endsInNewline(programName) || std::any_of(arguments.begin(), arguments.end(), endsInNewline))
+    return kNewlinePrefix;
+  return "";
+}
+
 std::string posixShellLine(const std::vector<std::string>& words) {
   std::string line;
-  for (const std::string& word : words) {
-    if (!word.empty() && word.back() == '\n' && line.empty())
-      line = "nl=$(printf '\\n.'); nl=${nl%.}; ";
-  }
+  if (std::any_of(words.begin(), words.end(), endsInNewline))
+    line = kNewlinePrefix;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i != 0)
       line += ' ';

@@ -21,6 +21,10 @@ std::string posixShellWord(std::string_view word);
 // The words as one line for sh; when a word ends in a newline the line
 // begins by setting nl to a newline.
 std::string posixShellLine(const std::vector<std::string>& words);
+// What posixShellLine puts before the words of programName and arguments:
+// "nl=...; " where a word ends in a newline, else nothing.
+const char* posixShellLinePrefix(const std::string& programName,
+                                 const std::vector<std::string>& arguments);
 
 // The words as one line for cmd.exe (at its prompt, or as cmd /s /c "line")
 // that gives a program the same arguments under the C runtime's rules. cmd

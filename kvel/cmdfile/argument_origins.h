@@ -62,6 +62,8 @@ std::string placeStep(std::string_view fileName, std::size_t line);
 // (\u0085 and the like for C1), bytes that are not UTF-8 as \xNN; every
 // other character as it is, backslashes included.
 std::string shownText(std::string_view text);
+// The same, appended to out.
+void appendShownText(std::string& out, std::string_view text);
 
 }  // namespace cmdfile
 }  // namespace KVEL

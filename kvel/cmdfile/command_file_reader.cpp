@@ -53,6 +53,7 @@ struct Reading {
   std::uint32_t currentFile = ArgumentOrigins::kCommandLine;
   std::size_t commandLinePosition = 0;  // of the argument being handled there
   std::string nameNote;                 // what expanding the next file's name gave
+  std::size_t outputCapacity = 0;       // of the expanded list, for the origins
 
   // The line being handled: "a.f:3 -> b.f:7", or its command-line position.
   std::string place() const {
@@ -124,8 +125,7 @@ struct FileCloser {
 };
 
 bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, Reading& reading,
-                const LineNotes* notes = nullptr);
+                std::vector<std::string>& output, Reading& reading, LineNotes* notes = nullptr);
 
 bool failPastBound(Reading& reading, const std::string& fileName) {
   return reading.fail("ERROR: Command file " + fileName +
@@ -470,17 +470,20 @@ bool readNamedFile(const std::string& fileName, std::vector<std::string>& output
 
 // Notes what the environment references of the argument just appended gave,
 // and where it came from.
-void recordOrigin(Reading& reading, std::size_t output, const LineNotes* notes, std::size_t i,
+void recordOrigin(Reading& reading, std::size_t output, LineNotes* notes, std::size_t i,
                   bool dashAdded) {
   ArgumentOrigins& origins = *reading.origins;
+  // Sized as the list is, which grows by what the file is expected to give.
+  if (origins.origins.capacity() < output + 1)
+    origins.origins.reserve(std::max(output + 1, reading.outputCapacity));
   const bool onCommandLine = reading.chain.empty();
   origins.origins.push_back(
       {reading.currentFile,
        static_cast<std::uint32_t>(onCommandLine ? i + 1 : reading.chain.back().line), dashAdded});
   if (notes == nullptr)
     return;
-  for (const ArgumentNote& note : (*notes)[i])
-    origins.notes.push_back({output, note.text, note.kind});
+  for (ArgumentNote& note : (*notes)[i])
+    origins.notes.push_back({output, std::move(note.text), note.kind});
 }
 
 // The notes of a file name: they go with the file it names.
@@ -498,7 +501,7 @@ void keepNameNotes(Reading& reading, const LineNotes* notes, std::size_t i) {
 }
 
 bool expandList(const std::string_view* arguments, std::size_t count,
-                std::vector<std::string>& output, Reading& reading, const LineNotes* notes) {
+                std::vector<std::string>& output, Reading& reading, LineNotes* notes) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
@@ -526,8 +529,10 @@ bool expandList(const std::string_view* arguments, std::size_t count,
     } else {
       output.emplace_back(element);
     }
-    if (reading.origins != nullptr)
+    if (reading.origins != nullptr) {
+      reading.outputCapacity = output.capacity();
       recordOrigin(reading, output.size() - 1, notes, i, addDash);
+    }
   }
   return true;
 }
