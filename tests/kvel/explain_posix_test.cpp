@@ -2,6 +2,8 @@
 // launches with the same arguments: the same run script, the command files
 // no longer needed; the line itself holds no control byte and no byte that
 // is not UTF-8.
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -72,5 +74,27 @@ INSTANTIATE_TEST_SUITE_P(
          "",
          {"-testplusarg", "L=a\nb", "-testplusarg", "END=x\n\n", "-testplusarg", "\n"}}}),
     [](const testing::TestParamInfo<Rerun>& info) { return std::string(info.param.name); });
+
+// A FIFO at the script's place: the dry run ends as the launch does, and
+// neither waits on it.
+TEST(ExplainDryRun, FifoAtTheScriptsPlaceEndsAsTheLaunchDoes) {
+  for (const char* mode : {"only", "json-only", "1"}) {
+    testsupport::LaunchWorkspace ws;
+    ws.kernel("top");
+    ASSERT_EQ(::mkfifo(ws.path("kvel.dir/top/kvel_script.tcl").c_str(), 0600), 0);
+    testsupport::RunOptions options;
+    options.setEnv["KVEL_EXPLAIN"] = mode;
+    options.setEnv["KVEL_EXPLAIN_FILE"] = ws.path("account.json");
+    options.timeoutSeconds = 30;
+    const testsupport::RunResult r = ws.run(KVEL_DOUBLE_BIN, {"top"}, options);
+    EXPECT_FALSE(r.timedOut) << mode;
+    EXPECT_EQ(r.exitStatus, 1) << mode << r.out << r.err;
+    EXPECT_EQ(r.out,
+              "ERROR: Cannot write kvel.dir/top/kvel_script.tcl: not a regular file.\n"
+              "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.\n")
+        << mode;
+    EXPECT_EQ(ws.shellCalls().size(), 0u) << mode;
+  }
+}
 
 }  // namespace
