@@ -61,8 +61,8 @@ std::unique_ptr<LaunchAccount> makeTextAccount(std::FILE* out, bool dryRun,
 // come between its parts.
 std::unique_ptr<LaunchAccount> makeJsonAccount(std::FILE* out, bool dryRun, bool holdToEnd);
 
-// The script's name in the shell's arguments of a dry run, which only a
-// real launch knows: "<own-script>", in the script's folder.
+// The script in the shell's arguments of a dry run, which only a real
+// launch knows: "<own-script>".
 extern const char* const kOwnScriptPlaceholder;
 
 }  // namespace KVEL

@@ -13,7 +13,6 @@
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
 #include "kvel/account_output.h"
-#include "kvel/checked_folder.h"
 #include "kvel/launch_account.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
@@ -35,6 +34,10 @@ const char kOutOfMemory[] = "ERROR: Out of memory while %s.\n";
 }  // namespace
 
 bool checkTarget(std::string& snapshot, std::string* err) {
+  // The kernel check and the script folder would name different folders.
+  *err = droppedEndRefusal(snapshot);
+  if (!err->empty())
+    return false;
   if (isWaveformDatabase(snapshot)) {
     if (isAccessible(snapshot))
       return true;
@@ -97,8 +100,8 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
   }
   arguments.push_back("-source");
   // One braced Tcl word for the shell, which unwraps it. A path that braces
-  // cannot hold goes bare: it begins with "kvel.dir/", so the shell never
-  // takes it for a braced word and uses it as it is.
+  // cannot hold goes bare: an absolute path never begins with a brace, so
+  // the shell never takes it for a braced word and uses it as it is.
   if (braceCanHold(scriptPath))
     arguments.push_back((boost::format("{%s}") % scriptPath).str());
   else
@@ -106,15 +109,11 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
   return arguments;
 }
 
-std::string logRefusal(const std::string& log) {
-  return "ERROR: [shell] log file \"" + log + "\" is the -source script; not overwritten";
-}
-
 namespace {
 
-// Whether two paths name the same place as written, "." and ".." steps and
-// doubled separators aside (and, on Windows, letter case and the kind of
-// separator): for a file that does not exist yet.
+// Whether two paths name the same place as written, "." steps and doubled
+// separators aside (on Windows also letter case and the kind of separator):
+// for a record that does not exist yet, which no file identity can tell.
 bool samePath(const std::string& a, const std::string& b) {
   std::string first = boost::filesystem::path(a).lexically_normal().generic_string();
   std::string second = boost::filesystem::path(b).lexically_normal().generic_string();
@@ -127,26 +126,19 @@ bool samePath(const std::string& a, const std::string& b) {
   return first == second;
 }
 
-// What the launch checks before the shell and can be known without writing:
-// the log against the record (the same file where the record exists, the
-// same path where it does not). False with the launch's message in *err;
-// *toStandardError where the launch prints it there.
-bool lookBeforeWriting(const CommandLineOptions& options, const std::string& snapshot,
-                       std::string* err, bool* toStandardError) {
-  const std::string log = shellLogPath(options);
-  if (log.empty())
+// What the launch checks before the shell and can tell by looking only
+// (RunScript::check), and a log that names the record where the record
+// does not exist yet: the launch writes it, then refuses the log. False
+// with the launch's message in *err; *toStandardError where the launch
+// prints it there.
+bool lookBeforeWriting(const std::string& snapshot, const std::string& log, std::string* err,
+                       bool* toStandardError) {
+  if (!RunScript::check(snapshot, log, err, toStandardError))
+    return false;
+  const std::string record = scriptDirectory(snapshot) + "/kvel_script.tcl";
+  if (log.empty() || isAccessible(record) || !samePath(log, record))
     return true;
-  const std::string directory = scriptDirectory(snapshot);
-  const std::string record = directory + "/kvel_script.tcl";
-  CheckedFolder folder;
-  std::string detail;
-  const bool same = folder.open(directory, false, &detail)
-                        ? folder.sameFile("kvel_script.tcl", log) ||
-                              (!isAccessible(record) && samePath(log, record))
-                        : samePath(log, record);
-  if (!same)
-    return true;
-  *err = logRefusal(log);
+  *err = logIsRecordRefusal(log);
   *toStandardError = true;
   return false;
 }
@@ -242,15 +234,14 @@ int runSimulatorLauncher(int argc, char** argv) {
       if (dryRun) {
         // What the launch checks before the shell, by looking only.
         bool toStandardError = false;
-        if (!lookBeforeWriting(options, options.snapshot, &err, &toStandardError)) {
+        if (!lookBeforeWriting(options.snapshot, shellLogPath(options), &err, &toStandardError)) {
           if (toStandardError) {
             std::fprintf(stderr, "%s\n", err.c_str());
             endLaunch(explaining, 1, err);
           }
           failLaunch(explaining, err);
         }
-        explaining->shell(shellArguments(
-            options, argv0, scriptDirectory(options.snapshot) + "/" + kOwnScriptPlaceholder));
+        explaining->shell(shellArguments(options, argv0, kOwnScriptPlaceholder));
         endLaunch(explaining, 0, "");
       }
       trace = ParseTrace();
@@ -269,7 +260,14 @@ int runSimulatorLauncher(int argc, char** argv) {
   try {
     if (commandText.empty())
       commandText = buildSimulationCommand(options, options.snapshot);
-    scriptPath = writeRunScript(options, options.snapshot, commandText);
+    if (explaining == nullptr) {
+      scriptPath = writeRunScript(options, options.snapshot, commandText);
+    } else {
+      // The same, with the account closed on the way out.
+      if (!launchRunScript().write(options, options.snapshot, commandText, &err))
+        failLaunch(explaining, err);
+      scriptPath = launchRunScript().path();
+    }
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "building the run script");
     std::exit(1);
@@ -282,7 +280,7 @@ int runSimulatorLauncher(int argc, char** argv) {
   // way, word for word, before the shell starts.
   const std::string log = shellLogPath(options);
   if (!log.empty() && launchRunScript().isRecord(log)) {
-    const std::string refusal = logRefusal(log);
+    const std::string refusal = logIsRecordRefusal(log);
     std::fprintf(stderr, "%s\n", refusal.c_str());
     endLaunch(explaining, 1, refusal);
   }

@@ -36,9 +36,6 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
 // default for this program) when none is given, "" with nolog.
 std::string shellLogPath(const CommandLineOptions& options);
 
-// The launch's refusal of a log that is the script the shell sources.
-std::string logRefusal(const std::string& log);
-
 // Releases what only the run script needed: the list options' values and
 // the joined command line. Flags and single values stay.
 void releaseScriptValues(CommandLineOptions& options);

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "support/long_path.h"
+#include "support/fs/long_path.h"
 
 namespace KVEL {
 

@@ -40,6 +40,7 @@ RunResult runUnder(const LaunchWorkspace& ws, const std::string& shellPrefix,
 }
 
 const std::string kScriptError = "ERROR: Unable to create script file ";
+const std::string kTooLarge = "ERROR: Cannot write kvel.dir/top/kvel_script.tcl: File too large.\n";
 
 // With the file-size limit at zero (and SIGXFSZ ignored) every write fails
 // with EFBIG: the launch ends with the script message before the shell, and
@@ -60,7 +61,7 @@ TEST(WriteFault, FileSizeLimitZero) {
                                {"top", "-testplusarg", "SECOND=2"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
+  EXPECT_EQ(kTooLarge + kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
   EXPECT_EQ("", r.err);
   EXPECT_EQ(before, readFile(ws.path("kvel.dir/top/kvel_script.tcl")));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl", "kvelk.exe"}), ws.list("kvel.dir/top"));
@@ -74,7 +75,7 @@ TEST(WriteFault, FileSizeLimitZeroWithoutEarlierScript) {
   const RunResult r = runUnder(ws, "ulimit -f 0; trap '' XFSZ;", {"top"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
+  EXPECT_EQ(kTooLarge + kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
   EXPECT_FALSE(fileExists(ws.path("kvel.dir/top/kvel_script.tcl")));
   EXPECT_EQ(std::vector<std::string>{"kvelk.exe"}, ws.list("kvel.dir/top"));
   EXPECT_TRUE(ws.shellCalls().empty());
@@ -91,7 +92,7 @@ TEST(WriteFault, FileSizeLimitZeroWritingInPlace) {
   const RunResult r = runUnder(ws, "ulimit -f 0; trap '' XFSZ;", {"top", "-testplusarg", "X=1"});
   ASSERT_FALSE(r.signaled) << r.signal;
   EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ(kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
+  EXPECT_EQ(kTooLarge + kScriptError + "kvel.dir/top/kvel_script.tcl.\n", r.out);
   struct stat second, script;
   ASSERT_EQ(0, ::stat(ws.path("second.tcl").c_str(), &second));
   ASSERT_EQ(0, ::stat(ws.path("kvel.dir/top/kvel_script.tcl").c_str(), &script));

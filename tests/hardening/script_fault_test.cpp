@@ -38,7 +38,8 @@ const WriteFault kFaults[] = {
     {"FileInPlaceOfAParentDirectory", {"waves/run.wdb"}, {}, {"waves/run.wdb", "kvel.dir/waves"},
      {}, kDirectoryError + "kvel.dir/waves/run.wdb.\n", "kvel.dir"},
     {"DirectoryInPlaceOfTheScript", {"top", "-gui"}, {"top"}, {},
-     {"kvel.dir/top/kvel_script.tcl"}, kScriptError + "kvel.dir/top/kvel_script.tcl.\n",
+     {"kvel.dir/top/kvel_script.tcl"},
+     "ERROR: Cannot write kvel.dir/top/kvel_script.tcl: it is a directory.\n" + kScriptError + "kvel.dir/top/kvel_script.tcl.\n",
      "kvel.dir/top"},
 };
 

@@ -131,7 +131,7 @@ TEST_F(EndToEnd, TypicalRun) {
                                  "-tclbatch", "run.tcl"}}),
             simulatorCalls(r.out));
   EXPECT_EQ(0u, testsupport::ownScriptShown(testsupport::readTextFile(path("kvel.log")))
-                    .find("# kvel -mode tcl -source {kvel.dir/work.top/<own>}\n"
+                    .find("# kvel -mode tcl -source {<own>}\n"
                           "# front end: attached\n"));
 }
 
@@ -142,10 +142,9 @@ TEST_F(EndToEnd, LogHeaderShowsTheShellArguments) {
     const char* logFile;  // null: no log expected
     const char* header;
   } cases[] = {
-      {{"top"}, "kvel.log", "# kvel -mode tcl -source {kvel.dir/top/<own>}\n"},
-      {{"top", "-log", "run.log"}, "run.log",
-       "# kvel -log run.log -mode tcl -source {kvel.dir/top/<own>}\n"},
-      {{"-gui", "top", "-log", "g.log"}, "g.log", "# kvel -log g.log -source {kvel.dir/top/<own>}\n"},
+      {{"top"}, "kvel.log", "# kvel -mode tcl -source {<own>}\n"},
+      {{"top", "-log", "run.log"}, "run.log", "# kvel -log run.log -mode tcl -source {<own>}\n"},
+      {{"-gui", "top", "-log", "g.log"}, "g.log", "# kvel -log g.log -source {<own>}\n"},
       {{"top", "-nolog"}, nullptr, ""},
       {{"top", "-log", "run.log", "-nolog"}, nullptr, ""},
   };

@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include "support/file_status.h"
+#include "support/fs/file_replacement.h"
 #include "tests/support/launch_workspace.h"
-#include "kvel/file_replacement.h"
 #include "tests/support/test_process.h"
 
 namespace runscripttest {
@@ -55,14 +55,15 @@ protected:
   }
 
   // A launch's scripts through writeRunScript, ended before this returns:
-  // the script for the shell held what the record holds, and is gone unless
-  // it is the record. Returns the shell's script as ownScriptShown writes it.
+  // the script for the shell held what the record holds, is not the record,
+  // and is gone. Returns the shell's script as ownScriptShown writes it.
   std::string launch(const std::string& snapshot, const std::string& commandText) {
     const std::string path = KVEL::writeRunScript(options_, snapshot, commandText);
     const std::string record = KVEL::launchRunScript().recordPath();
     EXPECT_EQ(testsupport::readFile(record), testsupport::readFile(path)) << path;
     endLaunch();
-    EXPECT_EQ(path == record, testsupport::fileExists(path)) << path;
+    EXPECT_NE(record, path);
+    EXPECT_FALSE(testsupport::fileExists(path)) << path;
     return testsupport::ownScriptShown(path);
   }
 

@@ -188,7 +188,10 @@ TEST_F(RunScript, DanglingSymbolicLinkCreatesItsFile) {
 TEST_F(RunScript, SymbolicLinkLoopGivesTheScriptMessage) {
   fs::create_directories("kvel.dir/top");
   ASSERT_EQ(0, ::symlink("kvel_script.tcl", "kvel.dir/top/kvel_script.tcl"));
-  EXPECT_EQ(kScriptError, failure("top", "{top}"));
+  EXPECT_EQ(std::string("ERROR: Cannot write kvel.dir/top/kvel_script.tcl: Too many levels of "
+                        "symbolic links.\n") +
+                kScriptError,
+            failure("top", "{top}"));
   EXPECT_TRUE(fs::is_symlink("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
@@ -266,7 +269,9 @@ TEST_F(RunScript, FailedWriteKeepsThePreviousScript) {
   ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &lowered));
   const std::string err = failure("top", longText);
   ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &saved));
-  EXPECT_EQ(kScriptError, err);
+  EXPECT_EQ(std::string("ERROR: Cannot write kvel.dir/top/kvel_script.tcl: File too large.\n") +
+                kScriptError,
+            err);
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }

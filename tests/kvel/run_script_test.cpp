@@ -1,6 +1,6 @@
 // The run script: directory rule, exact content, replacement and failures.
 #include "kvel/run_script.h"
-#include "kvel/file_replacement.h"
+#include "support/fs/file_replacement.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,7 +29,7 @@ TEST(SnapshotDirectory, IsKvelDirPlusSnapshotUnchanged) {
 }
 
 TEST_F(RunScript, WithoutGuiHoldsOnlyTheCommandLine) {
-  EXPECT_EQ("kvel.dir/top/<own>", launch("top", "{top} -autoloadwcfg"));
+  EXPECT_EQ("<own>", launch("top", "{top} -autoloadwcfg"));
   EXPECT_EQ(onDisk("kvel {top} -autoloadwcfg\n"), readFile("kvel.dir/top/kvel_script.tcl"));
 }
 
@@ -63,8 +63,7 @@ TEST_F(RunScript, SecondLaunchReplacesTheScriptAndKeepsTheDirectory) {
 TEST_F(RunScript, ReplacementsLeaveNoProcessWideState) { replaceWithTwoAlive(); }
 
 TEST_F(RunScript, NestedDatabasePathCreatesNestedDirectories) {
-  EXPECT_EQ("kvel.dir/waves/run.wdb/<own>",
-            launch("waves/run.wdb", "{waves/run.wdb} -autoloadwcfg"));
+  EXPECT_EQ("<own>", launch("waves/run.wdb", "{waves/run.wdb} -autoloadwcfg"));
   EXPECT_TRUE(fs::is_directory("kvel.dir/waves/run.wdb"));
   EXPECT_EQ(onDisk("kvel {waves/run.wdb} -autoloadwcfg\n"),
             readFile("kvel.dir/waves/run.wdb/kvel_script.tcl"));
@@ -94,7 +93,9 @@ TEST_F(RunScript, PlainFileNamedKvelDirGivesTheDirectoryMessage) {
 
 TEST_F(RunScript, DirectoryInPlaceOfTheScriptGivesTheScriptMessage) {
   fs::create_directories("kvel.dir/top/kvel_script.tcl");
-  EXPECT_EQ(kScriptError, failure("top", "{top}"));
+  EXPECT_EQ(std::string("ERROR: Cannot write kvel.dir/top/kvel_script.tcl: it is a directory.\n") +
+                kScriptError,
+            failure("top", "{top}"));
   EXPECT_EQ((std::vector<std::string>{"kvel_script.tcl"}), entries("kvel.dir/top"));
 }
 
@@ -226,8 +227,7 @@ TEST_F(RunScript, DotDotStaysBeneathKvelDir) {
   ASSERT_EQ(0, ::chdir("runs/own/alu_000"));
   for (const auto& c : cases) {
     EXPECT_EQ(c.directory, KVEL::scriptDirectory(c.snapshot)) << c.snapshot;
-    EXPECT_EQ(std::string(c.directory) + "/<own>", launch(c.snapshot, "{x} -autoloadwcfg"))
-        << c.snapshot;
+    EXPECT_EQ("<own>", launch(c.snapshot, "{x} -autoloadwcfg")) << c.snapshot;
     EXPECT_EQ(onDisk("kvel {x} -autoloadwcfg\n"),
               readFile(std::string(c.directory) + "/kvel_script.tcl"))
         << c.snapshot;

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "support/long_path.h"
 #include "kvel/launcher.h"
+#include "support/fs/long_path.h"
 #include "tests/kvel/run_script_fixture.h"
 
 namespace runscripttest {

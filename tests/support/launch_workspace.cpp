@@ -30,8 +30,10 @@ RunResult LaunchWorkspace::run(const std::string& program, const std::vector<std
 }
 
 std::string ownScriptShown(const std::string& text) {
+  static const std::regex inPrivate(
+      R"([^\s{}"]*[/\\]kvel-[^/\\\s{}"]+/\.~kvel\.[1-9][0-9]*\.(0|[1-9][0-9]*)\.tcl)");
   static const std::regex own(R"(/\.~kvel\.[1-9][0-9]*\.(0|[1-9][0-9]*)\.tcl)");
-  return std::regex_replace(text, own, "/<own>");
+  return std::regex_replace(std::regex_replace(text, inPrivate, "<own>"), own, "/<own>");
 }
 
 std::vector<zekdouble::Fields> LaunchWorkspace::calls(const std::string& operation) const {

@@ -11,8 +11,9 @@
 
 namespace testsupport {
 
-// text with every launch's own run script in it, "<dir>/.~kvel.<pid>.<n>.tcl",
-// written "<dir>/<own>", so that a row can name it.
+// text with every launch's own run script in it written "<own>" (in the
+// private folder, ".../kvel-<user>/.~kvel.<pid>.<n>.tcl"; elsewhere the name
+// alone, "<dir>/<own>"), so that a row can name it.
 std::string ownScriptShown(const std::string& text);
 
 class LaunchWorkspace {

@@ -1,12 +1,12 @@
-#include "kvel/checked_folder.h"
+#include "support/fs/checked_folder.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "kvel/file_owner.h"
-#include "support/long_path.h"
+#include "support/fs/file_owner.h"
+#include "support/fs/long_path.h"
 
 namespace KVEL {
 
@@ -55,6 +55,59 @@ bool identify(const std::wstring& path, unsigned long long identity[2]) {
 }  // namespace
 
 CheckedFolder::~CheckedFolder() { close(); }
+
+bool CheckedFolder::openSafePlace(const std::string& path, std::string* why) {
+  if (open(path, false, why))
+    return true;
+  if (why->empty())
+    *why = systemErrorText(GetLastError());
+  else
+    why->erase(0, 7);  // the reason without "ERROR: "
+  return false;
+}
+
+bool CheckedFolder::openPrivate(const std::string& name, bool fresh, CheckedFolder* folder,
+                                bool* taken, std::string* why) const {
+  folder->close();
+  *taken = false;
+  const std::wstring path = native_ + L"\\" + toWide(name);
+  if (!CreateDirectoryW(path.c_str(), static_cast<SECURITY_ATTRIBUTES*>(ownerOnlyAttributes())) &&
+      (fresh || GetLastError() != ERROR_ALREADY_EXISTS)) {
+    *taken = GetLastError() == ERROR_ALREADY_EXISTS;
+    *why = systemErrorText(GetLastError());
+    return false;
+  }
+  // Held without delete sharing, as the folders on the way are.
+  HANDLE entry = CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (entry == INVALID_HANDLE_VALUE) {
+    *why = systemErrorText(GetLastError());
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool folderOfOurs = GetFileInformationByHandle(entry, &information) &&
+                            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                            ownerOf(entry) == FileOwner::runningUser;
+  // One that stood gets the access list again: entries added since go.
+  if (!folderOfOurs || !setOwnerOnly(entry)) {
+    *taken = !folderOfOurs;
+    *why = folderOfOurs ? systemErrorText(GetLastError())
+                        : "not a folder of the user's own that only the user may enter";
+    CloseHandle(entry);
+    return false;
+  }
+  folder->held_.push_back(fromHandle(entry));
+  folder->handle_ = folder->held_.back();
+  folder->native_ = path;
+  folder->name_ = name_ + "/" + name;
+  return true;
+}
+
+bool CheckedFolder::removeEmptyFolder(const std::string& name) const {
+  return RemoveDirectoryW((native_ + L"\\" + toWide(name)).c_str()) != 0;
+}
 
 void CheckedFolder::close() {
   for (long long held : held_)
@@ -108,8 +161,7 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
       // Junctions and symbolic links: another user's is not followed; the
       // system follows a trusted one, held here so it cannot change.
       if (!trustedOwner(entry)) {
-        *err = "ERROR: A symbolic link on the way to " + path +
-               " belongs to another user and is not followed.";
+        *err = linkRefusal(path);
         close();
         return false;
       }
@@ -141,8 +193,7 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
                        !trustedOwner(entry);
   CloseHandle(entry);
   if (refused)
-    *err = "ERROR: A symbolic link on the way to " + (name_.empty() ? name : name_ + "/" + name) +
-           " belongs to another user and is not followed.";
+    *err = linkRefusal(name_.empty() ? name : name_ + "/" + name);
   return !refused;
 }
 
@@ -162,6 +213,21 @@ bool isParentReference(const std::string& part) {
     dots += c == '.';
   }
   return dots >= 2;
+}
+
+std::string::size_type rootLength(const std::string& path) {
+  std::string::size_type length = 0;
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+    length = 2;
+  while (length < path.size() && isPathSeparator(path[length]))
+    ++length;
+  return length;
+}
+
+bool losesItsEnd(const std::string& part) {
+  return !part.empty() && (part.back() == '.' || part.back() == ' ') && part != "." &&
+         !isParentReference(part);
 }
 
 }  // namespace KVEL

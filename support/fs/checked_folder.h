@@ -12,8 +12,8 @@
 // Windows: the folder is held open without delete sharing (it cannot be
 // renamed or removed meanwhile) and its files are reached by the folder's
 // absolute "\\?\" path, so that no step fails for the path's length alone.
-#ifndef KVEL_CHECKED_FOLDER_H
-#define KVEL_CHECKED_FOLDER_H
+#ifndef SUPPORT_FS_CHECKED_FOLDER_H
+#define SUPPORT_FS_CHECKED_FOLDER_H
 
 #include <string>
 #include <vector>
@@ -47,6 +47,25 @@ public:
   // `name` in this folder does.
   bool sameFile(const std::string& name, const std::string& path) const;
 
+  // Opens the absolute path as a place for a private folder
+  // (private_folder.h): POSIX: no symbolic link followed, and every folder
+  // from the root down belongs to the running user or root and is writable
+  // by no one else, or only with the sticky bit. Windows: as open(), without
+  // creating. False with the reason (no "ERROR: ") in *why.
+  bool openSafePlace(const std::string& path, std::string* why);
+  // Opens `name` in this folder as a private folder into *folder, creating
+  // it where missing (fresh: it must be made new): POSIX mode 0700; Windows
+  // with an access list for the running user alone (file_owner.h), set
+  // again on one that stood. False, with the reason (no "ERROR: ") in *why,
+  // when it cannot be had; *taken then tells whether the name stands but is
+  // not a folder of the user's that only the user may enter (or, for fresh,
+  // stands at all).
+  bool openPrivate(const std::string& name, bool fresh, CheckedFolder* folder, bool* taken,
+                   std::string* why) const;
+  // Removes the folder `name` when it is empty; false when it stays.
+  bool removeEmptyFolder(const std::string& name) const;
+  void close();
+
   bool isOpen() const { return handle_ != -1; }
   // The folder as the user named it, for messages ("" for the working
   // directory itself).
@@ -57,17 +76,35 @@ public:
   const std::wstring& nativePath() const { return native_; }
 
 private:
-  void close();
-
   std::string name_;
   long long handle_ = -1;
   std::wstring native_;
   std::vector<long long> held_;  // Windows: the folders on the way, held
 };
 
+// The messages of a file step: a link of another user's refused on the way
+// to path, and a file that cannot be written, with the reason.
+inline std::string linkRefusal(const std::string& path) {
+  return "ERROR: A symbolic link on the way to " + path +
+         " belongs to another user and is not followed.";
+}
+inline std::string cannotWrite(const std::string& path, const std::string& reason) {
+  return "ERROR: Cannot write " + path + ": " + reason + ".";
+}
+
 // True for a character that separates path components: "/", and on Windows
 // also "\\".
 bool isPathSeparator(char c);
+
+// The length of path's root that names another volume or the top of one:
+// on Windows a drive ("C:") and the separators at the start (as a UNC
+// path's two); 0 on POSIX, where such a path inside a folder is a path there.
+std::string::size_type rootLength(const std::string& path);
+
+// True for a path component whose last blanks or dots the system drops, so
+// that it names another folder than it says: on Windows one that ends in a
+// blank or a dot and is neither "." nor a parent reference; never on POSIX.
+bool losesItsEnd(const std::string& part);
 
 // True for a path component that the system takes for the parent folder:
 // "..", and on Windows, which drops trailing dots and blanks from names, any

@@ -1,4 +1,4 @@
-#include "kvel/checked_folder.h"
+#include "support/fs/checked_folder.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace KVEL {
@@ -112,14 +113,85 @@ int walkPath(int dir, const std::string& path, bool create, Walk* walk) {
   return current;
 }
 
-std::string refusal(const std::string& path) {
-  return "ERROR: A symbolic link on the way to " + path +
-         " belongs to another user and is not followed.";
+// A folder no other user can write into: the running user's or root's,
+// writable by group or others only with the sticky bit.
+bool safeWay(int fd, std::string* why) {
+  struct stat status;
+  if (::fstat(fd, &status) != 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  if ((status.st_uid == ::geteuid() || status.st_uid == 0) &&
+      (!(status.st_mode & 022) || (status.st_mode & S_ISVTX)))
+    return true;
+  *why = "a folder on the way is open to other users";
+  return false;
 }
 
 }  // namespace
 
 CheckedFolder::~CheckedFolder() { close(); }
+
+bool CheckedFolder::openSafePlace(const std::string& path, std::string* why) {
+  close();
+  if (path.empty() || path[0] != '/') {
+    *why = "not an absolute path";
+    return false;
+  }
+  int current = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (const std::string& part : components(path)) {
+    if (current < 0 || !safeWay(current, why))
+      break;
+    const int next =
+        ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0)
+      *why = errno == ELOOP ? "a symbolic link on the way" : std::strerror(errno);
+    ::close(current);
+    current = next;
+  }
+  if (current < 0 || !safeWay(current, why)) {
+    if (current >= 0)
+      ::close(current);
+    return false;
+  }
+  handle_ = current;
+  name_ = path;
+  return true;
+}
+
+bool CheckedFolder::openPrivate(const std::string& name, bool fresh, CheckedFolder* folder,
+                                bool* taken, std::string* why) const {
+  folder->close();
+  const int dir = static_cast<int>(handle_);
+  *taken = false;
+  if (::mkdirat(dir, name.c_str(), 0700) != 0 && (fresh || errno != EEXIST)) {
+    *taken = errno == EEXIST;
+    *why = std::strerror(errno);
+    return false;
+  }
+  const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat status;
+  if (fd < 0 || ::fstat(fd, &status) != 0) {
+    *taken = errno == ELOOP || errno == ENOTDIR;
+    *why = std::strerror(errno);
+    if (fd >= 0)
+      ::close(fd);
+    return false;
+  }
+  if (status.st_uid != ::geteuid() || (status.st_mode & 077)) {
+    *taken = true;
+    *why = "not a folder of the user's own that only the user may enter";
+    ::close(fd);
+    return false;
+  }
+  folder->handle_ = fd;
+  folder->name_ = name_ + "/" + name;
+  return true;
+}
+
+bool CheckedFolder::removeEmptyFolder(const std::string& name) const {
+  return ::unlinkat(static_cast<int>(handle_), name.c_str(), AT_REMOVEDIR) == 0;
+}
 
 void CheckedFolder::close() {
   if (handle_ != -1)
@@ -134,7 +206,7 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
   Walk walk;
   handle_ = walkPath(AT_FDCWD, path, create, &walk);
   if (handle_ < 0 && walk.refused)
-    *err = refusal(path);
+    *err = linkRefusal(path);
   return handle_ >= 0;
 }
 
@@ -154,8 +226,13 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
     const std::string base = slash == std::string::npos ? text : text.substr(slash + 1);
     // A loop, or a link to a folder (which a plain write cannot open either).
     if (link < 0 || ++walk.links > kMaxLinks || base.empty() || base == "." || base == "..") {
+      const std::string shown = folder.empty() ? current : folder + "/" + current;
       if (walk.refused)
-        *err = refusal(folder.empty() ? current : folder + "/" + current);
+        *err = linkRefusal(shown);
+      else if (walk.links > kMaxLinks)
+        *err = cannotWrite(shown, std::strerror(ELOOP));
+      else
+        *err = cannotWrite(shown, link < 0 ? "the link cannot be read" : std::strerror(EISDIR));
       target->close();
       return false;
     }
@@ -164,8 +241,8 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
       const int next = walkPath(dir, part, false, &walk);
       target->close();
       if (next < 0) {
-        if (walk.refused)
-          *err = refusal(text);
+        *err = walk.refused ? linkRefusal(text)
+                            : cannotWrite(text, "the folder the link leads to cannot be opened");
         return false;
       }
       target->handle_ = dir = next;
@@ -188,5 +265,9 @@ bool CheckedFolder::sameFile(const std::string& name, const std::string& path) c
 bool isPathSeparator(char c) { return c == '/'; }
 
 bool isParentReference(const std::string& part) { return part == ".."; }
+
+std::string::size_type rootLength(const std::string&) { return 0; }
+
+bool losesItsEnd(const std::string&) { return false; }
 
 }  // namespace KVEL

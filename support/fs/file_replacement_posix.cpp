@@ -1,4 +1,4 @@
-#include "kvel/file_replacement_parts.h"
+#include "support/fs/file_replacement_parts.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -134,6 +134,35 @@ InterruptScope::~InterruptScope() {
 
 bool usablePath(const CheckedFolder&, const std::string&, std::string*) { return true; }
 
+std::string lastErrorText() { return std::strerror(errno); }
+
+long long openToLock(const CheckedFolder& folder, const std::string& name) {
+  const int fd = ::openat(folderOf(folder), name.c_str(),
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  struct stat status;
+  if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool tryLock(long long file, bool* unsupported) {
+  if (::flock(static_cast<int>(file), LOCK_EX | LOCK_NB) == 0)
+    return true;
+  *unsupported = errno != EWOULDBLOCK && errno != EINTR;
+  return false;
+}
+
+bool stillNamed(const CheckedFolder& folder, const std::string& name, long long file) {
+  return names(folderOf(folder), name, static_cast<int>(file));
+}
+
+void closeFile(long long file) {
+  if (file >= 0)
+    ::close(static_cast<int>(file));
+}
+
 unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
 
 bool inspect(const CheckedFolder& folder, const std::string& name, FileState* state) {
@@ -154,8 +183,6 @@ bool inspect(const CheckedFolder& folder, const std::string& name, FileState* st
 
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
              std::string* err) {
-  if (state.directory)
-    return true;
   if (!state.regular) {
     *err = cannotWrite(displayPath(folder, name), "not a regular file");
     return true;
@@ -237,7 +264,9 @@ Outcome TempFile::create(const std::string& name, const FileState* old, bool* ta
   // The mode (and owner) of the replaced file, or an ordinary new file's.
   mode_t mode;
   bool given = true;
-  if (old) {
+  if (ownerOnly_) {
+    mode = 0600;
+  } else if (old) {
     if (made.st_uid != old->owner || made.st_gid != old->group)
       given = ::fchown(fd, static_cast<uid_t>(old->owner), static_cast<gid_t>(old->group)) == 0;
     mode = static_cast<mode_t>(old->mode);
@@ -355,8 +384,10 @@ bool InPlaceFile::roomFor(unsigned long long size) {
   const int fd = static_cast<int>(file_);
   struct rlimit limit;
   if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      static_cast<rlim_t>(size) > limit.rlim_cur)
+      static_cast<rlim_t>(size) > limit.rlim_cur) {
+    errno = EFBIG;
     return false;
+  }
   if (size <= size_)
     return true;
 #if defined(__linux__) && defined(FALLOC_FL_KEEP_SIZE)
@@ -370,6 +401,7 @@ bool InPlaceFile::roomFor(unsigned long long size) {
   if (::fstatvfs(fd, &space) != 0)
     return false;
   const unsigned long long free = static_cast<unsigned long long>(space.f_bavail) * space.f_frsize;
+  errno = ENOSPC;
   return free >= size - size_ + space.f_frsize;
 }
 

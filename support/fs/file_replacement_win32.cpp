@@ -1,12 +1,12 @@
-#include "kvel/file_replacement_parts.h"
+#include "support/fs/file_replacement_parts.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdlib>
 
-#include "kvel/file_owner.h"
-#include "support/long_path.h"
+#include "support/fs/file_owner.h"
+#include "support/fs/long_path.h"
 
 namespace KVEL {
 namespace replacement {
@@ -130,8 +130,10 @@ InterruptScope::~InterruptScope() {}
 
 bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* err) {
   // Without long paths enabled, the programs that read the script (the
-  // shell among them) are held to MAX_PATH; the "\\?\" prefix is not counted.
-  const std::size_t length = pathOf(folder, name).size() - 4;
+  // shell among them) are held to MAX_PATH; the "\\?\" prefix is not
+  // counted, and "\\?\UNC\" stands for the two separators of "\\server".
+  const std::wstring path = pathOf(folder, name);
+  const std::size_t length = path.size() - (path.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? 6 : 4);
   using LongPathsQuery = BOOLEAN(WINAPI*)();
   const auto enabled = reinterpret_cast<LongPathsQuery>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlAreLongPathsEnabled")));
@@ -143,6 +145,50 @@ bool usablePath(const CheckedFolder& folder, const std::string& name, std::strin
 }
 
 unsigned long processId() { return GetCurrentProcessId(); }
+
+std::string lastErrorText() { return systemErrorText(GetLastError()); }
+
+long long openToLock(const CheckedFolder& folder, const std::string& name) {
+  HANDLE file = CreateFileW(pathOf(folder, name).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return -1;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return -1;
+  }
+  return static_cast<long long>(reinterpret_cast<std::intptr_t>(file));
+}
+
+bool tryLock(long long file, bool* unsupported) {
+  // Locks are binding on Windows: a byte far past the end, which no reader
+  // or writer of the content touches.
+  OVERLAPPED far = {};
+  far.Offset = 0xFFFFFFFE;
+  far.OffsetHigh = 0x7FFFFFFF;
+  if (LockFileEx(asHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                 &far))
+    return true;
+  *unsupported = GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING;
+  return false;
+}
+
+bool stillNamed(const CheckedFolder& folder, const std::string& name, long long file) {
+  const long long named = openToLock(folder, name);
+  BY_HANDLE_FILE_INFORMATION a, b;
+  const bool same = named != -1 && GetFileInformationByHandle(asHandle(file), &a) &&
+                    GetFileInformationByHandle(asHandle(named), &b) &&
+                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  closeFile(named);
+  return same;
+}
+
+void closeFile(long long file) {
+  if (file != -1)
+    CloseHandle(asHandle(file));
+}
 
 bool inspect(const CheckedFolder& folder, const std::string& name, FileState* state) {
   *state = FileState();
@@ -177,8 +223,6 @@ bool inspect(const CheckedFolder& folder, const std::string& name, FileState* st
 
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
              std::string* err) {
-  if (state.directory)
-    return true;
   const std::wstring path = pathOf(folder, name);
   const std::string shown = displayPath(folder, name);
   if (!state.regular) {
@@ -248,8 +292,12 @@ TempFile::~TempFile() {
 Outcome TempFile::create(const std::string& name, const FileState*, bool* taken, std::string*) {
   name_ = name;
   guardTemporary();
-  HANDLE file = CreateFileW(pathOf(folder_, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  void* access = ownerOnly_ ? ownerOnlyAttributes() : nullptr;
+  HANDLE file = ownerOnly_ && !access
+                    ? INVALID_HANDLE_VALUE
+                    : CreateFileW(pathOf(folder_, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                  static_cast<SECURITY_ATTRIBUTES*>(access), CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   const DWORD error = GetLastError();
   if (file == INVALID_HANDLE_VALUE) {
     releaseTemporary();
@@ -353,9 +401,10 @@ bool InPlaceFile::roomFor(unsigned long long size) {
   if (size <= size_)
     return true;
   ULARGE_INTEGER available;
-  return GetDiskFreeSpaceExW((folder_->nativePath() + L"\\").c_str(), &available, nullptr,
-                             nullptr) &&
-         available.QuadPart >= size - size_ + 65536;
+  if (!GetDiskFreeSpaceExW((folder_->nativePath() + L"\\").c_str(), &available, nullptr, nullptr))
+    return false;
+  SetLastError(ERROR_DISK_FULL);
+  return available.QuadPart >= size - size_ + 65536;
 }
 
 bool InPlaceFile::readAll(std::string* content) {

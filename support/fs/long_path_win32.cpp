@@ -1,8 +1,22 @@
-#include "support/long_path.h"
+#include "support/fs/long_path.h"
 
 #include <windows.h>
 
 namespace KVEL {
+
+std::string systemErrorText(unsigned long error) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result =
+      length && text ? std::string(text, length) : "error " + std::to_string(error);
+  LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                             result.back() == '.' || result.back() == ' '))
+    result.pop_back();
+  return result;
+}
 
 std::wstring toWide(const std::string& text) {
   if (text.empty())

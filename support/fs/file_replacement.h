@@ -20,6 +20,12 @@
 //   replaced while another process holds it open, it is written in place.
 //   The room for the new content is made sure of before the old content is
 //   overwritten, and the old content is written back when a write fails.
+// - launches that write the same file take turns: each takes a lock on the
+//   file (flock on POSIX; on Windows a byte range far past its end, which
+//   readers never meet), waits for it at most 10 seconds and then fails
+//   with the reason. Where the file system has no locks, writes do not take
+//   turns; the room check and the restore above still hold.
+// Every refusal and failure comes with an "ERROR: " line of its reason.
 //
 // Temporary files are named ".~kvel.<process id>.<n>.tmp" (see
 // isLaunchTemporary; a launch's own script, LaunchFile, is of the same
@@ -34,15 +40,15 @@
 // exists removes it before the process ends of it. Writes past a file-size
 // limit fail instead of raising SIGXFSZ. These dispositions are changed only
 // for the length of replace() and restored before it returns.
-#ifndef KVEL_FILE_REPLACEMENT_H
-#define KVEL_FILE_REPLACEMENT_H
+#ifndef SUPPORT_FS_FILE_REPLACEMENT_H
+#define SUPPORT_FS_FILE_REPLACEMENT_H
 
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "kvel/checked_folder.h"
+#include "support/fs/checked_folder.h"
 
 namespace KVEL {
 
@@ -71,6 +77,11 @@ public:
   // temporary that could not be removed), or stays empty. A call made while
   // another one runs (from a signal handler or another thread) fails.
   bool replace(const std::vector<std::string_view>& pieces, std::string* err);
+  // Looks, without writing or removing anything, for what replace() would
+  // refuse before writing: a link that is not followed, a link loop, a
+  // directory, what is not a regular file, a file a plain write refuses, a
+  // path too long. False with the same *err replace() would give.
+  bool check(std::string* err) const;
 
 private:
   const CheckedFolder& folder_;
@@ -79,9 +90,12 @@ private:
 
 // A file of one launch's own in a folder, which no other launch writes:
 // made new under the name ".~kvel.<process id>.<n>.tcl" (never over anything
-// that is there), held as a temporary is while it exists, and removed by
-// remove() or when this ends. One that a killed launch left is removed by
-// the cleaning of a later one. The folder must stay open meanwhile.
+// that is there), readable and writable by the running user alone, held as
+// a temporary is while it exists and kept open (on Windows with read sharing
+// only, so that no other process may write or remove it, while a reader
+// may still open it), and removed by remove() or when this ends. One that a
+// killed launch left is removed by the cleaning of a later one. The folder
+// must stay open meanwhile.
 class LaunchFile {
 public:
   explicit LaunchFile(const CheckedFolder& folder);
@@ -97,6 +111,8 @@ public:
   bool create(const std::vector<std::string_view>& pieces, std::string* err);
   // Its name in the folder; empty while there is none.
   const std::string& name() const;
+  // The name the first try gets, for messages when none can be made.
+  static std::string firstName();
   // Removes it; false, with *err, when it stays.
   bool remove(std::string* err);
 

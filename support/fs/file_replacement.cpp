@@ -1,8 +1,10 @@
-#include "kvel/file_replacement.h"
+#include "support/fs/file_replacement.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
-#include "kvel/file_replacement_parts.h"
+#include "support/fs/file_replacement_parts.h"
 
 namespace KVEL {
 
@@ -37,6 +39,69 @@ Outcome createUnderFreeName(TempFile* file, const char* kind, const FileState* o
   return made;
 }
 
+// Sets *err, unless it holds a reason already, to the last system error for
+// the file; returns false.
+bool because(const CheckedFolder& folder, const std::string& name, std::string* err) {
+  if (err->empty())
+    *err = cannotWrite(displayPath(folder, name), lastErrorText());
+  return false;
+}
+
+// How long a launch waits for its turn to write a file that another launch
+// is writing.
+const std::chrono::seconds kTurnWait(10);
+
+// Writers of one file take turns: the lock is taken on the file the name
+// holds, and taken again should the name meanwhile hold another file.
+class WriteTurn {
+public:
+  WriteTurn() = default;
+  ~WriteTurn() { closeFile(lock_); }
+  WriteTurn(const WriteTurn&) = delete;
+  WriteTurn& operator=(const WriteTurn&) = delete;
+
+  // A missing file needs no turn (its creation is one step, and an in-place
+  // write takes its turn on what it creates through on()).
+  bool take(const CheckedFolder& folder, const std::string& name, std::string* err) {
+    for (int again = 0; again < 100; ++again) {
+      const long long file = openToLock(folder, name);
+      if (file == -1)
+        return true;
+      if (!on(file, folder, name, err))
+        return false;
+      if (lock_ == -1 || stillNamed(folder, name, file))
+        return true;
+      closeFile(lock_);
+      lock_ = -1;
+    }
+    return true;
+  }
+  // Takes the turn on the open file (which this keeps) unless one is held.
+  bool on(long long file, const CheckedFolder& folder, const std::string& name, std::string* err) {
+    if (lock_ != -1)
+      return true;
+    const auto deadline = std::chrono::steady_clock::now() + kTurnWait;
+    bool unsupported = false;
+    while (!tryLock(file, &unsupported)) {
+      // Without locks the writes do not take turns: the room check and the
+      // restore still keep the old content when one fails.
+      if (unsupported)
+        break;
+      if (std::chrono::steady_clock::now() > deadline) {
+        *err =
+            cannotWrite(displayPath(folder, name), "another launch kept writing it for 10 seconds");
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    lock_ = unsupported ? -1 : file;
+    return true;
+  }
+
+private:
+  long long lock_ = -1;
+};
+
 Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, const FileState& old,
                          const std::vector<std::string_view>& pieces, std::string* err) {
   // A second name of the file would keep the old content; writing in place
@@ -50,17 +115,23 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
     return made;
   bool noRoom = false;
   if (!temporary.write(pieces, &noRoom)) {
+    because(folder, name, err);
     // Out of room for a second copy: in place needs only the difference.
     if (!temporary.remove(err))
       return Outcome::Failed;
+    if (noRoom)
+      err->clear();
     return noRoom ? Outcome::Unavailable : Outcome::Failed;
   }
   if (!temporary.close()) {
+    because(folder, name, err);
     temporary.remove(err);
     return Outcome::Failed;
   }
   bool refused = false;
   const bool moved = temporary.renameOver(name, &refused);
+  if (!moved && !refused)
+    because(folder, name, err);
   if (!temporary.remove(err))
     return Outcome::Failed;
   if (moved)
@@ -72,19 +143,20 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
 // until the new one fits: the room is made sure of first, and a write that
 // still fails puts the old content back.
 bool inPlace(const CheckedFolder& folder, const std::string& name,
-             const std::vector<std::string_view>& pieces, std::string* err) {
+             const std::vector<std::string_view>& pieces, WriteTurn* turn, std::string* err) {
   InPlaceFile file;
   if (!file.open(folder, name, err))
+    return because(folder, name, err);
+  if (!turn->on(file.handle(), folder, name, err))
     return false;
   std::string old;
-  const bool room = file.roomFor(textSize(pieces));
   // Write-only: the room is still made sure of, the old content is not kept.
   const bool keep = !file.created() && file.readable();
-  const bool kept = room && (!keep || file.readAll(&old));
-  bool written = kept && file.rewrite(pieces);
+  const bool kept = file.roomFor(textSize(pieces)) && (!keep || file.readAll(&old));
+  bool written = (kept && file.rewrite(pieces)) || because(folder, name, err);
   if (!written && kept && keep)
     file.rewriteBytes(old);
-  written = file.close() && written;
+  written = (file.close() || because(folder, name, err)) && written;
   if (!written)
     file.removeCreated();
   return written;
@@ -119,6 +191,22 @@ bool isLaunchTemporary(const std::string& name) {
 FileReplacement::FileReplacement(const CheckedFolder& folder, std::string name)
     : folder_(folder), name_(std::move(name)) {}
 
+namespace {
+
+// Whether a plain write would refuse the file; the reason in *err.
+bool refusedAsItIs(const CheckedFolder& folder, const std::string& name, const FileState& old,
+                   std::string* err) {
+  if (!old.exists)
+    return false;
+  if (old.directory) {
+    *err = cannotWrite(displayPath(folder, name), "it is a directory");
+    return true;
+  }
+  return refused(folder, name, old, err);
+}
+
+}  // namespace
+
 bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::string* err) {
   err->clear();
   OneAtATime turn;
@@ -137,16 +225,34 @@ bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::
   if (!inspect(folder, name, &old))
     return false;
   // A file that a plain write could not open stays as it is.
-  if (old.exists && refused(folder, name, old, err))
+  if (refusedAsItIs(folder, name, old, err))
+    return false;
+  WriteTurn writers;
+  if (!writers.take(folder, name, err))
     return false;
   removeStaleTemporaries(folder);
   const Outcome outcome = throughTemporary(folder, name, old, pieces, err);
   if (outcome != Outcome::Unavailable)
-    return outcome == Outcome::Done;
-  return inPlace(folder, name, pieces, err);
+    return outcome == Outcome::Done || because(folder, name, err);
+  return inPlace(folder, name, pieces, &writers, err);
+}
+
+bool FileReplacement::check(std::string* err) const {
+  err->clear();
+  CheckedFolder linked;
+  std::string name;
+  if (!folder_.isOpen() || !folder_.followLinks(name_, &linked, &name, err))
+    return false;
+  const CheckedFolder& folder = linked.isOpen() ? linked : folder_;
+  FileState old;
+  if (!usablePath(folder, name, err) || !inspect(folder, name, &old))
+    return false;
+  return !refusedAsItIs(folder, name, old, err);
 }
 
 LaunchFile::LaunchFile(const CheckedFolder& folder) : folder_(folder) {}
+
+std::string LaunchFile::firstName() { return launchFileName(0, kOwnScript); }
 
 LaunchFile::~LaunchFile() {
   std::string ignored;
@@ -160,16 +266,21 @@ bool LaunchFile::create(const std::vector<std::string_view>& pieces, std::string
   OneAtATime turn;
   if (!turn.acquired || !folder_.isOpen())
     return false;
+  // The longest name it may get is checked against the path limit.
+  if (!usablePath(folder_, launchFileName(99, kOwnScript), err))
+    return false;
   InterruptScope interrupts;
   removeStaleTemporaries(folder_);
-  auto file = std::make_unique<TempFile>(folder_);
+  auto file = std::make_unique<TempFile>(folder_, true);
   if (createUnderFreeName(file.get(), kOwnScript, nullptr, err) != Outcome::Done)
-    return false;
+    return because(folder_, launchFileName(0, kOwnScript), err);
   bool noRoom = false;
-  if (!file->write(pieces, &noRoom) || !file->close()) {
+  if (!file->write(pieces, &noRoom)) {
+    because(folder_, file->name(), err);
     file->remove(err);
     return false;
   }
+  // Held open (on Windows with read sharing only) until it is removed.
   file->release();
   file_ = std::move(file);
   return true;

@@ -2,15 +2,15 @@
 // the sequence, file_replacement_posix.cpp and file_replacement_win32.cpp
 // each give these steps for their platform. Every name here is a plain name
 // (no separator) in a CheckedFolder.
-#ifndef KVEL_FILE_REPLACEMENT_PARTS_H
-#define KVEL_FILE_REPLACEMENT_PARTS_H
+#ifndef SUPPORT_FS_FILE_REPLACEMENT_PARTS_H
+#define SUPPORT_FS_FILE_REPLACEMENT_PARTS_H
 
 #include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "kvel/file_replacement.h"
+#include "support/fs/file_replacement.h"
 
 namespace KVEL {
 
@@ -39,10 +39,6 @@ inline std::string removalFailure(const std::string& name) {
   return "ERROR: Unable to remove temporary file " + name + ".";
 }
 
-inline std::string cannotWrite(const std::string& path, const std::string& reason) {
-  return "ERROR: Cannot write " + path + ": " + reason + ".";
-}
-
 // folder's name joined with name, for messages.
 std::string displayPath(const CheckedFolder& folder, const std::string& name);
 
@@ -63,11 +59,27 @@ struct FileState {
 
 // --- Primitives: one definition per platform. ---
 
+// The text of the last failed system call's error (errno, GetLastError()),
+// without a final period.
+std::string lastErrorText();
+
+// An open file used only to take turns (see FileReplacement): opened for
+// reading when `name` in folder is a regular file, never following a link at
+// it and never blocking; -1 otherwise.
+long long openToLock(const CheckedFolder& folder, const std::string& name);
+// Tries to take the lock of an open file without waiting: a lock that those
+// who only read the file never meet (an advisory lock on POSIX; on Windows a
+// byte range far past the end). *unsupported when the file system has none.
+bool tryLock(long long file, bool* unsupported);
+// True when `name` in folder, a link at it not followed, is the open file.
+bool stillNamed(const CheckedFolder& folder, const std::string& name, long long file);
+void closeFile(long long file);
+
 // False when the name cannot be looked at (other than by not existing).
 bool inspect(const CheckedFolder& folder, const std::string& name, FileState* state);
 
-// Whether a plain write would refuse the existing file; the reason (may be
-// empty) in *err.
+// Whether a plain write would refuse the existing file, which is no
+// directory; the reason in *err.
 bool refused(const CheckedFolder& folder, const std::string& name, const FileState& state,
              std::string* err);
 
@@ -96,13 +108,18 @@ public:
 // A temporary file of this process in a folder, held while it exists.
 class TempFile {
 public:
-  explicit TempFile(const CheckedFolder& folder) : folder_(folder) {}
+  // ownerOnly: readable and writable by the running user alone (POSIX mode
+  // 0600, Windows a protected access list), whatever the umask or the
+  // folder's inheritable entries.
+  explicit TempFile(const CheckedFolder& folder, bool ownerOnly = false)
+      : folder_(folder), ownerOnly_(ownerOnly) {}
   ~TempFile();
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
   // Creates it under name (which must not exist), held and with the mode
-  // and owner of old (null: an ordinary new file's). Unavailable when it
+  // and owner of old (null: an ordinary new file's, or the owner-only
+  // one). Unavailable when it
   // cannot be made, with *taken telling whether the name was taken; Failed
   // when it was made but then could not be given the mode nor be removed.
   Outcome create(const std::string& name, const FileState* old, bool* taken, std::string* err);
@@ -122,6 +139,7 @@ public:
 
 private:
   const CheckedFolder& folder_;
+  const bool ownerOnly_;
   std::string name_;
   bool made_ = false;    // something of this replacement is at name_
   long long file_ = -1;  // the open file
@@ -143,8 +161,10 @@ public:
   bool created() const { return created_; }
   bool readable() const { return readable_; }
   unsigned long long size() const { return size_; }
+  long long handle() const { return file_; }
   // Whether size bytes can be written from the start without running out of
-  // room or past a file-size limit.
+  // room or past a file-size limit (false with the error set for
+  // lastErrorText()).
   bool roomFor(unsigned long long size);
   bool readAll(std::string* content);
   // Writes from the start and cuts the file there: the pieces in text mode,

@@ -2,12 +2,16 @@
 // calls it): paths in the process code page turned into the absolute "\\?\"
 // form that the wide calls take at any length, so that no file step fails
 // for a path's length alone.
-#ifndef SUPPORT_LONG_PATH_H
-#define SUPPORT_LONG_PATH_H
+#ifndef SUPPORT_FS_LONG_PATH_H
+#define SUPPORT_FS_LONG_PATH_H
 
 #include <string>
 
 namespace KVEL {
+
+// The system's text for an error code (GetLastError()), without the last
+// period and line end.
+std::string systemErrorText(unsigned long error);
 
 // Text in the process code page and back.
 std::wstring toWide(const std::string& text);
