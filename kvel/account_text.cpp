@@ -243,8 +243,7 @@ private:
     const std::vector<ArgumentReading::Setting> given = reading.settings();
     if (given.empty())
       return;
-    w_ << kPrefix
-       << "settings given (a value given again replaces the earlier one; lists keep each)\n";
+    w_ << kPrefix << "settings given (the last value counts; lists keep each)\n";
     for (const ArgumentReading::Setting& setting : given) {
       const std::vector<std::size_t>& at = setting.arguments;
       if (setting.flag) {
