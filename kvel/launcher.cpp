@@ -3,12 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <new>
+#include <sstream>
 
+#include <boost/filesystem/path.hpp>
 #include <boost/format.hpp>
 
 #include "framework/event_flag_listener.h"
 #include "framework/zekmain.h"
+#include "kvel/account_output.h"
 #include "kvel/launch_account.h"
 #include "kvel/run_script.h"
 #include "kvel/simulation_command.h"
@@ -26,13 +30,6 @@ const std::string kLibraryPrefix = "work.";
 // Printed with the stage as it is: building a message could itself run out
 // of memory.
 const char kOutOfMemory[] = "ERROR: Out of memory while %s.\n";
-
-// The account goes to standard error after what standard output holds so far.
-void writeArguments(const CommandLineOptions& options, const ParseTrace& trace) {
-  std::cout.flush();
-  std::fflush(stdout);
-  writeArgumentAccount(stderr, options.expandedArguments.strings(), trace);
-}
 
 }  // namespace
 
@@ -112,53 +109,140 @@ std::vector<std::string> shellArguments(const CommandLineOptions& options, const
   return arguments;
 }
 
+namespace {
+
+// Whether two paths name the same place as written, "." steps and doubled
+// separators aside (on Windows also letter case and the kind of separator):
+// for a record that does not exist yet, which no file identity can tell.
+bool samePath(const std::string& a, const std::string& b) {
+  std::string first = boost::filesystem::path(a).lexically_normal().generic_string();
+  std::string second = boost::filesystem::path(b).lexically_normal().generic_string();
+#ifdef _WIN32
+  for (std::string* text : {&first, &second}) {
+    for (char& c : *text)
+      c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+#endif
+  return first == second;
+}
+
+// What the launch checks before the shell and can tell by looking only
+// (RunScript::check), and a log that names the record where the record
+// does not exist yet: the launch writes it, then refuses the log. False
+// with the launch's message in *err; *toStandardError where the launch
+// prints it there.
+bool lookBeforeWriting(const std::string& snapshot, const std::string& log, std::string* err,
+                       bool* toStandardError) {
+  if (!RunScript::check(snapshot, log, err, toStandardError))
+    return false;
+  const std::string record = scriptDirectory(snapshot) + "/kvel_script.tcl";
+  if (log.empty() || isAccessible(record) || !samePath(log, record))
+    return true;
+  *err = logIsRecordRefusal(log);
+  *toStandardError = true;
+  return false;
+}
+
+// The launch ends here, before the shell: the account, when there is one,
+// is closed with the status and the message printed.
+[[noreturn]] void endLaunch(LaunchAccount* account, int status, const std::string& message) {
+  if (account != nullptr)
+    account->end(status, message, false);
+  std::exit(status);
+}
+
+// Prints one "ERROR: " line (or any message) to standard output and ends.
+[[noreturn]] void failLaunch(LaunchAccount* account, const std::string& message) {
+  std::printf("%s\n", message.c_str());
+  std::fflush(stdout);
+  endLaunch(account, 1, message);
+}
+
+// The parser's message without the usage text that follows it.
+std::string withoutUsage(const std::string& text) {
+  const std::size_t usage = text.find("Kvel simulation executable\n");
+  std::string message = text.substr(0, usage);
+  while (!message.empty() && message.back() == '\n')
+    message.pop_back();
+  return message;
+}
+
+}  // namespace
+
 int runSimulatorLauncher(int argc, char** argv) {
   CommandLineOptions options;
-  const ExplainMode explain = explainModeOf(std::getenv("KVEL_EXPLAIN"));
+  const ExplainSetting explain = explainSettingOf(std::getenv("KVEL_EXPLAIN"));
+  const bool dryRun = isDryRun(explain.mode);
+  AccountOutput output;
+  std::unique_ptr<LaunchAccount> account;
+  if (explain.mode != ExplainMode::off)
+    account = openLaunchAccount(explain, std::getenv("KVEL_EXPLAIN"),
+                                std::getenv("KVEL_EXPLAIN_FILE"), output);
+  LaunchAccount* const explaining = account.get();
   ParseTrace trace;
-  ParseTrace* const tracing = explain == ExplainMode::off ? nullptr : &trace;
-  if (tracing != nullptr)
-    trace.beforeError = writeArguments;
+  ParseTrace* const tracing = explaining != nullptr ? &trace : nullptr;
+  // With an account, the parser's messages are kept for it and passed on
+  // after the part they follow.
+  std::ostringstream parserText;
+  if (tracing != nullptr) {
+    trace.beforeError = [explaining](const CommandLineOptions& parsed, const ParseTrace& t) {
+      std::cout.flush();
+      std::fflush(stdout);
+      explaining->arguments(parsed.expandedArguments, t);
+    };
+  }
   bool parsed = false;
   try {
-    parsed = options.parse(argc, argv, std::cout, std::cerr, tracing);
-    if (parsed && tracing != nullptr)
-      writeArguments(options, trace);
+    parsed =
+        options.parse(argc, argv, std::cout, tracing != nullptr ? parserText : std::cerr, tracing);
+    if (tracing != nullptr) {
+      std::cerr << parserText.str() << std::flush;
+      if (parsed) {
+        std::cout.flush();
+        std::fflush(stdout);
+        explaining->arguments(options.expandedArguments, trace);
+      }
+    }
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "reading the command line options");
     std::exit(1);
   }
   if (!parsed)
-    std::exit(1);
+    endLaunch(explaining, 1, withoutUsage(parserText.str()));
   if (options.help)
-    std::exit(0);
+    endLaunch(explaining, 0, "");
   if (options.version) {
     std::printf("%s %s\n", kProductName, kProductVersion);
-    std::exit(1);
+    endLaunch(explaining, 1, "");
   }
-  if (options.snapshot.empty()) {
-    std::printf("ERROR: Simulation snapshot name missing from the command line.\n");
-    std::exit(1);
-  }
+  if (options.snapshot.empty())
+    failLaunch(explaining, "ERROR: Simulation snapshot name missing from the command line.");
   std::string err;
   const std::string given = options.snapshot;
   const bool found = checkTarget(options.snapshot, &err);
-  if (tracing != nullptr)
-    writeTargetAccount(stderr, given, options.snapshot, found);
-  if (!found) {
-    std::printf("%s\n", err.c_str());
-    std::exit(1);
-  }
+  if (explaining != nullptr)
+    explaining->target(given, options.snapshot, found);
+  if (!found)
+    failLaunch(explaining, err);
 
+  const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
   std::string commandText;
   try {
-    if (tracing != nullptr) {
+    if (explaining != nullptr) {
       commandText = buildSimulationCommand(options, options.snapshot);
-      writeCommandAccount(stderr, commandText, options.programName,
-                          options.expandedArguments.strings());
-      if (explain == ExplainMode::dryRun) {
-        std::fprintf(stderr, "KVEL_EXPLAIN: dry run: no run script written, no shell started\n");
-        std::exit(0);
+      explaining->command(commandText, options.programName, options.expandedArguments);
+      if (dryRun) {
+        // What the launch checks before the shell, by looking only.
+        bool toStandardError = false;
+        if (!lookBeforeWriting(options.snapshot, shellLogPath(options), &err, &toStandardError)) {
+          if (toStandardError) {
+            std::fprintf(stderr, "%s\n", err.c_str());
+            endLaunch(explaining, 1, err);
+          }
+          failLaunch(explaining, err);
+        }
+        explaining->shell(shellArguments(options, argv0, kOwnScriptPlaceholder));
+        endLaunch(explaining, 0, "");
       }
       trace = ParseTrace();
     }
@@ -176,7 +260,14 @@ int runSimulatorLauncher(int argc, char** argv) {
   try {
     if (commandText.empty())
       commandText = buildSimulationCommand(options, options.snapshot);
-    scriptPath = writeRunScript(options, options.snapshot, commandText);
+    if (explaining == nullptr) {
+      scriptPath = writeRunScript(options, options.snapshot, commandText);
+    } else {
+      // The same, with the account closed on the way out.
+      if (!launchRunScript().write(options, options.snapshot, commandText, &err))
+        failLaunch(explaining, err);
+      scriptPath = launchRunScript().path();
+    }
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "building the run script");
     std::exit(1);
@@ -191,12 +282,18 @@ int runSimulatorLauncher(int argc, char** argv) {
   // way, word for word, before the shell starts.
   const std::string log = shellLogPath(options);
   if (!log.empty() && launchRunScript().isRecord(log)) {
-    std::fprintf(stderr, "%s\n", logIsRecordRefusal(log).c_str());
-    std::exit(1);
+    const std::string refusal = logIsRecordRefusal(log);
+    std::fprintf(stderr, "%s\n", refusal.c_str());
+    endLaunch(explaining, 1, refusal);
   }
 
-  const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
   std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);
+  if (explaining != nullptr) {
+    explaining->shell(arguments);
+    explaining->end(0, "", true);
+    account.reset();
+    closeAccountOutput(output);
+  }
   std::vector<char*> pointers;
   for (std::string& argument : arguments)
     pointers.push_back(&argument[0]);

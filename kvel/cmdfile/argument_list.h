@@ -43,6 +43,24 @@ public:
   void push_back(std::string_view text) { append(std::string_view(), text); }
   void pushWithDash(std::string_view text) { append("-", text); }
 
+  // Forward iteration over the arguments as views.
+  class const_iterator {
+  public:
+    const_iterator(const ArgumentList* list, std::size_t i) : list_(list), i_(i) {}
+    std::string_view operator*() const { return (*list_)[i_]; }
+    const_iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator!=(const const_iterator& other) const { return i_ != other.i_; }
+
+  private:
+    const ArgumentList* list_;
+    std::size_t i_;
+  };
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, count_); }
+
   // Copies of the arguments, for callers that want strings.
   std::vector<std::string> strings() const;
   // Empties the list and gives its memory back.

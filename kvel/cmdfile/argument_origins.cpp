@@ -18,7 +18,8 @@ void appendHex(std::string& out, const char* format, unsigned value) {
 }  // namespace
 
 std::string ArgumentOrigins::place(const ArgumentOrigin& origin) const {
-  if (origin.file == kCommandLine) return "command line " + std::to_string(origin.line);
+  if (origin.file == kCommandLine)
+    return "command line " + std::to_string(origin.line);
   // Collected innermost first, then written outermost first.
   std::vector<std::string> steps;
   std::uint32_t file = origin.file;
@@ -30,7 +31,8 @@ std::string ArgumentOrigins::place(const ArgumentOrigin& origin) const {
   }
   std::string text;
   for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-    if (!text.empty()) text += " -> ";
+    if (!text.empty())
+      text += " -> ";
     text += *step;
   }
   return text;
@@ -43,13 +45,22 @@ std::string placeStep(std::string_view fileName, std::size_t line) {
 std::string shownText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  appendShownText(out, text);
+  return out;
+}
+
+void appendShownText(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x20 || c == 0x7F) {
-      if (c == '\n') out += "\\n";
-      else if (c == '\t') out += "\\t";
-      else if (c == '\r') out += "\\r";
-      else appendHex(out, "\\x%02x", c);
+      if (c == '\n')
+        out += "\\n";
+      else if (c == '\t')
+        out += "\\t";
+      else if (c == '\r')
+        out += "\\r";
+      else
+        appendHex(out, "\\x%02x", c);
       ++i;
     } else if (c < 0x80) {
       out += static_cast<char>(c);
@@ -67,7 +78,6 @@ std::string shownText(std::string_view text) {
       ++i;
     }
   }
-  return out;
 }
 
 }  // namespace cmdfile

@@ -16,22 +16,27 @@ namespace cmdfile {
 
 // One reading of a command file (a file read twice has two entries).
 struct SourceFile {
-  std::string name;            // as named, after its own quote removal and expansion
-  std::uint32_t parent;        // the including file's index, or kCommandLine
-  std::uint32_t parentLine;    // line of the "-f" there (position, on the command line)
-  std::string nameNote;        // what the references in the name gave, if any
+  std::string name;          // as named, after its own quote removal and expansion
+  std::uint32_t parent;      // the including file's index, or kCommandLine
+  std::uint32_t parentLine;  // line of the "-f" there (position, on the command line)
+  std::string nameNote;      // what the references in the name gave, if any
 };
 
 // Where one argument stands: a line of a file, or a command-line position.
 struct ArgumentOrigin {
-  std::uint32_t file;  // index into files, or kCommandLine
-  std::uint32_t line;  // 1-based line, or 1-based position on the command line
+  std::uint32_t file;      // index into files, or kCommandLine
+  std::uint32_t line;      // 1-based line, or 1-based position on the command line
+  bool dashAdded = false;  // written with one dash, given a second
 };
 
-// A remark on one argument: what a reference expanded to, or why not.
+// A remark on one argument: what a reference expanded to, or why not; the
+// text as written where quote removal or expansion changed it; a double
+// quote that opened no group.
 struct ArgumentNote {
+  enum Kind : std::uint8_t { expansion, written, loneQuote };
   std::size_t argument;  // index into the expanded list
-  std::string text;
+  std::string text;      // for written, the text as it stands in the file
+  Kind kind = expansion;
 };
 
 struct ArgumentOrigins {
@@ -57,6 +62,8 @@ std::string placeStep(std::string_view fileName, std::size_t line);
 // (\u0085 and the like for C1), bytes that are not UTF-8 as \xNN; every
 // other character as it is, backslashes included.
 std::string shownText(std::string_view text);
+// The same, appended to out.
+void appendShownText(std::string& out, std::string_view text);
 
 }  // namespace cmdfile
 }  // namespace KVEL

@@ -31,8 +31,10 @@ struct ChainLink {
   std::size_t line = 0;  // the line being handled
 };
 
+using cmdfile::ArgumentNote;
 using cmdfile::ArgumentOrigins;
-using LineNotes = std::vector<std::vector<std::string>>;
+// The notes of each argument of a line (their argument index unused).
+using LineNotes = std::vector<std::vector<ArgumentNote>>;
 
 // The command files being read, outermost first, what all command files of
 // this expansion have cost so far (see kMaxCommandFileCost), where warnings
@@ -90,7 +92,7 @@ struct FileCloser {
 };
 
 bool expandList(const std::string_view* arguments, std::size_t count, cmdfile::ArgumentList& output,
-                Reading& reading, const LineNotes* notes = nullptr);
+                Reading& reading, LineNotes* notes = nullptr);
 
 bool failPastBound(Reading& reading, const std::string& fileName) {
   return reading.fail("ERROR: Command file " + fileName +
@@ -202,6 +204,7 @@ bool readLines(LineReader& reader, const std::string& fileName, cmdfile::Argumen
       edited.resize(lineArguments.size());
     for (std::size_t i = 0; i < lineArguments.size(); ++i) {
       std::string_view argument = lineArguments[i];
+      const std::string_view written = argument;
       std::size_t firstQuote = 0;
       std::size_t lastQuote = 0;
       if (lineHasQuote && cmdfile::findQuotePair(argument, firstQuote, lastQuote)) {
@@ -211,9 +214,15 @@ bool readLines(LineReader& reader, const std::string& fileName, cmdfile::Argumen
         unquoted.append(argument.data() + lastQuote + 1, argument.size() - lastQuote - 1);
         argument = unquoted;
       }
+      if (reading.origins != nullptr && lineHasQuote &&
+          argument.find('"') != std::string_view::npos)
+        notes[i].push_back(
+            {0, "a double quote here opened no group and is kept", ArgumentNote::loneQuote});
       if (!lineHasDollar || argument.find('$') == std::string_view::npos) {
         // Without a reference the expansion only trims.
         lineArguments[i] = cmdfile::trimmed(argument);
+        if (reading.origins != nullptr && lineArguments[i] != written)
+          notes[i].push_back({0, std::string(written), ArgumentNote::written});
         continue;
       }
       const std::string unexpanded(argument);
@@ -236,14 +245,20 @@ bool readLines(LineReader& reader, const std::string& fileName, cmdfile::Argumen
                          << unexpanded << " due to following error: " << message << "\n";
         if (noted != nullptr) {
           reading.warnings << "  (at " << reading.place() << ")\n";
+          // What single references gave is of no account: none of it was used.
+          expansionNotes.lines.clear();
           expansionNotes.lines.push_back("not expanded: " + cmdfile::shownText(message) +
                                          "; kept as written");
         }
         edited[i] = unexpanded;
         lineArguments[i] = edited[i];
       }
-      if (noted != nullptr)
-        notes[i] = std::move(expansionNotes.lines);
+      if (noted != nullptr) {
+        for (std::string& line : expansionNotes.lines)
+          notes[i].push_back({0, std::move(line)});
+        if (lineArguments[i] != written)
+          notes[i].push_back({0, std::string(written), ArgumentNote::written});
+      }
     }
     if (!expandList(lineArguments.data(), lineArguments.size(), output, reading,
                     reading.origins != nullptr ? &notes : nullptr))
@@ -418,16 +433,17 @@ bool readNamedFile(const std::string& fileName, cmdfile::ArgumentList& output, R
 
 // Notes what the environment references of the argument just appended gave,
 // and where it came from.
-void recordOrigin(Reading& reading, std::size_t output, const LineNotes* notes, std::size_t i) {
+void recordOrigin(Reading& reading, std::size_t output, LineNotes* notes, std::size_t i,
+                  bool dashAdded) {
   ArgumentOrigins& origins = *reading.origins;
   const bool onCommandLine = reading.chain.empty();
   origins.origins.push_back(
       {reading.currentFile,
-       static_cast<std::uint32_t>(onCommandLine ? i + 1 : reading.chain.back().line)});
+       static_cast<std::uint32_t>(onCommandLine ? i + 1 : reading.chain.back().line), dashAdded});
   if (notes == nullptr)
     return;
-  for (const std::string& text : (*notes)[i])
-    origins.notes.push_back({output, text});
+  for (ArgumentNote& note : (*notes)[i])
+    origins.notes.push_back({output, std::move(note.text), note.kind});
 }
 
 // The notes of a file name: they go with the file it names.
@@ -435,15 +451,17 @@ void keepNameNotes(Reading& reading, const LineNotes* notes, std::size_t i) {
   reading.nameNote.clear();
   if (notes == nullptr)
     return;
-  for (const std::string& text : (*notes)[i]) {
+  for (const ArgumentNote& note : (*notes)[i]) {
+    if (note.kind != ArgumentNote::expansion)
+      continue;
     if (!reading.nameNote.empty())
       reading.nameNote += "; ";
-    reading.nameNote += text;
+    reading.nameNote += note.text;
   }
 }
 
 bool expandList(const std::string_view* arguments, std::size_t count, cmdfile::ArgumentList& output,
-                Reading& reading, const LineNotes* notes) {
+                Reading& reading, LineNotes* notes) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view element = arguments[i];
     // A single-dash long switch (or value) gets a second dash.
@@ -470,7 +488,7 @@ bool expandList(const std::string_view* arguments, std::size_t count, cmdfile::A
     else
       output.push_back(element);
     if (reading.origins != nullptr)
-      recordOrigin(reading, output.size() - 1, notes, i);
+      recordOrigin(reading, output.size() - 1, notes, i, addDash);
   }
   return true;
 }

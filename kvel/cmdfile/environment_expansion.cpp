@@ -1,5 +1,6 @@
 #include "kvel/cmdfile/environment_expansion.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -159,22 +160,54 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
   if (found == std::string::npos)
     return true;
   std::vector<std::string> directories;
-  if (!splitDirectoryList(kDataDirName, directories, err))
+  std::vector<std::size_t> positions;
+  if (!splitDirectoryList(kDataDirName, directories, err, notes != nullptr ? &positions : nullptr))
     return false;
   const std::string reference = expansion.substr(found, referenceLength);
-  std::size_t entry = 0;
-  for (const std::string& directory : directories) {
-    ++entry;
+  // For the account: entries are named by their place in the variable as
+  // written, empty ones counted, and each one passed over or tried is told.
+  std::size_t written = 0;
+  std::size_t told = 0;  // entries as written that have their note
+  auto entryName = [&](std::size_t position) {
+    return "entry " + std::to_string(position) + " of " + std::to_string(written);
+  };
+  // A note on an entry that was not taken: "$ZEK_DATADIR: entry 1 of 3 ...".
+  auto remark = [&](const std::string& text) {
+    notes->lines.push_back(cmdfile::shownText(reference) + ": " + text);
+  };
+  std::vector<bool> empty;  // by place as written, from 0
+  auto tellPassedOver = [&](std::size_t upTo) {
+    for (++told; told < upTo; ++told)
+      remark(entryName(told) + (empty[told - 1] ? " is empty" : " is not a usable path") +
+             ": passed over");
+  };
+  if (notes != nullptr) {
+    const std::string list = std::getenv(kDataDirName);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= list.size(); ++i) {
+      if (i < list.size() && list[i] != ';')
+        continue;
+      empty.push_back(i == start);
+      start = i + 1;
+    }
+    written = empty.size();
+  }
+  for (std::size_t entry = 0; entry < directories.size(); ++entry) {
+    const std::string& directory = directories[entry];
     std::string candidate = expansion;
     candidate.replace(found, referenceLength, directory);
     trimWhitespace(candidate);
     try {
-      if (boost::filesystem::exists(boost::filesystem::path(candidate))) {
+      const bool exists = boost::filesystem::exists(boost::filesystem::path(candidate));
+      if (notes != nullptr) {
+        tellPassedOver(positions[entry]);
+        if (exists)
+          note(notes, reference, entryName(positions[entry]) + ", " + quoted(directory));
+        else
+          remark(entryName(positions[entry]) + " tried, " + quoted(candidate) + ": no such path");
+      }
+      if (exists) {
         expansion = candidate;
-        if (notes != nullptr)
-          note(notes, reference,
-               "entry " + std::to_string(entry) + " of " + std::to_string(directories.size()) +
-                   " of ZEK_DATADIR, " + quoted(directory));
         return true;
       }
     } catch (const boost::filesystem::filesystem_error& error) {
@@ -183,16 +216,17 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
     }
   }
   if (notes != nullptr) {
+    tellPassedOver(written + 1);
     notes->dataDirUnresolved = true;
     note(notes, reference,
-         "no entry of ZEK_DATADIR (" + std::to_string(directories.size()) +
+         "no entry of ZEK_DATADIR (" + std::to_string(written) +
              ") gives an existing path; kept as written");
   }
   return true;
 }
 
 bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
-                        std::string* err) {
+                        std::string* err, std::vector<std::size_t>* positions) {
   const char* value = std::getenv(variableName.c_str());
   if (value == nullptr) {
     *err = "The environment variable " + variableName + " is not defined.";
@@ -201,11 +235,26 @@ bool splitDirectoryList(const std::string& variableName, std::vector<std::string
   const std::string list(value);
   const boost::char_separator<char> separator(";");
   const boost::tokenizer<boost::char_separator<char>> entries(list, separator);
+  // The places as written of the entries the tokenizer gives: the non-empty ones.
+  std::vector<std::size_t> places;
+  if (positions != nullptr) {
+    std::size_t place = 1;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (list[i] == ';')
+        ++place;
+      else if (i == 0 || list[i - 1] == ';')
+        places.push_back(place);
+    }
+  }
+  std::size_t given = 0;
   for (const std::string& entry : entries) {
+    ++given;
     try {
       boost::filesystem::path directory(collapseSeparators(entry));
       directory = boost::filesystem::system_complete(directory.lexically_normal());
       directories.push_back(directory.string());
+      if (positions != nullptr)
+        positions->push_back(places[given - 1]);
     } catch (const boost::filesystem::filesystem_error&) {
       // An entry that cannot be made absolute is skipped.
     }

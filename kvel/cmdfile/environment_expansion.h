@@ -3,6 +3,7 @@
 #ifndef KVEL_CMDFILE_ENVIRONMENT_EXPANSION_H
 #define KVEL_CMDFILE_ENVIRONMENT_EXPANSION_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,11 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
 
 // Fills directories from the ";"-separated list in the named variable, each
 // entry made absolute and normalised; unusable entries are skipped. False,
-// with the reason in *err, only when the variable is not defined.
+// with the reason in *err, only when the variable is not defined. With
+// positions, each directory's 1-based place in the list as written (empty
+// entries counted) is added to it.
 bool splitDirectoryList(const std::string& variableName, std::vector<std::string>& directories,
-                        std::string* err);
+                        std::string* err, std::vector<std::size_t>* positions = nullptr);
 
 // Copy of text in which, from the third character on, each run of separators
 // keeps only its first slash and its first backslash.

@@ -1,5 +1,6 @@
 #include "kvel/options/command_line_options.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -134,7 +135,13 @@ bool CommandLineOptions::parse(int argc, char** argv, std::ostream& out, std::os
   if (!parser.parse(&message)) {
     if (trace != nullptr && trace->beforeError)
       trace->beforeError(*this, *trace);
-    err << message << "\n" << usageText(visible);
+    err << message << "\n";
+    // With an account, the argument parsing stopped at, as for the command files.
+    if (trace != nullptr && !trace->origins.origins.empty()) {
+      const std::size_t at = std::min(trace->uses.size(), trace->origins.origins.size() - 1);
+      err << "  (at " << trace->origins.place(trace->origins.origins[at]) << ")\n";
+    }
+    err << usageText(visible);
     return false;
   }
 

@@ -35,6 +35,8 @@ struct RunOptions {
   bool clearEnv = false;                     // start from an empty environment (PATH kept;
                                              // on Windows also SystemRoot)
   unsigned timeoutSeconds = 0;               // > 0: the child is killed after this long
+  // Windows: when set, the command line after argv0, as it is (args unused).
+  std::string rawCommandTail;
 };
 
 struct RunResult {

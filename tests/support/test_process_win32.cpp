@@ -267,6 +267,8 @@ RunResult runWithArgv0(const std::string& program, const std::string& argv0,
   std::string commandLine = quoteArgument(argv0);
   for (const std::string& arg : args)
     commandLine += " " + quoteArgument(arg);
+  if (!options.rawCommandTail.empty())
+    commandLine = quoteArgument(argv0) + " " + options.rawCommandTail;
 
   HANDLE in = openInheritable(inPath, false);
   HANDLE out = openInheritable(outPath, true);

@@ -1,0 +1,205 @@
+// The JSON form of the account: one document with every argument (its text
+// as used and as written, its place, role, option and notes), the files
+// read, the target check, the command text, the rerun command as an array,
+// the shell's arguments, and the status the launch ends with.
+#include "kvel/account_reading.h"
+#include "kvel/account_writer.h"
+#include "kvel/cmdfile/program_text.h"
+#include "kvel/json_text.h"
+#include "kvel/launch_account.h"
+#include "kvel/launcher.h"
+
+namespace KVEL {
+
+namespace {
+
+using cmdfile::ArgumentNote;
+using cmdfile::ArgumentOrigins;
+using Role = ArgumentReading::Role;
+
+// A file index, or null for the command line.
+void appendFile(std::string& out, std::uint32_t file) {
+  if (file == ArgumentOrigins::kCommandLine)
+    out += "null";
+  else
+    out += std::to_string(file);
+}
+
+class JsonAccount : public LaunchAccount {
+public:
+  JsonAccount(std::FILE* out, bool dryRun, bool holdToEnd) : w_(out, holdToEnd) {
+    w_ << "{\"kvel_explain\":1,\"dry_run\":" << (dryRun ? "true" : "false");
+  }
+
+  void arguments(const cmdfile::ArgumentList& expanded, const ParseTrace& trace) override {
+    const ArgumentReading reading(expanded, trace);
+    std::string& out = w_.text();
+    out += ",\"files\":[";
+    const auto& files = reading.origins().files;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      if (f != 0)
+        out += ',';
+      out += '{';
+      appendJsonField(out, "name", files[f].name);
+      out += ",\"from\":{\"file\":";
+      appendFile(out, files[f].parent);
+      out += ",\"line\":" + std::to_string(files[f].parentLine) + "}";
+      if (!files[f].nameNote.empty()) {
+        out += ',';
+        appendJsonField(out, "name_notes", files[f].nameNote);
+      }
+      out += '}';
+    }
+    out += "],\"parsed\":";
+    out += reading.parsed() ? "true" : "false";
+    out += ",\"arguments\":[";
+    auto replacedBy = reading.replacedBy.begin();
+    auto replaces = reading.replaces.begin();
+    const auto& notes = reading.origins().notes;
+    auto note = notes.begin();
+    for (std::size_t i = 0; i < reading.count(); ++i) {
+      if (i != 0)
+        out += ',';
+      out += "{\"index\":" + std::to_string(i + 1) + ",";
+      appendJsonField(out, "text", reading.text(i));
+      const std::string_view written = reading.written(i);
+      if (written != reading.text(i)) {
+        out += ',';
+        appendJsonField(out, "written", written);
+      }
+      out += ",\"file\":";
+      appendFile(out, reading.origin(i).file);
+      out += ",\"line\":" + std::to_string(reading.origin(i).line) + ",\"role\":";
+      const Role role = reading.role(i);
+      appendJsonString(out, ArgumentReading::roleName(role));
+      if (!reading.option(i).empty()) {
+        out += ',';
+        appendJsonField(out, "option", reading.option(i));
+      }
+      out += ",\"notes\":[";
+      bool first = true;
+      const auto add = [&](const char* kind, const std::string& text) {
+        if (!first)
+          out += ',';
+        first = false;
+        out += "{\"kind\":";
+        appendJsonString(out, kind);
+        out += ',';
+        appendJsonField(out, "text", text);
+        out += '}';
+      };
+      for (; note != notes.end() && note->argument < i; ++note) {
+      }
+      for (; note != notes.end() && note->argument == i; ++note) {
+        if (note->kind == ArgumentNote::expansion)
+          add("expansion", note->text);
+        else if (note->kind == ArgumentNote::loneQuote)
+          add("lone quote", note->text);
+      }
+      if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
+        add("second dash", "a second dash was added, as to a single-dash switch");
+      const std::string remark = reading.trailingTextNote(i);
+      if (!remark.empty())
+        add("number", remark);
+      out += ']';
+      for (; replaces != reading.replaces.end() && replaces->first == i; ++replaces)
+        out += ",\"replaces\":" + std::to_string(replaces->second + 1);
+      for (; replacedBy != reading.replacedBy.end() && replacedBy->first == i; ++replacedBy)
+        out += ",\"replaced_by\":" + std::to_string(replacedBy->second + 1);
+      out += '}';
+      w_.pass();
+    }
+    out += ']';
+  }
+
+  void target(const std::string& given, const std::string& checked, bool found) override {
+    std::string& out = w_.text();
+    out += ",\"target\":{";
+    appendJsonField(out, "given", given);
+    out += ",\"kind\":";
+    const bool database = isWaveformDatabase(given);
+    appendJsonString(out, database ? "waveform database" : "snapshot");
+    out += ",\"tried\":[";
+    std::vector<std::string> tried;
+    if (database) {
+      tried.push_back(given);
+    } else {
+      tried.push_back(kernelPath(given));
+      if (given.compare(0, 5, "work.") != 0)
+        tried.push_back(kernelPath("work." + given));
+    }
+    for (std::size_t k = 0; k < tried.size(); ++k) {
+      if (k != 0)
+        out += ',';
+      out += '{';
+      appendJsonField(out, "path", tried[k]);
+      // Only the last one tried can have been found.
+      const bool here = found && (k + 1 == tried.size() || checked == given);
+      out += here ? ",\"found\":true}" : ",\"found\":false}";
+      if (here)
+        break;
+    }
+    out += "],\"found\":";
+    out += found ? "true," : "false,";
+    appendJsonField(out, "snapshot", checked);
+    out += '}';
+  }
+
+  void command(const std::string& commandText, const std::string& programName,
+               const cmdfile::ArgumentList& arguments) override {
+    std::string& out = w_.text();
+    out += ',';
+    appendJsonField(out, "command_text", commandText);
+    out += ",\"rerun\":[";
+    appendJsonString(out, programName);
+    bool utf8 = isUtf8(programName);
+    for (std::string_view argument : arguments) {
+      out += ',';
+      utf8 = appendJsonString(out, argument) && utf8;
+      w_.pass();
+    }
+    out += ']';
+    if (!utf8) {
+      // Every word again in hex, where one is not UTF-8.
+      out += ",\"rerun_hex\":[";
+      appendJsonHex(out, programName);
+      for (std::string_view argument : arguments) {
+        out += ',';
+        appendJsonHex(out, argument);
+        w_.pass();
+      }
+      out += ']';
+    }
+  }
+
+  void shell(const std::vector<std::string>& arguments) override {
+    std::string& out = w_.text();
+    out += ',';
+    appendJsonArray(out, "shell_arguments", arguments);
+  }
+
+  void end(int status, const std::string& message, bool launched) override {
+    std::string& out = w_.text();
+    out += ",\"launched\":";
+    out += launched ? "true" : "false";
+    out += ",\"status\":";
+    out += launched ? std::string("null") : std::to_string(status);
+    if (!message.empty()) {
+      out += ',';
+      appendJsonField(out, "message", message);
+    }
+    out += "}\n";
+    w_.flush();
+  }
+
+private:
+  AccountWriter w_;
+};
+
+}  // namespace
+
+std::unique_ptr<LaunchAccount> makeJsonAccount(std::FILE* out, bool dryRun, bool holdToEnd) {
+  return std::make_unique<JsonAccount>(out, dryRun, holdToEnd);
+}
+
+}  // namespace KVEL

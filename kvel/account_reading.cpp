@@ -1,0 +1,202 @@
+#include "kvel/account_reading.h"
+
+#include <algorithm>
+
+#include "kvel/options/decimal_conversion.h"
+
+namespace KVEL {
+
+namespace {
+
+using Kind = ParseTrace::Kind;
+using cmdfile::ArgumentNote;
+using cmdfile::ArgumentOrigins;
+
+bool isSingleValued(Kind kind) {
+  return kind == Kind::text || kind == Kind::integer || kind == Kind::unsignedInteger;
+}
+
+const std::string kNoOption;
+
+}  // namespace
+
+ArgumentReading::ArgumentReading(const cmdfile::ArgumentList& expanded, const ParseTrace& trace)
+    : expanded_(expanded),
+      trace_(trace),
+      count_(std::min(expanded.size(), trace.origins.origins.size())) {
+  for (const cmdfile::SourceFile& file : trace.origins.files)
+    shownNames_.push_back(cmdfile::shownText(file.name));
+  if (!trace.expanded)
+    return;
+  std::uint32_t snapshotOption = UINT32_MAX;
+  for (std::uint32_t i = 0; i < trace.options.size(); ++i) {
+    if (trace.options[i].name == "snapshot")
+      snapshotOption = i;
+  }
+  std::vector<std::size_t> last(trace.options.size(), SIZE_MAX);
+  for (std::size_t i = 0; i < trace.uses.size(); ++i) {
+    const ArgumentUse& use = trace.uses[i];
+    std::uint32_t option = use.option;
+    if (use.role == ArgumentUse::positional) {
+      option = snapshotOption;  // the bare argument becomes the snapshot value
+    } else if (use.role != ArgumentUse::value || !isSingleValued(trace.options[option].kind)) {
+      continue;
+    }
+    if (option >= last.size())
+      continue;
+    if (last[option] != SIZE_MAX) {
+      replacedBy.emplace_back(last[option], i);
+      replaces.emplace_back(i, last[option]);
+    }
+    last[option] = i;
+  }
+  std::sort(replacedBy.begin(), replacedBy.end());
+}
+
+ArgumentReading::Role ArgumentReading::role(std::size_t i) const {
+  if (!trace_.expanded)
+    return Role::unparsed;
+  if (i >= trace_.uses.size())
+    return i == trace_.uses.size() ? Role::stopped : Role::notParsed;
+  switch (trace_.uses[i].role) {
+    case ArgumentUse::positional:
+      return Role::snapshot;
+    case ArgumentUse::flag:
+      return Role::flag;
+    case ArgumentUse::valueSwitch:
+      return Role::valueSwitch;
+    case ArgumentUse::value:
+      return Role::value;
+  }
+  return Role::unparsed;
+}
+
+const char* ArgumentReading::roleName(Role role) {
+  switch (role) {
+    case Role::unparsed:
+      return "unparsed";
+    case Role::snapshot:
+      return "snapshot";
+    case Role::flag:
+      return "switch";
+    case Role::valueSwitch:
+      return "switch";
+    case Role::value:
+      return "value";
+    case Role::stopped:
+      return "parsing stopped here";
+    case Role::notParsed:
+      return "not parsed";
+  }
+  return "";
+}
+
+const std::string& ArgumentReading::option(std::size_t i) const {
+  const Role r = role(i);
+  if (r != Role::flag && r != Role::valueSwitch && r != Role::value)
+    return kNoOption;
+  return trace_.options[trace_.uses[i].option].name;
+}
+
+std::string_view ArgumentReading::written(std::size_t i) const {
+  // Notes are by ascending argument: the first at or after i.
+  const auto& notes = trace_.origins.notes;
+  auto note = std::lower_bound(
+      notes.begin(), notes.end(), i,
+      [](const ArgumentNote& n, std::size_t argument) { return n.argument < argument; });
+  for (; note != notes.end() && note->argument == i; ++note) {
+    if (note->kind == ArgumentNote::written)
+      return note->text;
+  }
+  std::string_view text = expanded_[i];
+  if (origin(i).dashAdded)
+    text.remove_prefix(1);
+  return text;
+}
+
+std::string ArgumentReading::trailingTextNote(std::size_t i) const {
+  if (role(i) != Role::value)
+    return {};
+  const Kind kind = trace_.options[trace_.uses[i].option].kind;
+  if (kind != Kind::integer && kind != Kind::unsignedInteger)
+    return {};
+  const std::string text(expanded_[i]);
+  const std::size_t length = decimalLength(text);
+  if (length == 0 || length == text.size())
+    return {};
+  std::string value;
+  if (kind == Kind::integer) {
+    int number = 0;
+    if (convertDecimalInt(text, number) != DecimalConversion::converted)
+      return {};
+    value = std::to_string(number);
+  } else {
+    unsigned int number = 0;
+    if (convertDecimalUnsigned(text, number) != DecimalConversion::converted)
+      return {};
+    value = std::to_string(number);
+  }
+  return "taken as " + value + ": the text after the number, \"" +
+         cmdfile::shownText(text.substr(length)) + "\", is ignored";
+}
+
+std::string ArgumentReading::shortPlace(std::size_t i) const {
+  std::string place;
+  appendShortPlace(place, i);
+  return place;
+}
+
+void ArgumentReading::appendShortPlace(std::string& out, std::size_t i) const {
+  const cmdfile::ArgumentOrigin& o = origin(i);
+  if (o.file >= shownNames_.size()) {
+    out += "command line ";
+  } else {
+    out += shownNames_[o.file];
+    out += ':';
+  }
+  out += std::to_string(o.line);
+}
+
+std::string ArgumentReading::fileHeading(std::uint32_t file) const {
+  if (file == ArgumentOrigins::kCommandLine || file >= origins().files.size())
+    return "command line";
+  const cmdfile::SourceFile& source = origins().files[file];
+  return origins().place({source.parent, source.parentLine}) + " -> " +
+         cmdfile::shownText(source.name);
+}
+
+std::vector<ArgumentReading::Setting> ArgumentReading::settings() const {
+  std::vector<Setting> found;
+  if (!trace_.expanded)
+    return found;
+  std::vector<std::size_t> slot(trace_.options.size() + 1, SIZE_MAX);
+  const std::size_t snapshotSlot = trace_.options.size();
+  for (std::size_t i = 0; i < trace_.uses.size() && i < count_; ++i) {
+    const ArgumentUse& use = trace_.uses[i];
+    std::size_t s = use.option;
+    std::string name;
+    if (use.role == ArgumentUse::positional) {
+      s = snapshotSlot;
+      name = "snapshot";
+    } else if (use.role == ArgumentUse::value || use.role == ArgumentUse::flag) {
+      name = trace_.options[s].name;
+    } else {
+      continue;
+    }
+    if (name == "snapshot" && s != snapshotSlot)
+      s = snapshotSlot;  // the switch and the bare name
+    if (slot[s] == SIZE_MAX) {
+      slot[s] = found.size();
+      const bool list = s != snapshotSlot && trace_.options[s].kind == Kind::list;
+      found.push_back({name, list, use.role == ArgumentUse::flag, {}});
+    }
+    Setting& setting = found[slot[s]];
+    if (setting.list || setting.flag)
+      setting.arguments.push_back(i);
+    else
+      setting.arguments.assign(1, i);
+  }
+  return found;
+}
+
+}  // namespace KVEL

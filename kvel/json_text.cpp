@@ -1,0 +1,114 @@
+#include "kvel/json_text.h"
+
+#include <cstdio>
+
+#include "kvel/cmdfile/program_text.h"
+
+namespace KVEL {
+
+namespace {
+
+void appendHexString(std::string& out, std::string_view text) {
+  static const char digits[] = "0123456789abcdef";
+  out += '"';
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    out += digits[u >> 4];
+    out += digits[u & 0xF];
+  }
+  out += '"';
+}
+
+}  // namespace
+
+void appendJsonHex(std::string& out, std::string_view text) { appendHexString(out, text); }
+
+bool appendJsonString(std::string& out, std::string_view text) {
+  bool utf8 = true;
+  out += '"';
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const std::size_t length = utf8SequenceLength(text.substr(i));
+      if (length == 0) {
+        out += "\xEF\xBF\xBD";  // U+FFFD
+        utf8 = false;
+        ++i;
+      } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(text[i + 1]));
+        out += escape;  // a C1 control, kept from a terminal that shows the document
+        i += 2;
+      } else {
+        out.append(text.data() + i, length);
+        i += length;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", c);
+          out += escape;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++i;
+  }
+  out += '"';
+  return utf8;
+}
+
+void appendJsonField(std::string& out, std::string_view name, std::string_view text) {
+  appendJsonString(out, name);
+  out += ':';
+  if (appendJsonString(out, text))
+    return;
+  out += ',';
+  appendJsonString(out, std::string(name) + "_hex");
+  out += ':';
+  appendHexString(out, text);
+}
+
+void appendJsonArray(std::string& out, std::string_view name,
+                     const std::vector<std::string>& texts) {
+  appendJsonString(out, name);
+  out += ":[";
+  bool utf8 = true;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i != 0)
+      out += ',';
+    utf8 = appendJsonString(out, texts[i]) && utf8;
+  }
+  out += ']';
+  if (utf8)
+    return;
+  out += ',';
+  appendJsonString(out, std::string(name) + "_hex");
+  out += ":[";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i != 0)
+      out += ',';
+    appendHexString(out, texts[i]);
+  }
+  out += ']';
+}
+
+}  // namespace KVEL

@@ -1,0 +1,233 @@
+#include "kvel/rerun_line.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "kvel/cmdfile/program_text.h"
+
+namespace KVEL {
+
+namespace {
+
+bool isAsciiWordCharacter(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The length of the printable character at text's start, or 0 for a
+// control byte (C0, DEL), a C1 control written in UTF-8 and a byte that is
+// not UTF-8.
+std::size_t printableLength(std::string_view text) {
+  const unsigned char c = static_cast<unsigned char>(text[0]);
+  if (c < 0x20 || c == 0x7F)
+    return 0;
+  if (c < 0x80)
+    return 1;
+  const std::size_t length = utf8SequenceLength(text);
+  if (length == 0)
+    return 0;
+  if (c == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0)
+    return 0;
+  return length;
+}
+
+bool isPrintable(std::string_view word) {
+  for (std::size_t i = 0; i < word.size();) {
+    const std::size_t length = printableLength(word.substr(i));
+    if (length == 0)
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+bool needsNoQuotes(std::string_view word, const char* safe) {
+  if (word.empty())
+    return false;
+  for (std::size_t i = 0; i < word.size();) {
+    const unsigned char c = static_cast<unsigned char>(word[i]);
+    if (c >= 0x80) {
+      const std::size_t length = printableLength(word.substr(i));
+      if (length == 0)
+        return false;
+      i += length;
+      continue;
+    }
+    if (!isAsciiWordCharacter(c) && std::strchr(safe, c) == nullptr)
+      return false;
+    ++i;
+  }
+  return true;
+}
+
+// One byte in a printf format: itself, or \ooo where printf must make it.
+void appendFormatByte(std::string& out, unsigned char c) {
+  if (c < 0x20 || c >= 0x7F || c == '\'' || c == '\\') {
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "\\%03o", c);
+    out += octal;
+  } else if (c == '%') {
+    out += "%%";
+  } else {
+    out += static_cast<char>(c);
+  }
+}
+
+}  // namespace
+
+std::string posixShellWord(std::string_view word) {
+  if (needsNoQuotes(word, "-_.,:/=+@%"))
+    return std::string(word);
+  std::string out;
+  std::string quoted;  // plain text waiting for its single quotes
+  auto closeQuoted = [&] {
+    if (quoted.empty())
+      return;
+    out += '\'';
+    out += quoted;
+    out += '\'';
+    quoted.clear();
+  };
+  for (std::size_t i = 0; i < word.size();) {
+    const std::size_t length = printableLength(word.substr(i));
+    if (length != 0) {
+      if (word[i] == '\'')
+        quoted += "'\\''";
+      else
+        quoted.append(word.data() + i, length);
+      i += length;
+      continue;
+    }
+    // A run of bytes sh cannot be given as they are, with the character after it.
+    closeQuoted();
+    std::size_t end = i;
+    while (end < word.size() && printableLength(word.substr(end)) == 0)
+      ++end;
+    std::size_t trailingNewlines = 0;
+    while (end == word.size() && trailingNewlines < end - i &&
+           word[end - 1 - trailingNewlines] == '\n')
+      ++trailingNewlines;
+    if (end - trailingNewlines > i) {
+      const std::size_t next = end < word.size() ? end + printableLength(word.substr(end)) : end;
+      out += "\"$(printf '";
+      for (std::size_t j = i; j < end - trailingNewlines; ++j)
+        appendFormatByte(out, static_cast<unsigned char>(word[j]));
+      for (std::size_t j = end; j < next; ++j)
+        appendFormatByte(out, static_cast<unsigned char>(word[j]));
+      out += "')\"";
+      end = next;
+    }
+    for (std::size_t n = 0; n < trailingNewlines; ++n)
+      out += "\"$nl\"";
+    i = end;
+  }
+  closeQuoted();
+  return out.empty() ? "''" : out;
+}
+
+namespace {
+const char kNewlinePrefix[] = "nl=$(printf '\\n.'); nl=${nl%.}; ";
+bool endsInNewline(std::string_view word) { return !word.empty() && word.back() == '\n'; }
+}  // namespace
+
+const char* posixShellLinePrefix(const std::string& programName,
+                                 const cmdfile::ArgumentList& arguments) {
+  if (endsInNewline(programName))
+    return kNewlinePrefix;
+  for (std::string_view argument : arguments)
+    if (endsInNewline(argument))
+      return kNewlinePrefix;
+  return "";
+}
+
+std::string posixShellLine(const std::vector<std::string>& words) {
+  std::string line;
+  if (std::any_of(words.begin(), words.end(), endsInNewline))
+    line = kNewlinePrefix;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i != 0)
+      line += ' ';
+    line += posixShellWord(words[i]);
+  }
+  return line;
+}
+
+bool cmdLine(const std::vector<std::string>& words, std::string* line, std::string* err) {
+  std::string out;
+  bool cmdQuoted = false;  // inside cmd's quotes: every " toggles them
+  bool crtQuoted = false;  // inside the C runtime's quotes
+  // A double quote that opens or closes the runtime's quotes (and so cmd's).
+  auto toggle = [&] {
+    out += '"';
+    crtQuoted = !crtQuoted;
+    cmdQuoted = !cmdQuoted;
+  };
+  // One % cannot be read as a variable; between two, cmd expands any name it
+  // knows, at its prompt and with cmd /c alike, whatever the quotes and
+  // carets (which cmd versions treat differently around %).
+  std::size_t percents = 0;
+  for (const std::string& word : words)
+    percents += static_cast<std::size_t>(std::count(word.begin(), word.end(), '%'));
+  if (percents > 1) {
+    *err =
+        "the arguments hold % more than once, and cmd would take the text between two of "
+        "them for a variable's name";
+    return false;
+  }
+  for (std::size_t w = 0; w < words.size(); ++w) {
+    const std::string& word = words[w];
+    if (!isPrintable(word)) {
+      *err = "argument " + std::to_string(w) +
+             " holds a control character or a byte that is not UTF-8, which cmd cannot be given";
+      return false;
+    }
+    if (w != 0)
+      out += ' ';
+    if (needsNoQuotes(word, "-_.,:/\\=+@")) {
+      out += word;
+      continue;
+    }
+    if (word.empty()) {
+      toggle();
+      toggle();
+      continue;
+    }
+    // A word with blanks is quoted from its start, for the reader.
+    if (word.find_first_of(" \t") != std::string::npos)
+      toggle();
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      const char c = word[i];
+      if (c == '\\') {
+        ++backslashes;
+        continue;
+      }
+      if (c == '"') {
+        // 2n+1 backslashes and the quote: n backslashes and a quote for the
+        // program; for cmd, a quote like any other.
+        out.append(2 * backslashes + 1, '\\');
+        out += '"';
+        cmdQuoted = !cmdQuoted;
+        backslashes = 0;
+        continue;
+      }
+      out.append(backslashes, '\\');
+      backslashes = 0;
+      if (!cmdQuoted && std::strchr("&|<>^()", c) != nullptr)
+        out += '^';
+      out += c;
+    }
+    // Backslashes at the end stand before the closing quote, if there is one.
+    out.append(crtQuoted ? 2 * backslashes : backslashes, '\\');
+    if (crtQuoted)
+      toggle();
+  }
+  *line = std::move(out);
+  return true;
+}
+
+bool holdsForBatchFile(std::string_view cmdLineText) {
+  return cmdLineText.find('%') == std::string_view::npos;
+}
+
+}  // namespace KVEL
