@@ -6,8 +6,9 @@
 #
 # Wine's RemoveEnvironmentStrings takes our entry out of PATH but leaves its
 # ";" (Windows Installer removes both), and Wine's cmd searches PATH only up
-# to an empty entry: so PATH is compared without empty entries, and the
-# search through PATH is checked after the first install.
+# to an empty entry: so PATH is compared without empty entries, the test
+# takes them out of its prefix's PATH first, and the search through PATH is
+# checked after the first install.
 #
 #   windows_msi_test.sh CPACK BUILD_DIR RUNNER
 set -u
@@ -32,11 +33,16 @@ mv "$work/package" "$work/old"
 package "$cpack" "$build" External
 old=$(ls "$work"/old/*.msi 2>/dev/null | head -n 1)
 msi=$(ls "$work"/package/*.msi 2>/dev/null | head -n 1)
-stage=$(ls -d "$work"/package/_CPack_Packages/*/External/*/ 2>/dev/null | head -n 1)
-if [ -z "$old" ] || [ -z "$msi" ] || [ -z "$stage" ]; then
+if [ -z "$old" ] || [ -z "$msi" ]; then
   echo "FAIL: no MSI made" >&2
   exit 1
 fi
+stage=$(ls -d "$work"/package/_CPack_Packages/*/External/"$(basename "$msi" .msi)")
+# The project's version YYYY.N is the MSI's (YYYY-2000).N.0.
+for pair in "$old 17.1.0" "$msi 17.2.0"; do
+  msiinfo export "${pair% *}" Property | tr -d '\r' | grep -qx "ProductVersion	${pair##* }" ||
+    fail "$(basename "${pair% *}"): MSI version is not ${pair##* }"
+done
 
 export KVEL_WINEPREFIX="$build/wineprefix-msi"
 prefix=$KVEL_WINEPREFIX
@@ -70,7 +76,11 @@ path_entries() {
   wine_run cmd /c 'echo %PATH%'
   tr ';' '\n' <"$work/out" | grep -v '^$'
 }
+# The empty entries earlier runs left are taken out of the prefix's PATH.
 path_entries >"$work/path_before"
+wine_run reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH \
+  /t REG_EXPAND_SZ /d "$(paste -sd ';' "$work/path_before")" /f ||
+  fail "cannot reset the prefix's PATH: $(cat "$work/out")"
 if grep -q kvel-frontends "$work/path_before"; then
   fail "PATH names our folder before the install: $(cat "$work/path_before")"
 fi
