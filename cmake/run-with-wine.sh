@@ -70,7 +70,7 @@ status=$?
 # fails without writing anything did not reach its main: noted with its
 # status and time for scripts/show-wine-retries.sh, since with no debug
 # channels Wine says nothing about it. It is not run again.
-case ${1##*/} in
+case ${1:-} in
   *_test.exe)
     if [ $status -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
       awk -v now="$(date +%s.%N)" -v started="$started" -v program="${1##*/}" -v status=$status \
