@@ -5,9 +5,11 @@
 # KVEL_PACKAGE_SHLIBDEPS=OFF, the fixed list below, which is what
 # dpkg-shlibdeps finds on Debian 12.
 
-# On Windows: a ZIP of the installed tree (cpack -G ZIP).
+# On Windows: a ZIP of the installed tree (cpack -G ZIP) and, where msitools
+# is installed, an MSI installer of the same files (cmake/Msi.cmake).
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
+  include(Msi)
 else()
   set(CPACK_GENERATOR DEB)
 endif()

@@ -63,8 +63,23 @@ export KVEL_START_RETRY_LOG
 
 out=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-out.XXXXXX") || exit 125
 err=$(mktemp "${TMPDIR:-/tmp}/kvel-wine-err.XXXXXX") || { rm -f "$out"; exit 125; }
+started=$(date +%s.%N)
 "$wine" "$@" >"$out" 2>"$err"
 status=$?
+# A test program (GoogleTest's main writes a line before anything else) that
+# fails without writing anything did not reach its main: noted with its
+# status and time for scripts/show-wine-retries.sh, since with no debug
+# channels Wine says nothing about it. It is not run again.
+case ${1:-} in
+  *_test.exe)
+    if [ $status -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+      awk -v now="$(date +%s.%N)" -v started="$started" -v program="${1##*/}" -v status=$status \
+        -v at="$(date -u +%H:%M:%S)" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {
+          printf "%s %s: status %d after %.2f s, nothing written (load %s)\n",
+            at, program, status, now - started, load }' >>"$(dirname "$prefix")/wine-silent-ends.log"
+    fi
+    ;;
+esac
 cat "$out"
 cat "$err" >&2
 rm -f "$out" "$err"

@@ -105,16 +105,18 @@ int runSourceFile(Tcl_Interp* interp, const ShellArguments& args, ShellCommandSt
 
 // Reads complete commands from standard input until its end. Interactive use
 // (a terminal) gets a prompt, sees results and goes on after an error; other
-// input stops at the first error, as a sourced script does.
+// input stops at the first error, as a sourced script does. The channel is
+// looked up again before each read, as tclsh does: a command may close
+// standard input (which ends the reading) or replace it.
 int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interactive) {
-  Tcl_Channel in = Tcl_GetStdChannel(TCL_STDIN);
-  if (!in)
-    return 0;
   Tcl_Obj* command = Tcl_NewObj();
   Tcl_IncrRefCount(command);
   int status = 0;
   bool done = false;
   while (!done) {
+    Tcl_Channel in = Tcl_GetStdChannel(TCL_STDIN);
+    if (!in)
+      break;
     if (interactive) {
       if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT)) {
         if (Tcl_GetCharLength(command) == 0) {
@@ -137,8 +139,8 @@ int runStandardInput(Tcl_Interp* interp, ShellCommandState& state, bool interact
     }
     Tcl_DecrRefCount(line);
     if (atEnd && !Tcl_Eof(in)) {
-      state.out.writeErrorLine(std::string(kShellErrorPrefix) + "error reading \"stdin\": " +
-                               Tcl_ErrnoMsg(Tcl_GetErrno()));
+      state.out.writeErrorLine(std::string(kShellErrorPrefix) +
+                               "error reading \"stdin\": " + Tcl_ErrnoMsg(Tcl_GetErrno()));
       status = 1;
       break;
     }

@@ -189,28 +189,44 @@ TEST_P(StandinProgramTest, UnreadableSourceIsATclError) {
 }
 
 TEST_P(StandinProgramTest, CommandsFromStandardInput) {
-  RunResult r = run({"-mode", "tcl", "-tclargs", "p q"},
-                    "puts $argv\nset x [expr {\n  1 + 2\n}]\nputs \"x=$x\"\r\nputs last");
-  EXPECT_EQ(0, r.exitStatus) << r.err;
-  EXPECT_EQ("{p q}\nx=3\nlast\n", r.out);
-
-  r = run({"-mode", "tcl"}, "puts a\nexit 4\nputs b\n");
-  EXPECT_EQ(4, r.exitStatus);
-  EXPECT_EQ("a\n", r.out);
-
-  // Piped input stops at the first error, as a sourced script does.
-  r = run({"-mode", "tcl"}, "puts a\nerror bad\nputs b\n");
-  EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ("a\n", r.out);
-  EXPECT_EQ("ERROR: [shell] bad\n", r.err);
-
-  // A command left open at the end is reported, not dropped.
-  r = run({"-mode", "tcl"}, "puts a\nif {1} {\nputs b\n");
-  EXPECT_EQ(1, r.exitStatus);
-  EXPECT_EQ("a\n", r.out);
-  EXPECT_EQ("ERROR: [shell] missing close-brace\n", r.err);
-
-  EXPECT_EQ(0, run({"-mode", "tcl"}, "").exitStatus);
+  // other.tcl: what a script that replaces standard input reads next.
+  writeFile(dir.file("other.tcl"), "puts \"from other.tcl \xc3\xa9 \xd0\x96 \xe6\xbc\xa2\"\n");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    const char* input;
+    int status;
+    const char* out;
+    const char* err;
+  } rows[] = {
+      // clang-format off
+      {"CommandsOverLinesAndCrLf", {"-mode", "tcl", "-tclargs", "p q"},
+       "puts $argv\nset x [expr {\n  1 + 2\n}]\nputs \"x=$x\"\r\nputs last", 0,
+       "{p q}\nx=3\nlast\n", ""},
+      {"ExitEndsTheReading", {"-mode", "tcl"}, "puts a\nexit 4\nputs b\n", 4, "a\n", ""},
+      // Piped input stops at the first error, as a sourced script does.
+      {"FirstErrorEndsTheReading", {"-mode", "tcl"}, "puts a\nerror bad\nputs b\n", 1, "a\n",
+       "ERROR: [shell] bad\n"},
+      // A command left open at the end is reported, not dropped.
+      {"OpenCommandAtTheEnd", {"-mode", "tcl"}, "puts a\nif {1} {\nputs b\n", 1, "a\n",
+       "ERROR: [shell] missing close-brace\n"},
+      {"EmptyInput", {"-mode", "tcl"}, "", 0, "", ""},
+      // As with tclsh: closing standard input ends the reading without an
+      // error; a channel opened after it becomes standard input and is read.
+      {"ScriptClosesStandardInput", {"-mode", "tcl"}, "puts before\nclose stdin\nputs after\n", 0,
+       "before\n", ""},
+      {"ScriptReplacesStandardInput", {"-mode", "tcl"},
+       "puts before\nclose stdin; open other.tcl\nputs after\n", 0,
+       "before\nfrom other.tcl \xc3\xa9 \xd0\x96 \xe6\xbc\xa2\n", ""},
+      // clang-format on
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunResult r = run(row.args, row.input);
+    EXPECT_EQ(row.status, r.exitStatus) << r.err;
+    EXPECT_EQ(row.out, r.out);
+    EXPECT_EQ(row.err, r.err);
+  }
 }
 
 TEST_P(StandinProgramTest, ArgvReachesTheScript) {
