@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need; with the argument
 # "fuzz", also clang with libFuzzer for the fuzzing build; with "windows", also
-# MinGW-w64, Wine and msitools for the Windows cross-build and its MSI, and
-# then builds the Windows forms of Boost.Filesystem, Tcl and GoogleTest into a
+# MinGW-w64, Wine and msitools for the Windows cross-build and its MSI (Wine
+# with its preloader, which reserves the address ranges a Windows program
+# needs before Linux maps anything there: without it a start can fail at
+# random), and then builds the Windows forms of Boost.Filesystem, Tcl and GoogleTest into a
 # cache folder (see scripts/build-mingw-deps.sh). As root it runs apt-get
 # itself; otherwise it prints the one command to run and exits 1.
 #
@@ -12,7 +14,7 @@ set -eu
 PACKAGES="cmake g++ make ninja-build libboost-dev libboost-filesystem-dev tcl-dev libgtest-dev dpkg-dev groff-base python3 lintian"
 case "${1:-}" in
   fuzz) PACKAGES="$PACKAGES clang clang-14 libclang-rt-14-dev" ;;
-  windows) PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix wine wine64 googletest libboost1.74-dev wixl msitools" ;;
+  windows) PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix wine wine64 wine64-preloader googletest libboost1.74-dev wixl msitools" ;;
   "") ;;
   *) echo "usage: $0 [fuzz|windows]" >&2; exit 2 ;;
 esac

@@ -37,7 +37,7 @@ const TextRow kRows[] = {
      kUtf8, true},
     {"WaveformDatabase", KVEL_BIN, {{"w @.wdb", ""}}, {"w @.wdb", "-wdb", "d@.wdb"},
      {"w @.wdb", "-wdb", "d@.wdb", "-autoloadwcfg"}, {{"kvel.dir/w @.wdb/kvel_script.tcl", ""}},
-     {}, "", kUtf8, true},
+     {}, "", kUtf8, false},
     {"FolderBatchAndView", KVEL_BIN, {{"w_@/kvel.dir/top/kvelk.exe", ""}},
      {"top", "-tclbatch", "@{.tcl", "-view", "@.wcfg"},
      {"top", "-view", "{@.wcfg}", "-tclbatch", "@{.tcl"},
