@@ -177,12 +177,12 @@ void CommandLineOptions::printUsage(const OptionSet& visible) const {
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& output) {
+  // What was expanded before a failure is handed back too, as the list form does.
   cmdfile::ArgumentList expanded;
-  if (!expandCommandFiles(arguments, expanded))
-    return false;
-  for (std::size_t i = 0; i < expanded.size(); ++i)
-    output.emplace_back(expanded[i]);
-  return true;
+  const bool ok = expandCommandFiles(arguments, expanded);
+  for (std::string_view argument : expanded)
+    output.emplace_back(argument);
+  return ok;
 }
 
 bool CommandLineOptions::expandCommandFiles(const std::vector<std::string>& arguments,
@@ -195,11 +195,10 @@ bool CommandLineOptions::readCommandFile(const std::string& fileName,
                                          std::vector<std::string>& output) {
   std::string err;
   cmdfile::ArgumentList read;
-  if (!reported(cmdfile::readFile(fileName, read, std::cout, &err), err, std::cerr))
-    return false;
-  for (std::size_t i = 0; i < read.size(); ++i)
-    output.emplace_back(read[i]);
-  return true;
+  const bool ok = reported(cmdfile::readFile(fileName, read, std::cout, &err), err, std::cerr);
+  for (std::string_view argument : read)
+    output.emplace_back(argument);
+  return ok;
 }
 
 void CommandLineOptions::registerOptions(OptionSet& visible) {
