@@ -52,6 +52,14 @@ public:
   void place(const ArgumentReading& reading, std::size_t i) {
     reading.appendShortPlace(w_.text(), i);
   }
+  // One line of an override: "replaces [3] "x" (a.f:2)".
+  void override(const ArgumentReading& reading, const char* what, std::size_t other) {
+    w_ << "        " << what << " [" << other + 1 << "] ";
+    quoted(reading.text(other));
+    w_ << " (";
+    place(reading, other);
+    w_ << ")\n";
+  }
 
   void arguments(const cmdfile::ArgumentList& expanded, const ParseTrace& trace) override {
     const ArgumentReading reading(expanded, trace);
@@ -222,22 +230,10 @@ private:
     const std::string remark = reading.trailingTextNote(i);
     if (!remark.empty())
       w_ << "        " << remark << "\n";
-    for (; replaces_ != reading.replaces.end() && replaces_->first == i; ++replaces_) {
-      const std::size_t earlier = replaces_->second;
-      w_ << "        replaces [" << earlier + 1 << "] ";
-      quoted(reading.text(earlier));
-      w_ << " (";
-      place(reading, earlier);
-      w_ << ")\n";
-    }
-    for (; replacedBy_ != reading.replacedBy.end() && replacedBy_->first == i; ++replacedBy_) {
-      const std::size_t later = replacedBy_->second;
-      w_ << "        replaced by [" << later + 1 << "] ";
-      quoted(reading.text(later));
-      w_ << " (";
-      place(reading, later);
-      w_ << ")\n";
-    }
+    for (; replaces_ != reading.replaces.end() && replaces_->first == i; ++replaces_)
+      override(reading, "replaces", replaces_->second);
+    for (; replacedBy_ != reading.replacedBy.end() && replacedBy_->first == i; ++replacedBy_)
+      override(reading, "replaced by", replacedBy_->second);
   }
 
   void settings(const ArgumentReading& reading) {
