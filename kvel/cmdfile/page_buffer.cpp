@@ -1,5 +1,7 @@
 #include "kvel/cmdfile/page_buffer.h"
 
+#include <cstring>
+
 #include <utility>
 
 namespace KVEL {
@@ -34,7 +36,15 @@ bool PageBuffer::reserve(std::size_t size) {
   if (wanted > static_cast<std::size_t>(-1) - unit)
     return false;
   wanted = (wanted + unit - 1) / unit * unit;
-  char* const grown = data_ == nullptr ? pages::map(wanted) : pages::grow(data_, capacity_, wanted);
+  char* grown = data_ == nullptr ? pages::map(wanted) : pages::grow(data_, capacity_, wanted);
+  if (grown == nullptr && data_ != nullptr) {
+    // Where the system cannot move the pages: a new mapping and a copy.
+    grown = pages::map(wanted);
+    if (grown != nullptr) {
+      std::memcpy(grown, data_, capacity_);
+      pages::unmap(data_, capacity_);
+    }
+  }
   if (grown == nullptr)
     return false;
   data_ = grown;

@@ -45,7 +45,8 @@ std::size_t granularity();
 // Fresh zeroed pages, readable and writable; null when none can be had.
 char* map(std::size_t size);
 // The mapping at base, of oldSize bytes, grown to newSize with its content
-// (moved where it must be); null when it cannot be, and base stays mapped.
+// in place or moved without a copy; null when the system cannot, and base
+// stays mapped (PageBuffer then copies into a new mapping).
 char* grow(char* base, std::size_t oldSize, std::size_t newSize);
 void unmap(char* base, std::size_t size);
 // A hint that the range is worth huge pages; nothing where there are none.

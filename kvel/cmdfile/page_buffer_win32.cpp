@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <cstring>
-
 #include "kvel/cmdfile/page_buffer.h"
 
 namespace KVEL {
@@ -20,14 +18,8 @@ char* map(std::size_t size) {
   return static_cast<char*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 }
 
-char* grow(char* base, std::size_t oldSize, std::size_t newSize) {
-  char* const moved = map(newSize);
-  if (moved == nullptr)
-    return nullptr;
-  std::memcpy(moved, base, oldSize);
-  unmap(base, oldSize);
-  return moved;
-}
+// A reserved mapping cannot be extended in place here.
+char* grow(char*, std::size_t, std::size_t) { return nullptr; }
 
 void unmap(char* base, std::size_t) { VirtualFree(base, 0, MEM_RELEASE); }
 
