@@ -22,7 +22,7 @@ void appendFile(std::string& out, std::uint32_t file) {
   if (file == ArgumentOrigins::kCommandLine)
     out += "null";
   else
-    out += std::to_string(file);
+    AccountWriter::appendNumber(out, file);
 }
 
 class JsonAccount : public LaunchAccount {
@@ -60,7 +60,9 @@ public:
     for (std::size_t i = 0; i < reading.count(); ++i) {
       if (i != 0)
         out += ',';
-      out += "{\"index\":" + std::to_string(i + 1) + ",";
+      out += "{\"index\":";
+      AccountWriter::appendNumber(out, i + 1);
+      out += ',';
       appendJsonField(out, "text", reading.text(i));
       const std::string_view written = reading.written(i);
       if (written != reading.text(i)) {
@@ -69,7 +71,9 @@ public:
       }
       out += ",\"file\":";
       appendFile(out, reading.origin(i).file);
-      out += ",\"line\":" + std::to_string(reading.origin(i).line) + ",\"role\":";
+      out += ",\"line\":";
+      AccountWriter::appendNumber(out, reading.origin(i).line);
+      out += ",\"role\":";
       const Role role = reading.role(i);
       appendJsonString(out, ArgumentReading::roleName(role));
       if (!reading.option(i).empty()) {
@@ -103,9 +107,15 @@ public:
         add("number", remark);
       out += ']';
       for (; replaces != reading.replaces.end() && replaces->first == i; ++replaces)
-        out += ",\"replaces\":" + std::to_string(replaces->second + 1);
+      {
+        out += ",\"replaces\":";
+        AccountWriter::appendNumber(out, replaces->second + 1);
+      }
       for (; replacedBy != reading.replacedBy.end() && replacedBy->first == i; ++replacedBy)
-        out += ",\"replaced_by\":" + std::to_string(replacedBy->second + 1);
+      {
+        out += ",\"replaced_by\":";
+        AccountWriter::appendNumber(out, replacedBy->second + 1);
+      }
       out += '}';
       w_.pass();
     }
@@ -149,7 +159,7 @@ public:
                const cmdfile::ArgumentList& arguments) override {
     std::string& out = w_.text();
     out += ',';
-    appendJsonField(out, "command_text", commandText);
+    w_.jsonField("command_text", commandText);
     out += ",\"rerun\":[";
     appendJsonString(out, programName);
     bool utf8 = isUtf8(programName);

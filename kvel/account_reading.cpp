@@ -99,14 +99,23 @@ const std::string& ArgumentReading::option(std::size_t i) const {
 }
 
 std::string_view ArgumentReading::written(std::size_t i) const {
-  // Notes are by ascending argument: the first at or after i.
+  // Notes are by ascending argument: the first at or after i, found from
+  // where the last call left off, as the accounts go through in order.
   const auto& notes = trace_.origins.notes;
-  auto note = std::lower_bound(
-      notes.begin(), notes.end(), i,
-      [](const ArgumentNote& n, std::size_t argument) { return n.argument < argument; });
-  for (; note != notes.end() && note->argument == i; ++note) {
-    if (note->kind == ArgumentNote::written)
-      return note->text;
+  if (i < noteFor_) {
+    noteAt_ = static_cast<std::size_t>(
+        std::lower_bound(notes.begin(), notes.end(), i,
+                         [](const ArgumentNote& n, std::size_t argument) {
+                           return n.argument < argument;
+                         }) -
+        notes.begin());
+  }
+  while (noteAt_ < notes.size() && notes[noteAt_].argument < i)
+    ++noteAt_;
+  noteFor_ = i;
+  for (std::size_t k = noteAt_; k < notes.size() && notes[k].argument == i; ++k) {
+    if (notes[k].kind == ArgumentNote::written)
+      return notes[k].text;
   }
   std::string_view text = expanded_[i];
   if (origin(i).dashAdded)
@@ -188,13 +197,18 @@ std::vector<ArgumentReading::Setting> ArgumentReading::settings() const {
     if (slot[s] == SIZE_MAX) {
       slot[s] = found.size();
       const bool list = s != snapshotSlot && trace_.options[s].kind == Kind::list;
-      found.push_back({name, list, use.role == ArgumentUse::flag, {}});
+      found.push_back({name, list, use.role == ArgumentUse::flag, 0, {}});
     }
     Setting& setting = found[slot[s]];
-    if (setting.list || setting.flag)
-      setting.arguments.push_back(i);
-    else
+    if (!setting.list && !setting.flag) {
+      setting.count = 1;
       setting.arguments.assign(1, i);
+      continue;
+    }
+    ++setting.count;
+    if (setting.arguments.size() == kSettingShown)  // keeps the first and the last ones
+      setting.arguments.erase(setting.arguments.begin() + kSettingShown / 2);
+    setting.arguments.push_back(i);
   }
   return found;
 }

@@ -45,11 +45,14 @@ public:
   std::vector<std::pair<std::size_t, std::size_t>> replacedBy, replaces;
 
   // The options given, in the order first given, each with the arguments
-  // that set it (the value, or the switch for a flag).
+  // that set it (the value, or the switch for a flag): all of them up to
+  // kSettingShown, else the first and last kSettingShown / 2.
+  static constexpr std::size_t kSettingShown = 8;
   struct Setting {
     std::string option;
     bool list;
     bool flag;
+    std::size_t count;  // the arguments that set it
     std::vector<std::size_t> arguments;
   };
   std::vector<Setting> settings() const;
@@ -59,6 +62,9 @@ private:
   const ParseTrace& trace_;
   std::size_t count_;
   std::vector<std::string> shownNames_;  // the files' names made safe for a terminal
+  // written(): the first note at or after argument noteFor_.
+  mutable std::size_t noteAt_ = 0;
+  mutable std::size_t noteFor_ = 0;
 };
 
 }  // namespace KVEL

@@ -8,14 +8,12 @@ namespace KVEL {
 
 namespace {
 
+// Printable ASCII that a JSON string holds as it is.
+bool isPlain(char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }
+
 void appendHexString(std::string& out, std::string_view text) {
-  static const char digits[] = "0123456789abcdef";
   out += '"';
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    out += digits[u >> 4];
-    out += digits[u & 0xF];
-  }
+  appendJsonHexText(out, text);
   out += '"';
 }
 
@@ -23,10 +21,38 @@ void appendHexString(std::string& out, std::string_view text) {
 
 void appendJsonHex(std::string& out, std::string_view text) { appendHexString(out, text); }
 
+void appendJsonHexText(std::string& out, std::string_view text) {
+  static const char digits[] = "0123456789abcdef";
+  const std::size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  char* at = &out[start];
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    *at++ = digits[u >> 4];
+    *at++ = digits[u & 0xF];
+  }
+}
+
 bool appendJsonString(std::string& out, std::string_view text) {
-  bool utf8 = true;
   out += '"';
+  const bool utf8 = appendJsonText(out, text);
+  out += '"';
+  return utf8;
+}
+
+bool appendJsonText(std::string& out, std::string_view text) {
+  bool utf8 = true;
   for (std::size_t i = 0; i < text.size();) {
+    // A run that goes as it is, appended at once.
+    std::size_t plain = i;
+    while (plain < text.size() && isPlain(text[plain]))
+      ++plain;
+    if (plain != i) {
+      out.append(text.data() + i, plain - i);
+      i = plain;
+      if (i == text.size())
+        break;
+    }
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       const std::size_t length = utf8SequenceLength(text.substr(i));
@@ -72,7 +98,6 @@ bool appendJsonString(std::string& out, std::string_view text) {
     }
     ++i;
   }
-  out += '"';
   return utf8;
 }
 

@@ -14,8 +14,14 @@ namespace KVEL {
 // character as U+FFFD. True when text was UTF-8 throughout.
 bool appendJsonString(std::string& out, std::string_view text);
 
+// The same without the quotes, for a text given in pieces, each cut
+// before a byte that does not continue a UTF-8 sequence.
+bool appendJsonText(std::string& out, std::string_view text);
+
 // Appends every byte of text in hex, as a JSON string.
 void appendJsonHex(std::string& out, std::string_view text);
+// The same without the quotes.
+void appendJsonHexText(std::string& out, std::string_view text);
 
 // Appends "name":"text", and where text is not UTF-8, ,"name_hex":"<hex>"
 // with every byte of it.

@@ -41,11 +41,31 @@ bool isPrintable(std::string_view word) {
   return true;
 }
 
-bool needsNoQuotes(std::string_view word, const char* safe) {
+// The ASCII characters a word may hold bare: letters, digits and those of
+// punctuation.
+class BareSet {
+public:
+  explicit BareSet(const char* punctuation) {
+    for (unsigned c = 0; c < 0x80; ++c)
+      bare_[c] = isAsciiWordCharacter(static_cast<unsigned char>(c));
+    for (const char* p = punctuation; *p != '\0'; ++p)
+      bare_[static_cast<unsigned char>(*p)] = true;
+  }
+  bool holds(unsigned char c) const { return c < 0x80 && bare_[c]; }
+
+private:
+  bool bare_[0x80];
+};
+
+bool needsNoQuotes(std::string_view word, const BareSet& bare) {
   if (word.empty())
     return false;
   for (std::size_t i = 0; i < word.size();) {
     const unsigned char c = static_cast<unsigned char>(word[i]);
+    if (bare.holds(c)) {
+      ++i;
+      continue;
+    }
     if (c >= 0x80) {
       const std::size_t length = printableLength(word.substr(i));
       if (length == 0)
@@ -53,11 +73,14 @@ bool needsNoQuotes(std::string_view word, const char* safe) {
       i += length;
       continue;
     }
-    if (!isAsciiWordCharacter(c) && std::strchr(safe, c) == nullptr)
-      return false;
-    ++i;
+    return false;
   }
   return true;
+}
+
+const BareSet& posixBare() {
+  static const BareSet bare("-_.,:/=+@%");
+  return bare;
 }
 
 // One byte in a printf format: itself, or \ooo where printf must make it.
@@ -76,8 +99,16 @@ void appendFormatByte(std::string& out, unsigned char c) {
 }  // namespace
 
 std::string posixShellWord(std::string_view word) {
-  if (needsNoQuotes(word, "-_.,:/=+@%"))
-    return std::string(word);
+  std::string out;
+  appendPosixShellWord(out, word);
+  return out;
+}
+
+void appendPosixShellWord(std::string& line, std::string_view word) {
+  if (needsNoQuotes(word, posixBare())) {
+    line.append(word.data(), word.size());
+    return;
+  }
   std::string out;
   std::string quoted;  // plain text waiting for its single quotes
   auto closeQuoted = [&] {
@@ -122,7 +153,7 @@ std::string posixShellWord(std::string_view word) {
     i = end;
   }
   closeQuoted();
-  return out.empty() ? "''" : out;
+  line += out.empty() ? "''" : out;
 }
 
 namespace {
@@ -183,7 +214,8 @@ bool cmdLine(const std::vector<std::string>& words, std::string* line, std::stri
     }
     if (w != 0)
       out += ' ';
-    if (needsNoQuotes(word, "-_.,:/\\=+@")) {
+    static const BareSet cmdBare("-_.,:/\\=+@");
+    if (needsNoQuotes(word, cmdBare)) {
       out += word;
       continue;
     }
