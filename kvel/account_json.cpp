@@ -17,6 +17,9 @@ using cmdfile::ArgumentNote;
 using cmdfile::ArgumentOrigins;
 using Role = ArgumentReading::Role;
 
+// The count of ArgumentReading::Role values.
+const int kRoles = static_cast<int>(Role::notParsed) + 1;
+
 // A file index, or null for the command line.
 void appendFile(std::string& out, std::uint32_t file) {
   if (file == ArgumentOrigins::kCommandLine)
@@ -57,6 +60,17 @@ public:
     auto replaces = reading.replaces.begin();
     const auto& notes = reading.origins().notes;
     auto note = notes.begin();
+    // The pieces each argument repeats, made once: its role and option.
+    std::string roles[kRoles];
+    for (int r = 0; r < kRoles; ++r) {
+      roles[r] = ",\"role\":";
+      appendJsonString(roles[r], ArgumentReading::roleName(static_cast<Role>(r)));
+    }
+    std::vector<std::string> options(reading.optionCount());
+    for (std::uint32_t k = 0; k < options.size(); ++k) {
+      options[k] = ",";
+      appendJsonField(options[k], "option", reading.optionName(k));
+    }
     for (std::size_t i = 0; i < reading.count(); ++i) {
       if (i != 0)
         out += ',';
@@ -73,13 +87,11 @@ public:
       appendFile(out, reading.origin(i).file);
       out += ",\"line\":";
       AccountWriter::appendNumber(out, reading.origin(i).line);
-      out += ",\"role\":";
       const Role role = reading.role(i);
-      appendJsonString(out, ArgumentReading::roleName(role));
-      if (!reading.option(i).empty()) {
-        out += ',';
-        appendJsonField(out, "option", reading.option(i));
-      }
+      out += roles[static_cast<int>(role)];
+      const std::uint32_t option = reading.optionIndex(i);
+      if (option != ArgumentReading::kNoOption)
+        out += options[option];
       out += ",\"notes\":[";
       bool first = true;
       const auto add = [&](const char* kind, const std::string& text) {

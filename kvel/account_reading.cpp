@@ -16,7 +16,7 @@ bool isSingleValued(Kind kind) {
   return kind == Kind::text || kind == Kind::integer || kind == Kind::unsignedInteger;
 }
 
-const std::string kNoOption;
+const std::string kNoOptionName;
 
 }  // namespace
 
@@ -92,10 +92,15 @@ const char* ArgumentReading::roleName(Role role) {
 }
 
 const std::string& ArgumentReading::option(std::size_t i) const {
+  const std::uint32_t index = optionIndex(i);
+  return index == kNoOption ? kNoOptionName : trace_.options[index].name;
+}
+
+std::uint32_t ArgumentReading::optionIndex(std::size_t i) const {
   const Role r = role(i);
   if (r != Role::flag && r != Role::valueSwitch && r != Role::value)
     return kNoOption;
-  return trace_.options[trace_.uses[i].option].name;
+  return trace_.uses[i].option;
 }
 
 std::string_view ArgumentReading::written(std::size_t i) const {

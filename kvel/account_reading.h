@@ -6,6 +6,7 @@
 #define KVEL_ACCOUNT_READING_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,6 +32,11 @@ public:
   static const char* roleName(Role role);
   // The option a switch or value belongs to; empty for the others.
   const std::string& option(std::size_t i) const;
+  // Its index among the trace's options; kNoOption for the others.
+  static constexpr std::uint32_t kNoOption = UINT32_MAX;
+  std::uint32_t optionIndex(std::size_t i) const;
+  std::size_t optionCount() const { return trace_.options.size(); }
+  const std::string& optionName(std::uint32_t option) const { return trace_.options[option].name; }
   // The text as it stands in the file or on the command line.
   std::string_view written(std::size_t i) const;
   // For a number whose text goes on after the digits: what it was taken as.

@@ -40,25 +40,25 @@ void AccountWriter::inPieces(std::string_view text, Add add) {
 }
 
 void AccountWriter::jsonField(std::string_view name, std::string_view text) {
-  appendJsonString(buffer_, name);
-  buffer_ += ":\"";
+  buffer_ += '"';
+  buffer_.append(name.data(), name.size());
+  buffer_ += "\":\"";
   bool utf8 = true;
   inPieces(text, [&](std::string_view piece) { utf8 = appendJsonText(buffer_, piece) && utf8; });
   buffer_ += '"';
   if (utf8)
     return;
-  buffer_ += ',';
-  appendJsonString(buffer_, std::string(name) + "_hex");
-  buffer_ += ":\"";
+  buffer_ += ",\"";
+  buffer_.append(name.data(), name.size());
+  buffer_ += "_hex\":\"";
   inPieces(text, [&](std::string_view piece) { appendJsonHexText(buffer_, piece); });
   buffer_ += '"';
 }
 
 void AccountWriter::shown(std::string_view text) {
   while (!text.empty()) {
-    std::size_t plain = 0;
-    while (plain < text.size() && plain < kPiece && isPlain(text[plain]))
-      ++plain;
+    // 0x7F, never in a run, stands for no further exclusion.
+    const std::size_t plain = printableAsciiRun(text.substr(0, kPiece), 0x7F, 0x7F);
     buffer_.append(text.data(), plain);
     text.remove_prefix(plain);
     // The rest up to the next plain character (a UTF-8 sequence holds none),

@@ -1,6 +1,8 @@
 #include "kvel/json_text.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "kvel/cmdfile/program_text.h"
 
@@ -8,8 +10,16 @@ namespace KVEL {
 
 namespace {
 
-// Printable ASCII that a JSON string holds as it is.
-bool isPlain(char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// Whether a word of bytes, none with its high bit set, holds one below n
+// (n at most 0x80), or one equal to c.
+bool holdsBelow(std::uint64_t word, unsigned n) { return ((word - kOnes * n) & ~word & kHighs) != 0; }
+bool holds(std::uint64_t word, unsigned char c) {
+  const std::uint64_t x = word ^ (kOnes * c);
+  return ((x - kOnes) & ~x & kHighs) != 0;
+}
 
 void appendHexString(std::string& out, std::string_view text) {
   out += '"';
@@ -18,6 +28,27 @@ void appendHexString(std::string& out, std::string_view text) {
 }
 
 }  // namespace
+
+std::size_t printableAsciiRun(std::string_view text, char a, char b) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  const unsigned char ua = static_cast<unsigned char>(a);
+  const unsigned char ub = static_cast<unsigned char>(b);
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, sizeof word);
+    if ((word & kHighs) != 0 || holdsBelow(word, 0x20) || holds(word, 0x7F) || holds(word, ua) ||
+        holds(word, ub))
+      break;
+  }
+  for (; i < size; ++i) {
+    const char c = p[i];
+    if (c < 0x20 || c >= 0x7F || c == a || c == b)
+      break;
+  }
+  return i;
+}
 
 void appendJsonHex(std::string& out, std::string_view text) { appendHexString(out, text); }
 
@@ -44,9 +75,7 @@ bool appendJsonText(std::string& out, std::string_view text) {
   bool utf8 = true;
   for (std::size_t i = 0; i < text.size();) {
     // A run that goes as it is, appended at once.
-    std::size_t plain = i;
-    while (plain < text.size() && isPlain(text[plain]))
-      ++plain;
+    const std::size_t plain = i + printableAsciiRun(text.substr(i), '"', '\\');
     if (plain != i) {
       out.append(text.data() + i, plain - i);
       i = plain;
@@ -102,13 +131,15 @@ bool appendJsonText(std::string& out, std::string_view text) {
 }
 
 void appendJsonField(std::string& out, std::string_view name, std::string_view text) {
-  appendJsonString(out, name);
-  out += ':';
+  // The names are the account's own, which JSON holds as they are.
+  out += '"';
+  out.append(name.data(), name.size());
+  out += "\":";
   if (appendJsonString(out, text))
     return;
-  out += ',';
-  appendJsonString(out, std::string(name) + "_hex");
-  out += ':';
+  out += ",\"";
+  out.append(name.data(), name.size());
+  out += "_hex\":";
   appendHexString(out, text);
 }
 
