@@ -2,6 +2,9 @@
 // as used and as written, its place, role, option and notes), the files
 // read, the target check, the command text, the rerun command as an array,
 // the shell's arguments, and the status the launch ends with.
+#include <charconv>
+#include <cstring>
+
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
 #include "kvel/cmdfile/program_text.h"
@@ -16,6 +19,42 @@ namespace {
 using cmdfile::ArgumentNote;
 using cmdfile::ArgumentOrigins;
 using Role = ArgumentReading::Role;
+
+// Fixed text and numbers gathered on the stack and appended to out at once,
+// for the parts every argument repeats.
+class Gathered {
+public:
+  explicit Gathered(std::string& out) : out_(out) {}
+  ~Gathered() { flush(); }
+  Gathered& operator<<(std::string_view text) {
+    if (size_ + text.size() > sizeof text_) {
+      flush();
+      if (text.size() > sizeof text_) {
+        out_.append(text.data(), text.size());
+        return *this;
+      }
+    }
+    std::memcpy(text_ + size_, text.data(), text.size());
+    size_ += text.size();
+    return *this;
+  }
+  Gathered& number(std::uint64_t value) {
+    if (size_ + 20 > sizeof text_)
+      flush();
+    size_ = static_cast<std::size_t>(
+        std::to_chars(text_ + size_, text_ + sizeof text_, value).ptr - text_);
+    return *this;
+  }
+  void flush() {
+    out_.append(text_, size_);
+    size_ = 0;
+  }
+
+private:
+  std::string& out_;
+  char text_[256];
+  std::size_t size_ = 0;
+};
 
 // The count of ArgumentReading::Role values.
 const int kRoles = static_cast<int>(Role::notParsed) + 1;
@@ -72,27 +111,31 @@ public:
       appendJsonField(options[k], "option", reading.optionName(k));
     }
     for (std::size_t i = 0; i < reading.count(); ++i) {
-      if (i != 0)
-        out += ',';
-      out += "{\"index\":";
-      AccountWriter::appendNumber(out, i + 1);
-      out += ',';
+      Gathered gathered(out);
+      gathered << (i != 0 ? ",{\"index\":" : "{\"index\":");
+      gathered.number(i + 1) << ",";
+      gathered.flush();
       appendJsonField(out, "text", reading.text(i));
       const std::string_view written = reading.written(i);
       if (written != reading.text(i)) {
         out += ',';
         appendJsonField(out, "written", written);
       }
-      out += ",\"file\":";
-      appendFile(out, reading.origin(i).file);
-      out += ",\"line\":";
-      AccountWriter::appendNumber(out, reading.origin(i).line);
+      const cmdfile::ArgumentOrigin& origin = reading.origin(i);
+      gathered << ",\"file\":";
+      if (origin.file == ArgumentOrigins::kCommandLine)
+        gathered << "null";
+      else
+        gathered.number(origin.file);
+      gathered << ",\"line\":";
+      gathered.number(origin.line);
       const Role role = reading.role(i);
-      out += roles[static_cast<int>(role)];
+      gathered << roles[static_cast<int>(role)];
       const std::uint32_t option = reading.optionIndex(i);
       if (option != ArgumentReading::kNoOption)
-        out += options[option];
-      out += ",\"notes\":[";
+        gathered << options[option];
+      gathered << ",\"notes\":[";
+      gathered.flush();
       bool first = true;
       const auto add = [&](const char* kind, const std::string& text) {
         if (!first)

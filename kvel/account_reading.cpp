@@ -1,6 +1,7 @@
 #include "kvel/account_reading.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "kvel/options/decimal_conversion.h"
 
@@ -168,7 +169,9 @@ void ArgumentReading::appendShortPlace(std::string& out, std::size_t i) const {
     out += shownNames_[o.file];
     out += ':';
   }
-  out += std::to_string(o.line);
+  char digits[16];
+  out.append(digits, static_cast<std::size_t>(
+                         std::to_chars(digits, digits + sizeof digits, o.line).ptr - digits));
 }
 
 std::string ArgumentReading::fileHeading(std::uint32_t file) const {
@@ -185,24 +188,25 @@ std::vector<ArgumentReading::Setting> ArgumentReading::settings() const {
     return found;
   std::vector<std::size_t> slot(trace_.options.size() + 1, SIZE_MAX);
   const std::size_t snapshotSlot = trace_.options.size();
+  std::size_t snapshotOption = SIZE_MAX;
+  for (std::size_t k = 0; k < trace_.options.size(); ++k) {
+    if (trace_.options[k].name == "snapshot")
+      snapshotOption = k;
+  }
   for (std::size_t i = 0; i < trace_.uses.size() && i < count_; ++i) {
     const ArgumentUse& use = trace_.uses[i];
     std::size_t s = use.option;
-    std::string name;
-    if (use.role == ArgumentUse::positional) {
+    if (use.role == ArgumentUse::positional)
       s = snapshotSlot;
-      name = "snapshot";
-    } else if (use.role == ArgumentUse::value || use.role == ArgumentUse::flag) {
-      name = trace_.options[s].name;
-    } else {
+    else if (use.role != ArgumentUse::value && use.role != ArgumentUse::flag)
       continue;
-    }
-    if (name == "snapshot" && s != snapshotSlot)
+    if (s == snapshotOption)
       s = snapshotSlot;  // the switch and the bare name
     if (slot[s] == SIZE_MAX) {
       slot[s] = found.size();
       const bool list = s != snapshotSlot && trace_.options[s].kind == Kind::list;
-      found.push_back({name, list, use.role == ArgumentUse::flag, 0, {}});
+      found.push_back({s == snapshotSlot ? std::string("snapshot") : trace_.options[s].name, list,
+                       use.role == ArgumentUse::flag, 0, {}});
     }
     Setting& setting = found[slot[s]];
     if (!setting.list && !setting.flag) {

@@ -24,7 +24,7 @@ AccountWriter::~AccountWriter() { flush(); }
 void AccountWriter::appendNumber(std::string& out, std::uint64_t number) {
   char digits[24];
   const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
-  out.append(digits, end.ptr);
+  out.append(digits, static_cast<std::size_t>(end.ptr - digits));
 }
 
 template <class Add>

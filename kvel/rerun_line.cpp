@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kvel/cmdfile/program_text.h"
+#include "kvel/json_text.h"
 
 namespace KVEL {
 
@@ -109,23 +110,34 @@ void appendPosixShellWord(std::string& line, std::string_view word) {
     line.append(word.data(), word.size());
     return;
   }
-  std::string out;
-  std::string quoted;  // plain text waiting for its single quotes
+  const std::size_t start = line.size();
+  std::string& out = line;
+  bool quoted = false;  // inside single quotes, opened for printable text
+  auto openQuoted = [&] {
+    if (!quoted)
+      out += '\'';
+    quoted = true;
+  };
   auto closeQuoted = [&] {
-    if (quoted.empty())
-      return;
-    out += '\'';
-    out += quoted;
-    out += '\'';
-    quoted.clear();
+    if (quoted)
+      out += '\'';
+    quoted = false;
   };
   for (std::size_t i = 0; i < word.size();) {
+    const std::size_t plain = printableAsciiRun(word.substr(i), '\'', 0x7F);
+    if (plain != 0) {
+      openQuoted();
+      out.append(word.data() + i, plain);
+      i += plain;
+      continue;
+    }
     const std::size_t length = printableLength(word.substr(i));
     if (length != 0) {
+      openQuoted();
       if (word[i] == '\'')
-        quoted += "'\\''";
+        out += "'\\''";
       else
-        quoted.append(word.data() + i, length);
+        out.append(word.data() + i, length);
       i += length;
       continue;
     }
@@ -153,7 +165,8 @@ void appendPosixShellWord(std::string& line, std::string_view word) {
     i = end;
   }
   closeQuoted();
-  line += out.empty() ? "''" : out;
+  if (line.size() == start)
+    line += "''";
 }
 
 namespace {
