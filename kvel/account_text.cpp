@@ -44,11 +44,7 @@ public:
   }
 
   // A value in double quotes, so that an empty value and blanks at its ends show.
-  void quoted(std::string_view text) {
-    w_ << "\"";
-    w_.shown(text);
-    w_ << "\"";
-  }
+  void quoted(std::string_view text) { w_.quoted(text); }
   void place(const ArgumentReading& reading, std::size_t i) {
     reading.appendShortPlace(w_.text(), i);
   }

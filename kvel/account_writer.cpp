@@ -1,7 +1,7 @@
 #include "kvel/account_writer.h"
 
 #include <algorithm>
-#include <charconv>
+#include <cstring>
 
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/json_text.h"
@@ -23,8 +23,12 @@ AccountWriter::~AccountWriter() { flush(); }
 
 void AccountWriter::appendNumber(std::string& out, std::uint64_t number) {
   char digits[24];
-  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
-  out.append(digits, static_cast<std::size_t>(end.ptr - digits));
+  char* first = digits + sizeof digits;
+  do {
+    *--first = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
 }
 
 template <class Add>
@@ -56,6 +60,10 @@ void AccountWriter::jsonField(std::string_view name, std::string_view text) {
 }
 
 void AccountWriter::shown(std::string_view text) {
+  if (text.size() < kPiece && printableAsciiRun(text, 0x7F, 0x7F) == text.size()) {
+    buffer_.append(text.data(), text.size());  // the common case
+    return;
+  }
   while (!text.empty()) {
     // 0x7F, never in a run, stands for no further exclusion.
     const std::size_t plain = printableAsciiRun(text.substr(0, kPiece), 0x7F, 0x7F);
@@ -72,6 +80,22 @@ void AccountWriter::shown(std::string_view text) {
     text.remove_prefix(other);
     pass();
   }
+}
+
+void AccountWriter::quoted(std::string_view text) {
+  if (text.size() < kPiece && printableAsciiRun(text, 0x7F, 0x7F) == text.size()) {
+    // The common case, in one step.
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + text.size() + 2);
+    char* const to = &buffer_[at];
+    to[0] = '"';
+    std::memcpy(to + 1, text.data(), text.size());
+    to[text.size() + 1] = '"';
+    return;
+  }
+  buffer_ += '"';
+  shown(text);
+  buffer_ += '"';
 }
 
 void AccountWriter::passOn() {

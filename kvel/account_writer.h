@@ -44,6 +44,9 @@ public:
   // The user's text made safe for a terminal (cmdfile::shownText), in
   // pieces, so that a long text is not held twice.
   void shown(std::string_view text);
+  // The same in double quotes, so that an empty text and blanks at its
+  // ends show.
+  void quoted(std::string_view text);
 
   // "name":"text" in JSON, and where text is not UTF-8 ,"name_hex":"<hex>"
   // (appendJsonField), in pieces.

@@ -65,6 +65,16 @@ void appendJsonHexText(std::string& out, std::string_view text) {
 }
 
 bool appendJsonString(std::string& out, std::string_view text) {
+  if (printableAsciiRun(text, '"', '\\') == text.size()) {
+    // The common case, in one step: the text as it is, in quotes.
+    const std::size_t at = out.size();
+    out.resize(at + text.size() + 2);
+    char* const to = &out[at];
+    to[0] = '"';
+    std::memcpy(to + 1, text.data(), text.size());
+    to[text.size() + 1] = '"';
+    return true;
+  }
   out += '"';
   const bool utf8 = appendJsonText(out, text);
   out += '"';
@@ -132,6 +142,20 @@ bool appendJsonText(std::string& out, std::string_view text) {
 
 void appendJsonField(std::string& out, std::string_view name, std::string_view text) {
   // The names are the account's own, which JSON holds as they are.
+  if (printableAsciiRun(text, '"', '\\') == text.size()) {
+    const std::size_t at = out.size();
+    out.resize(at + name.size() + text.size() + 5);
+    char* to = &out[at];
+    *to++ = '"';
+    std::memcpy(to, name.data(), name.size());
+    to += name.size();
+    *to++ = '"';
+    *to++ = ':';
+    *to++ = '"';
+    std::memcpy(to, text.data(), text.size());
+    to[text.size()] = '"';
+    return;
+  }
   out += '"';
   out.append(name.data(), name.size());
   out += "\":";

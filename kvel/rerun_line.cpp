@@ -52,21 +52,23 @@ public:
     for (const char* p = punctuation; *p != '\0'; ++p)
       bare_[static_cast<unsigned char>(*p)] = true;
   }
-  bool holds(unsigned char c) const { return c < 0x80 && bare_[c]; }
+  bool holds(unsigned char c) const { return bare_[c]; }
 
 private:
-  bool bare_[0x80];
+  bool bare_[0x100] = {};  // none from 0x80 on
 };
 
 bool needsNoQuotes(std::string_view word, const BareSet& bare) {
   if (word.empty())
     return false;
-  for (std::size_t i = 0; i < word.size();) {
-    const unsigned char c = static_cast<unsigned char>(word[i]);
-    if (bare.holds(c)) {
+  const char* const p = word.data();
+  const std::size_t size = word.size();
+  for (std::size_t i = 0; i < size;) {
+    while (i < size && bare.holds(static_cast<unsigned char>(p[i])))
       ++i;
-      continue;
-    }
+    if (i == size)
+      break;
+    const unsigned char c = static_cast<unsigned char>(p[i]);
     if (c >= 0x80) {
       const std::size_t length = printableLength(word.substr(i));
       if (length == 0)
