@@ -157,9 +157,11 @@ public:
       }
       if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
         add("second dash", "a second dash was added, as to a single-dash switch");
-      const std::string remark = reading.trailingTextNote(i);
-      if (!remark.empty())
-        add("number", remark);
+      if (role == Role::value) {
+        const std::string remark = reading.trailingTextNote(i);
+        if (!remark.empty())
+          add("number", remark);
+      }
       out += ']';
       for (; replaces != reading.replaces.end() && replaces->first == i; ++replaces)
       {

@@ -26,7 +26,7 @@ ArgumentReading::ArgumentReading(const cmdfile::ArgumentList& expanded, const Pa
       trace_(trace),
       count_(std::min(expanded.size(), trace.origins.origins.size())) {
   for (const cmdfile::SourceFile& file : trace.origins.files)
-    shownNames_.push_back(cmdfile::shownText(file.name));
+    placePrefixes_.push_back(cmdfile::shownText(file.name) + ':');
   if (!trace.expanded)
     return;
   std::uint32_t snapshotOption = UINT32_MAX;
@@ -163,12 +163,8 @@ std::string ArgumentReading::shortPlace(std::size_t i) const {
 
 void ArgumentReading::appendShortPlace(std::string& out, std::size_t i) const {
   const cmdfile::ArgumentOrigin& o = origin(i);
-  if (o.file >= shownNames_.size()) {
-    out += "command line ";
-  } else {
-    out += shownNames_[o.file];
-    out += ':';
-  }
+  out += o.file < placePrefixes_.size() ? std::string_view(placePrefixes_[o.file])
+                                         : std::string_view("command line ");
   char digits[16];
   out.append(digits, static_cast<std::size_t>(
                          std::to_chars(digits, digits + sizeof digits, o.line).ptr - digits));

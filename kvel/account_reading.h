@@ -67,7 +67,8 @@ private:
   const cmdfile::ArgumentList& expanded_;
   const ParseTrace& trace_;
   std::size_t count_;
-  std::vector<std::string> shownNames_;  // the files' names made safe for a terminal
+  // The files' names made safe for a terminal, each with the ':' before a line.
+  std::vector<std::string> placePrefixes_;
   // written(): the first note at or after argument noteFor_.
   mutable std::size_t noteAt_ = 0;
   mutable std::size_t noteFor_ = 0;

@@ -224,9 +224,11 @@ private:
     const Role role = reading.role(i);
     if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
       w_ << "        a second dash was added, as to a single-dash switch\n";
-    const std::string remark = reading.trailingTextNote(i);
-    if (!remark.empty())
-      w_ << "        " << remark << "\n";
+    if (role == Role::value) {
+      const std::string remark = reading.trailingTextNote(i);
+      if (!remark.empty())
+        w_ << "        " << remark << "\n";
+    }
     for (; replaces_ != reading.replaces.end() && replaces_->first == i; ++replaces_)
       override(reading, "replaces", replaces_->second);
     for (; replacedBy_ != reading.replacedBy.end() && replacedBy_->first == i; ++replacedBy_)
