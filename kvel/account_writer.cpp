@@ -1,7 +1,6 @@
 #include "kvel/account_writer.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/json_text.h"
@@ -84,13 +83,7 @@ void AccountWriter::shown(std::string_view text) {
 
 void AccountWriter::quoted(std::string_view text) {
   if (text.size() < kPiece && printableAsciiRun(text, 0x7F, 0x7F) == text.size()) {
-    // The common case, in one step.
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + text.size() + 2);
-    char* const to = &buffer_[at];
-    to[0] = '"';
-    std::memcpy(to + 1, text.data(), text.size());
-    to[text.size() + 1] = '"';
+    appendInQuotes(buffer_, text);  // the common case, in one step
     return;
   }
   buffer_ += '"';

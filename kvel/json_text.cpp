@@ -64,15 +64,18 @@ void appendJsonHexText(std::string& out, std::string_view text) {
   }
 }
 
+void appendInQuotes(std::string& out, std::string_view text) {
+  const std::size_t at = out.size();
+  out.resize(at + text.size() + 2);
+  char* const to = &out[at];
+  to[0] = '"';
+  std::memcpy(to + 1, text.data(), text.size());
+  to[text.size() + 1] = '"';
+}
+
 bool appendJsonString(std::string& out, std::string_view text) {
   if (printableAsciiRun(text, '"', '\\') == text.size()) {
-    // The common case, in one step: the text as it is, in quotes.
-    const std::size_t at = out.size();
-    out.resize(at + text.size() + 2);
-    char* const to = &out[at];
-    to[0] = '"';
-    std::memcpy(to + 1, text.data(), text.size());
-    to[text.size() + 1] = '"';
+    appendInQuotes(out, text);  // the common case, in one step
     return true;
   }
   out += '"';

@@ -15,6 +15,9 @@ namespace KVEL {
 // holding neither a nor b: text that goes as it is, found a word at a time.
 std::size_t printableAsciiRun(std::string_view text, char a, char b);
 
+// Appends text between double quotes as it is, in one step.
+void appendInQuotes(std::string& out, std::string_view text);
+
 // Appends text as a JSON string, each byte that is not part of a UTF-8
 // character as U+FFFD. True when text was UTF-8 throughout.
 bool appendJsonString(std::string& out, std::string_view text);
