@@ -2,6 +2,9 @@
 // as used and as written, its place, role, option and notes), the files
 // read, the target check, the command text, the rerun command as an array,
 // the shell's arguments, and the status the launch ends with.
+#include <charconv>
+#include <cstring>
+
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
 #include "kvel/cmdfile/program_text.h"
@@ -17,12 +20,51 @@ using cmdfile::ArgumentNote;
 using cmdfile::ArgumentOrigins;
 using Role = ArgumentReading::Role;
 
+// Fixed text and numbers gathered on the stack and appended to out at once,
+// for the parts every argument repeats.
+class Gathered {
+public:
+  explicit Gathered(std::string& out) : out_(out) {}
+  ~Gathered() { flush(); }
+  Gathered& operator<<(std::string_view text) {
+    if (size_ + text.size() > sizeof text_) {
+      flush();
+      if (text.size() > sizeof text_) {
+        out_.append(text.data(), text.size());
+        return *this;
+      }
+    }
+    std::memcpy(text_ + size_, text.data(), text.size());
+    size_ += text.size();
+    return *this;
+  }
+  Gathered& number(std::uint64_t value) {
+    if (size_ + 20 > sizeof text_)
+      flush();
+    size_ = static_cast<std::size_t>(
+        std::to_chars(text_ + size_, text_ + sizeof text_, value).ptr - text_);
+    return *this;
+  }
+  void flush() {
+    out_.append(text_, size_);
+    size_ = 0;
+  }
+
+private:
+  std::string& out_;
+  char text_[256];
+  std::size_t size_ = 0;
+};
+
+// The count of ArgumentReading::Role values.
+const int kRoles = static_cast<int>(Role::notParsed) + 1;
+
 // A file index, or null for the command line.
 void appendFile(std::string& out, std::uint32_t file) {
   if (file == ArgumentOrigins::kCommandLine)
     out += "null";
   else
-    out += std::to_string(file);
+    AccountWriter::appendNumber(out, file);
 }
 
 class JsonAccount : public LaunchAccount {
@@ -57,26 +99,43 @@ public:
     auto replaces = reading.replaces.begin();
     const auto& notes = reading.origins().notes;
     auto note = notes.begin();
+    // The pieces each argument repeats, made once: its role and option.
+    std::string roles[kRoles];
+    for (int r = 0; r < kRoles; ++r) {
+      roles[r] = ",\"role\":";
+      appendJsonString(roles[r], ArgumentReading::roleName(static_cast<Role>(r)));
+    }
+    std::vector<std::string> options(reading.optionCount());
+    for (std::uint32_t k = 0; k < options.size(); ++k) {
+      options[k] = ",";
+      appendJsonField(options[k], "option", reading.optionName(k));
+    }
     for (std::size_t i = 0; i < reading.count(); ++i) {
-      if (i != 0)
-        out += ',';
-      out += "{\"index\":" + std::to_string(i + 1) + ",";
+      Gathered gathered(out);
+      gathered << (i != 0 ? ",{\"index\":" : "{\"index\":");
+      gathered.number(i + 1) << ",";
+      gathered.flush();
       appendJsonField(out, "text", reading.text(i));
       const std::string_view written = reading.written(i);
       if (written != reading.text(i)) {
         out += ',';
         appendJsonField(out, "written", written);
       }
-      out += ",\"file\":";
-      appendFile(out, reading.origin(i).file);
-      out += ",\"line\":" + std::to_string(reading.origin(i).line) + ",\"role\":";
+      const cmdfile::ArgumentOrigin& origin = reading.origin(i);
+      gathered << ",\"file\":";
+      if (origin.file == ArgumentOrigins::kCommandLine)
+        gathered << "null";
+      else
+        gathered.number(origin.file);
+      gathered << ",\"line\":";
+      gathered.number(origin.line);
       const Role role = reading.role(i);
-      appendJsonString(out, ArgumentReading::roleName(role));
-      if (!reading.option(i).empty()) {
-        out += ',';
-        appendJsonField(out, "option", reading.option(i));
-      }
-      out += ",\"notes\":[";
+      gathered << roles[static_cast<int>(role)];
+      const std::uint32_t option = reading.optionIndex(i);
+      if (option != ArgumentReading::kNoOption)
+        gathered << options[option];
+      gathered << ",\"notes\":[";
+      gathered.flush();
       bool first = true;
       const auto add = [&](const char* kind, const std::string& text) {
         if (!first)
@@ -98,14 +157,22 @@ public:
       }
       if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
         add("second dash", "a second dash was added, as to a single-dash switch");
-      const std::string remark = reading.trailingTextNote(i);
-      if (!remark.empty())
-        add("number", remark);
+      if (role == Role::value) {
+        const std::string remark = reading.trailingTextNote(i);
+        if (!remark.empty())
+          add("number", remark);
+      }
       out += ']';
       for (; replaces != reading.replaces.end() && replaces->first == i; ++replaces)
-        out += ",\"replaces\":" + std::to_string(replaces->second + 1);
+      {
+        out += ",\"replaces\":";
+        AccountWriter::appendNumber(out, replaces->second + 1);
+      }
       for (; replacedBy != reading.replacedBy.end() && replacedBy->first == i; ++replacedBy)
-        out += ",\"replaced_by\":" + std::to_string(replacedBy->second + 1);
+      {
+        out += ",\"replaced_by\":";
+        AccountWriter::appendNumber(out, replacedBy->second + 1);
+      }
       out += '}';
       w_.pass();
     }
@@ -149,7 +216,7 @@ public:
                const cmdfile::ArgumentList& arguments) override {
     std::string& out = w_.text();
     out += ',';
-    appendJsonField(out, "command_text", commandText);
+    w_.jsonField("command_text", commandText);
     out += ",\"rerun\":[";
     appendJsonString(out, programName);
     bool utf8 = isUtf8(programName);

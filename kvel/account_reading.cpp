@@ -1,6 +1,7 @@
 #include "kvel/account_reading.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "kvel/options/decimal_conversion.h"
 
@@ -16,7 +17,7 @@ bool isSingleValued(Kind kind) {
   return kind == Kind::text || kind == Kind::integer || kind == Kind::unsignedInteger;
 }
 
-const std::string kNoOption;
+const std::string kNoOptionName;
 
 }  // namespace
 
@@ -25,7 +26,7 @@ ArgumentReading::ArgumentReading(const cmdfile::ArgumentList& expanded, const Pa
       trace_(trace),
       count_(std::min(expanded.size(), trace.origins.origins.size())) {
   for (const cmdfile::SourceFile& file : trace.origins.files)
-    shownNames_.push_back(cmdfile::shownText(file.name));
+    placePrefixes_.push_back(cmdfile::shownText(file.name) + ':');
   if (!trace.expanded)
     return;
   std::uint32_t snapshotOption = UINT32_MAX;
@@ -92,21 +93,35 @@ const char* ArgumentReading::roleName(Role role) {
 }
 
 const std::string& ArgumentReading::option(std::size_t i) const {
+  const std::uint32_t index = optionIndex(i);
+  return index == kNoOption ? kNoOptionName : trace_.options[index].name;
+}
+
+std::uint32_t ArgumentReading::optionIndex(std::size_t i) const {
   const Role r = role(i);
   if (r != Role::flag && r != Role::valueSwitch && r != Role::value)
     return kNoOption;
-  return trace_.options[trace_.uses[i].option].name;
+  return trace_.uses[i].option;
 }
 
 std::string_view ArgumentReading::written(std::size_t i) const {
-  // Notes are by ascending argument: the first at or after i.
+  // Notes are by ascending argument: the first at or after i, found from
+  // where the last call left off, as the accounts go through in order.
   const auto& notes = trace_.origins.notes;
-  auto note = std::lower_bound(
-      notes.begin(), notes.end(), i,
-      [](const ArgumentNote& n, std::size_t argument) { return n.argument < argument; });
-  for (; note != notes.end() && note->argument == i; ++note) {
-    if (note->kind == ArgumentNote::written)
-      return note->text;
+  if (i < noteFor_) {
+    noteAt_ = static_cast<std::size_t>(
+        std::lower_bound(notes.begin(), notes.end(), i,
+                         [](const ArgumentNote& n, std::size_t argument) {
+                           return n.argument < argument;
+                         }) -
+        notes.begin());
+  }
+  while (noteAt_ < notes.size() && notes[noteAt_].argument < i)
+    ++noteAt_;
+  noteFor_ = i;
+  for (std::size_t k = noteAt_; k < notes.size() && notes[k].argument == i; ++k) {
+    if (notes[k].kind == ArgumentNote::written)
+      return notes[k].text;
   }
   std::string_view text = expanded_[i];
   if (origin(i).dashAdded)
@@ -148,13 +163,11 @@ std::string ArgumentReading::shortPlace(std::size_t i) const {
 
 void ArgumentReading::appendShortPlace(std::string& out, std::size_t i) const {
   const cmdfile::ArgumentOrigin& o = origin(i);
-  if (o.file >= shownNames_.size()) {
-    out += "command line ";
-  } else {
-    out += shownNames_[o.file];
-    out += ':';
-  }
-  out += std::to_string(o.line);
+  out += o.file < placePrefixes_.size() ? std::string_view(placePrefixes_[o.file])
+                                         : std::string_view("command line ");
+  char digits[16];
+  out.append(digits, static_cast<std::size_t>(
+                         std::to_chars(digits, digits + sizeof digits, o.line).ptr - digits));
 }
 
 std::string ArgumentReading::fileHeading(std::uint32_t file) const {
@@ -171,30 +184,36 @@ std::vector<ArgumentReading::Setting> ArgumentReading::settings() const {
     return found;
   std::vector<std::size_t> slot(trace_.options.size() + 1, SIZE_MAX);
   const std::size_t snapshotSlot = trace_.options.size();
+  std::size_t snapshotOption = SIZE_MAX;
+  for (std::size_t k = 0; k < trace_.options.size(); ++k) {
+    if (trace_.options[k].name == "snapshot")
+      snapshotOption = k;
+  }
   for (std::size_t i = 0; i < trace_.uses.size() && i < count_; ++i) {
     const ArgumentUse& use = trace_.uses[i];
     std::size_t s = use.option;
-    std::string name;
-    if (use.role == ArgumentUse::positional) {
+    if (use.role == ArgumentUse::positional)
       s = snapshotSlot;
-      name = "snapshot";
-    } else if (use.role == ArgumentUse::value || use.role == ArgumentUse::flag) {
-      name = trace_.options[s].name;
-    } else {
+    else if (use.role != ArgumentUse::value && use.role != ArgumentUse::flag)
       continue;
-    }
-    if (name == "snapshot" && s != snapshotSlot)
+    if (s == snapshotOption)
       s = snapshotSlot;  // the switch and the bare name
     if (slot[s] == SIZE_MAX) {
       slot[s] = found.size();
       const bool list = s != snapshotSlot && trace_.options[s].kind == Kind::list;
-      found.push_back({name, list, use.role == ArgumentUse::flag, {}});
+      found.push_back({s == snapshotSlot ? std::string("snapshot") : trace_.options[s].name, list,
+                       use.role == ArgumentUse::flag, 0, {}});
     }
     Setting& setting = found[slot[s]];
-    if (setting.list || setting.flag)
-      setting.arguments.push_back(i);
-    else
+    if (!setting.list && !setting.flag) {
+      setting.count = 1;
       setting.arguments.assign(1, i);
+      continue;
+    }
+    ++setting.count;
+    if (setting.arguments.size() == kSettingShown)  // keeps the first and the last ones
+      setting.arguments.erase(setting.arguments.begin() + kSettingShown / 2);
+    setting.arguments.push_back(i);
   }
   return found;
 }

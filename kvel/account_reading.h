@@ -6,6 +6,7 @@
 #define KVEL_ACCOUNT_READING_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,6 +32,11 @@ public:
   static const char* roleName(Role role);
   // The option a switch or value belongs to; empty for the others.
   const std::string& option(std::size_t i) const;
+  // Its index among the trace's options; kNoOption for the others.
+  static constexpr std::uint32_t kNoOption = UINT32_MAX;
+  std::uint32_t optionIndex(std::size_t i) const;
+  std::size_t optionCount() const { return trace_.options.size(); }
+  const std::string& optionName(std::uint32_t option) const { return trace_.options[option].name; }
   // The text as it stands in the file or on the command line.
   std::string_view written(std::size_t i) const;
   // For a number whose text goes on after the digits: what it was taken as.
@@ -45,11 +51,14 @@ public:
   std::vector<std::pair<std::size_t, std::size_t>> replacedBy, replaces;
 
   // The options given, in the order first given, each with the arguments
-  // that set it (the value, or the switch for a flag).
+  // that set it (the value, or the switch for a flag): all of them up to
+  // kSettingShown, else the first and last kSettingShown / 2.
+  static constexpr std::size_t kSettingShown = 8;
   struct Setting {
     std::string option;
     bool list;
     bool flag;
+    std::size_t count;  // the arguments that set it
     std::vector<std::size_t> arguments;
   };
   std::vector<Setting> settings() const;
@@ -58,7 +67,11 @@ private:
   const cmdfile::ArgumentList& expanded_;
   const ParseTrace& trace_;
   std::size_t count_;
-  std::vector<std::string> shownNames_;  // the files' names made safe for a terminal
+  // The files' names made safe for a terminal, each with the ':' before a line.
+  std::vector<std::string> placePrefixes_;
+  // written(): the first note at or after argument noteFor_.
+  mutable std::size_t noteAt_ = 0;
+  mutable std::size_t noteFor_ = 0;
 };
 
 }  // namespace KVEL

@@ -31,7 +31,7 @@ std::string shellWord(const std::string& text) {
 }
 
 // Lists with more values than this show their first and last ones.
-const std::size_t kListShown = 8;
+const std::size_t kListShown = ArgumentReading::kSettingShown;
 
 class TextAccount : public LaunchAccount {
 public:
@@ -44,11 +44,7 @@ public:
   }
 
   // A value in double quotes, so that an empty value and blanks at its ends show.
-  void quoted(std::string_view text) {
-    w_ << "\"";
-    w_.shown(text);
-    w_ << "\"";
-  }
+  void quoted(std::string_view text) { w_.quoted(text); }
   void place(const ArgumentReading& reading, std::size_t i) {
     reading.appendShortPlace(w_.text(), i);
   }
@@ -154,7 +150,8 @@ public:
     w_ << kPrefix << "rerun with: " << posixShellLinePrefix(programName, arguments)
        << posixShellWord(programName);
     for (std::string_view argument : arguments) {
-      w_ << " " << posixShellWord(argument);
+      w_ << ' ';
+      appendPosixShellWord(w_.text(), argument);
       w_.pass();
     }
     w_ << "\n";
@@ -227,9 +224,11 @@ private:
     const Role role = reading.role(i);
     if (reading.origin(i).dashAdded && (role == Role::value || role == Role::snapshot))
       w_ << "        a second dash was added, as to a single-dash switch\n";
-    const std::string remark = reading.trailingTextNote(i);
-    if (!remark.empty())
-      w_ << "        " << remark << "\n";
+    if (role == Role::value) {
+      const std::string remark = reading.trailingTextNote(i);
+      if (!remark.empty())
+        w_ << "        " << remark << "\n";
+    }
     for (; replaces_ != reading.replaces.end() && replaces_->first == i; ++replaces_)
       override(reading, "replaces", replaces_->second);
     for (; replacedBy_ != reading.replacedBy.end() && replacedBy_->first == i; ++replacedBy_)
@@ -249,19 +248,21 @@ private:
         continue;
       }
       if (!setting.list) {
-        w_ << "  " << setting.option << " " << quotedValue(reading.text(at.back())) << ", ["
-           << at.back() + 1 << "] " << reading.shortPlace(at.back()) << "\n";
+        w_ << "  " << setting.option << " ";
+        quoted(reading.text(at.back()));
+        w_ << ", [" << at.back() + 1 << "] " << reading.shortPlace(at.back()) << "\n";
         continue;
       }
-      w_ << "  " << setting.option << ", " << at.size() << (at.size() == 1 ? " value" : " values")
-         << (at.size() > kListShown ? ", the first and last ones:\n" : ":\n");
+      const bool cut = setting.count > kListShown;
+      w_ << "  " << setting.option << ", " << setting.count
+         << (setting.count == 1 ? " value" : " values")
+         << (cut ? ", the first and last ones:\n" : ":\n");
       for (std::size_t k = 0; k < at.size(); ++k) {
-        if (at.size() > kListShown && k == kListShown / 2) {
-          k = at.size() - kListShown / 2;
+        if (cut && k == kListShown / 2)
           w_ << "    ...\n";
-        }
-        w_ << "    " << quotedValue(reading.text(at[k])) << ", [" << at[k] + 1 << "] "
-           << reading.shortPlace(at[k]) << "\n";
+        w_ << "    ";
+        quoted(reading.text(at[k]));
+        w_ << ", [" << at[k] + 1 << "] " << reading.shortPlace(at[k]) << "\n";
         w_.pass();
       }
     }

@@ -1,6 +1,8 @@
 #include "kvel/json_text.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "kvel/cmdfile/program_text.h"
 
@@ -8,25 +10,91 @@ namespace KVEL {
 
 namespace {
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// Whether a word of bytes, none with its high bit set, holds one below n
+// (n at most 0x80), or one equal to c.
+bool holdsBelow(std::uint64_t word, unsigned n) { return ((word - kOnes * n) & ~word & kHighs) != 0; }
+bool holds(std::uint64_t word, unsigned char c) {
+  const std::uint64_t x = word ^ (kOnes * c);
+  return ((x - kOnes) & ~x & kHighs) != 0;
+}
+
 void appendHexString(std::string& out, std::string_view text) {
-  static const char digits[] = "0123456789abcdef";
   out += '"';
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    out += digits[u >> 4];
-    out += digits[u & 0xF];
-  }
+  appendJsonHexText(out, text);
   out += '"';
 }
 
 }  // namespace
 
+std::size_t printableAsciiRun(std::string_view text, char a, char b) {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  const unsigned char ua = static_cast<unsigned char>(a);
+  const unsigned char ub = static_cast<unsigned char>(b);
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, sizeof word);
+    if ((word & kHighs) != 0 || holdsBelow(word, 0x20) || holds(word, 0x7F) || holds(word, ua) ||
+        holds(word, ub))
+      break;
+  }
+  for (; i < size; ++i) {
+    const char c = p[i];
+    if (c < 0x20 || c >= 0x7F || c == a || c == b)
+      break;
+  }
+  return i;
+}
+
 void appendJsonHex(std::string& out, std::string_view text) { appendHexString(out, text); }
 
+void appendJsonHexText(std::string& out, std::string_view text) {
+  static const char digits[] = "0123456789abcdef";
+  const std::size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  char* at = &out[start];
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    *at++ = digits[u >> 4];
+    *at++ = digits[u & 0xF];
+  }
+}
+
+void appendInQuotes(std::string& out, std::string_view text) {
+  const std::size_t at = out.size();
+  out.resize(at + text.size() + 2);
+  char* const to = &out[at];
+  to[0] = '"';
+  std::memcpy(to + 1, text.data(), text.size());
+  to[text.size() + 1] = '"';
+}
+
 bool appendJsonString(std::string& out, std::string_view text) {
-  bool utf8 = true;
+  if (printableAsciiRun(text, '"', '\\') == text.size()) {
+    appendInQuotes(out, text);  // the common case, in one step
+    return true;
+  }
   out += '"';
+  const bool utf8 = appendJsonText(out, text);
+  out += '"';
+  return utf8;
+}
+
+bool appendJsonText(std::string& out, std::string_view text) {
+  bool utf8 = true;
   for (std::size_t i = 0; i < text.size();) {
+    // A run that goes as it is, appended at once.
+    const std::size_t plain = i + printableAsciiRun(text.substr(i), '"', '\\');
+    if (plain != i) {
+      out.append(text.data() + i, plain - i);
+      i = plain;
+      if (i == text.size())
+        break;
+    }
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       const std::size_t length = utf8SequenceLength(text.substr(i));
@@ -72,18 +140,33 @@ bool appendJsonString(std::string& out, std::string_view text) {
     }
     ++i;
   }
-  out += '"';
   return utf8;
 }
 
 void appendJsonField(std::string& out, std::string_view name, std::string_view text) {
-  appendJsonString(out, name);
-  out += ':';
+  // The names are the account's own, which JSON holds as they are.
+  if (printableAsciiRun(text, '"', '\\') == text.size()) {
+    const std::size_t at = out.size();
+    out.resize(at + name.size() + text.size() + 5);
+    char* to = &out[at];
+    *to++ = '"';
+    std::memcpy(to, name.data(), name.size());
+    to += name.size();
+    *to++ = '"';
+    *to++ = ':';
+    *to++ = '"';
+    std::memcpy(to, text.data(), text.size());
+    to[text.size()] = '"';
+    return;
+  }
+  out += '"';
+  out.append(name.data(), name.size());
+  out += "\":";
   if (appendJsonString(out, text))
     return;
-  out += ',';
-  appendJsonString(out, std::string(name) + "_hex");
-  out += ':';
+  out += ",\"";
+  out.append(name.data(), name.size());
+  out += "_hex\":";
   appendHexString(out, text);
 }
 

@@ -207,6 +207,10 @@ int runSimulatorLauncher(int argc, char** argv) {
     std::printf(kOutOfMemory, "reading the command line options");
     std::exit(1);
   }
+  // The trace has been told; what it holds (a record per argument) would
+  // otherwise sit beside the command text.
+  if (parsed && tracing != nullptr)
+    trace = ParseTrace();
   if (!parsed)
     endLaunch(explaining, 1, withoutUsage(parserText.str()));
   if (options.help)
@@ -244,7 +248,6 @@ int runSimulatorLauncher(int argc, char** argv) {
         explaining->shell(shellArguments(options, argv0, kOwnScriptPlaceholder));
         endLaunch(explaining, 0, "");
       }
-      trace = ParseTrace();
     }
   } catch (const std::bad_alloc&) {
     std::printf(kOutOfMemory, "building the run script");

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kvel/cmdfile/program_text.h"
+#include "kvel/json_text.h"
 
 namespace KVEL {
 
@@ -41,11 +42,33 @@ bool isPrintable(std::string_view word) {
   return true;
 }
 
-bool needsNoQuotes(std::string_view word, const char* safe) {
+// The ASCII characters a word may hold bare: letters, digits and those of
+// punctuation.
+class BareSet {
+public:
+  explicit BareSet(const char* punctuation) {
+    for (unsigned c = 0; c < 0x80; ++c)
+      bare_[c] = isAsciiWordCharacter(static_cast<unsigned char>(c));
+    for (const char* p = punctuation; *p != '\0'; ++p)
+      bare_[static_cast<unsigned char>(*p)] = true;
+  }
+  bool holds(unsigned char c) const { return bare_[c]; }
+
+private:
+  bool bare_[0x100] = {};  // none from 0x80 on
+};
+
+bool needsNoQuotes(std::string_view word, const BareSet& bare) {
   if (word.empty())
     return false;
-  for (std::size_t i = 0; i < word.size();) {
-    const unsigned char c = static_cast<unsigned char>(word[i]);
+  const char* const p = word.data();
+  const std::size_t size = word.size();
+  for (std::size_t i = 0; i < size;) {
+    while (i < size && bare.holds(static_cast<unsigned char>(p[i])))
+      ++i;
+    if (i == size)
+      break;
+    const unsigned char c = static_cast<unsigned char>(p[i]);
     if (c >= 0x80) {
       const std::size_t length = printableLength(word.substr(i));
       if (length == 0)
@@ -53,11 +76,14 @@ bool needsNoQuotes(std::string_view word, const char* safe) {
       i += length;
       continue;
     }
-    if (!isAsciiWordCharacter(c) && std::strchr(safe, c) == nullptr)
-      return false;
-    ++i;
+    return false;
   }
   return true;
+}
+
+const BareSet& posixBare() {
+  static const BareSet bare("-_.,:/=+@%");
+  return bare;
 }
 
 // One byte in a printf format: itself, or \ooo where printf must make it.
@@ -76,25 +102,44 @@ void appendFormatByte(std::string& out, unsigned char c) {
 }  // namespace
 
 std::string posixShellWord(std::string_view word) {
-  if (needsNoQuotes(word, "-_.,:/=+@%"))
-    return std::string(word);
   std::string out;
-  std::string quoted;  // plain text waiting for its single quotes
+  appendPosixShellWord(out, word);
+  return out;
+}
+
+void appendPosixShellWord(std::string& line, std::string_view word) {
+  if (needsNoQuotes(word, posixBare())) {
+    line.append(word.data(), word.size());
+    return;
+  }
+  const std::size_t start = line.size();
+  std::string& out = line;
+  bool quoted = false;  // inside single quotes, opened for printable text
+  auto openQuoted = [&] {
+    if (!quoted)
+      out += '\'';
+    quoted = true;
+  };
   auto closeQuoted = [&] {
-    if (quoted.empty())
-      return;
-    out += '\'';
-    out += quoted;
-    out += '\'';
-    quoted.clear();
+    if (quoted)
+      out += '\'';
+    quoted = false;
   };
   for (std::size_t i = 0; i < word.size();) {
+    const std::size_t plain = printableAsciiRun(word.substr(i), '\'', 0x7F);
+    if (plain != 0) {
+      openQuoted();
+      out.append(word.data() + i, plain);
+      i += plain;
+      continue;
+    }
     const std::size_t length = printableLength(word.substr(i));
     if (length != 0) {
+      openQuoted();
       if (word[i] == '\'')
-        quoted += "'\\''";
+        out += "'\\''";
       else
-        quoted.append(word.data() + i, length);
+        out.append(word.data() + i, length);
       i += length;
       continue;
     }
@@ -122,7 +167,8 @@ std::string posixShellWord(std::string_view word) {
     i = end;
   }
   closeQuoted();
-  return out.empty() ? "''" : out;
+  if (line.size() == start)
+    line += "''";
 }
 
 namespace {
@@ -183,7 +229,8 @@ bool cmdLine(const std::vector<std::string>& words, std::string* line, std::stri
     }
     if (w != 0)
       out += ' ';
-    if (needsNoQuotes(word, "-_.,:/\\=+@")) {
+    static const BareSet cmdBare("-_.,:/\\=+@");
+    if (needsNoQuotes(word, cmdBare)) {
       out += word;
       continue;
     }

@@ -19,6 +19,8 @@ namespace KVEL {
 // command substitution drops the newlines at its end). A word that ends in
 // a newline uses "$nl" for it, which posixShellLine defines.
 std::string posixShellWord(std::string_view word);
+// The same, appended to line.
+void appendPosixShellWord(std::string& line, std::string_view word);
 
 // The words as one line for sh; when a word ends in a newline the line
 // begins by setting nl to a newline.

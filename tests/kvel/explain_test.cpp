@@ -230,6 +230,24 @@ INSTANTIATE_TEST_SUITE_P(
           "KVEL_EXPLAIN: dry run: no run script written, no shell started\n"},
          {},
          false},
+        {"LongListShowsItsEndsAndTheSnapshotOnce",
+         kOn,
+         {{"many.f",
+           "-testplusarg V0\n-testplusarg V1\n-testplusarg V2\n-testplusarg V3\n"
+           "-testplusarg V4\n-testplusarg V5\n-testplusarg V6\n-testplusarg V7\n"
+           "-testplusarg V8\n-testplusarg \"V9 é表😀\"\n"}},
+         {"-f", "many.f", "-snapshot", "top", "top"},
+         3,
+         {"KVEL_EXPLAIN: settings given",
+          "  testplusarg, 10 values, the first and last ones:\n"
+          "    \"V0\", [2] many.f:1\n    \"V1\", [4] many.f:2\n    \"V2\", [6] many.f:3\n"
+          "    \"V3\", [8] many.f:4\n    ...\n    \"V6\", [14] many.f:7\n"
+          "    \"V7\", [16] many.f:8\n    \"V8\", [18] many.f:9\n"
+          "    \"V9 é表😀\", [20] many.f:10\n",
+          "  snapshot \"top\", [23] command line 5\n"},
+         {},
+         true,
+         {"\"V4\", [", "\"V5\", [", "  snapshot \"top\", [22]"}},
         {"DryRunFailedCheckKeepsItsMessageAndStatus",
          kDry,
          {},

@@ -1,0 +1,111 @@
+#include "kvel/account_writer.h"
+
+#include <algorithm>
+
+#include "kvel/cmdfile/argument_origins.h"
+#include "kvel/json_text.h"
+
+namespace KVEL {
+
+namespace {
+
+// Shown as it is, with nothing to look at: printable ASCII.
+bool isPlain(char c) { return c >= 0x20 && c < 0x7F; }
+
+}  // namespace
+
+AccountWriter::AccountWriter(std::FILE* out, bool holdToEnd) : out_(out), holdToEnd_(holdToEnd) {
+  buffer_.reserve(kPiece + kPiece / 4);
+}
+
+AccountWriter::~AccountWriter() { flush(); }
+
+void AccountWriter::appendNumber(std::string& out, std::uint64_t number) {
+  char digits[24];
+  char* first = digits + sizeof digits;
+  do {
+    *--first = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
+}
+
+template <class Add>
+void AccountWriter::inPieces(std::string_view text, Add add) {
+  while (!text.empty()) {
+    std::size_t piece = std::min(text.size(), kPiece);
+    while (piece < text.size() && (static_cast<unsigned char>(text[piece]) & 0xC0) == 0x80)
+      ++piece;
+    add(text.substr(0, piece));
+    text.remove_prefix(piece);
+    pass();
+  }
+}
+
+void AccountWriter::jsonField(std::string_view name, std::string_view text) {
+  buffer_ += '"';
+  buffer_.append(name.data(), name.size());
+  buffer_ += "\":\"";
+  bool utf8 = true;
+  inPieces(text, [&](std::string_view piece) { utf8 = appendJsonText(buffer_, piece) && utf8; });
+  buffer_ += '"';
+  if (utf8)
+    return;
+  buffer_ += ",\"";
+  buffer_.append(name.data(), name.size());
+  buffer_ += "_hex\":\"";
+  inPieces(text, [&](std::string_view piece) { appendJsonHexText(buffer_, piece); });
+  buffer_ += '"';
+}
+
+void AccountWriter::shown(std::string_view text) {
+  if (text.size() < kPiece && printableAsciiRun(text, 0x7F, 0x7F) == text.size()) {
+    buffer_.append(text.data(), text.size());  // the common case
+    return;
+  }
+  while (!text.empty()) {
+    // 0x7F, never in a run, stands for no further exclusion.
+    const std::size_t plain = printableAsciiRun(text.substr(0, kPiece), 0x7F, 0x7F);
+    buffer_.append(text.data(), plain);
+    text.remove_prefix(plain);
+    // The rest up to the next plain character (a UTF-8 sequence holds none),
+    // at most a piece, never cut before a continuation byte.
+    std::size_t other = 0;
+    while (other < text.size() && other < kPiece && !isPlain(text[other]))
+      ++other;
+    while (other < text.size() && (static_cast<unsigned char>(text[other]) & 0xC0) == 0x80)
+      ++other;
+    cmdfile::appendShownText(buffer_, text.substr(0, other));
+    text.remove_prefix(other);
+    pass();
+  }
+}
+
+void AccountWriter::quoted(std::string_view text) {
+  if (text.size() < kPiece && printableAsciiRun(text, 0x7F, 0x7F) == text.size()) {
+    appendInQuotes(buffer_, text);  // the common case, in one step
+    return;
+  }
+  buffer_ += '"';
+  shown(text);
+  buffer_ += '"';
+}
+
+void AccountWriter::passOn() {
+  if (!holdToEnd_) {
+    flush();
+    return;
+  }
+  const std::size_t taken = spill_.append(buffer_);
+  buffer_.erase(0, taken);
+}
+
+void AccountWriter::flush() {
+  spill_.copyTo(out_);
+  if (!buffer_.empty())
+    std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+  std::fflush(out_);
+  buffer_.clear();
+}
+
+}  // namespace KVEL
