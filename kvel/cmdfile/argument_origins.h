@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kvel/cmdfile/page_array.h"
+
 namespace KVEL {
 namespace cmdfile {
 
@@ -43,7 +45,7 @@ struct ArgumentOrigins {
   static constexpr std::uint32_t kCommandLine = UINT32_MAX;
 
   std::vector<SourceFile> files;
-  std::vector<ArgumentOrigin> origins;  // one per expanded argument, in order
+  PageArray<ArgumentOrigin> origins;    // one per expanded argument, in order
   std::vector<ArgumentNote> notes;      // by ascending argument index
 
   // "command line 3", or the chain of files down to the line:

@@ -29,7 +29,7 @@ const char* ArgumentParser::argumentAt(int i) const {
 
 bool ArgumentParser::parse(std::string* err) {
   byName_.clear();
-  lastFound_ = {};
+  lastFound_ = kNoOption;
   if (options != nullptr) {
     for (const auto& option : *options)
       byName_.emplace_back(option->name(), option.get());
@@ -59,7 +59,8 @@ void ArgumentParser::announceValueCounts() {
     ++name;
     if (*name == '-')
       ++name;
-    OptionValue* const option = findOption(name);
+    const std::uint32_t index = findOption(name);
+    OptionValue* const option = index == kNoOption ? nullptr : byName_[index].second;
     if (option == nullptr || option->isFlag())
       continue;
     ++i;  // its value
@@ -80,12 +81,12 @@ bool ArgumentParser::parseSwitch(const char* argument, std::string* err) {
   if (*name == '-')
     ++name;
 
-  OptionValue* const found = findOption(name);
-  if (found == nullptr) {
+  const std::uint32_t found = findOption(name);
+  if (found == kNoOption) {
     *err = std::string("Unexpected option encountered : ") + name;
     return false;
   }
-  OptionValue& option = *found;
+  OptionValue& option = *byName_[found].second;
 
   if (option.isFlag()) {
     static const std::string on("true");
@@ -108,23 +109,16 @@ bool ArgumentParser::parseSwitch(const char* argument, std::string* err) {
   return true;
 }
 
-void ArgumentParser::noteUse(const OptionValue* option, ArgumentUse::Role role) {
-  std::uint32_t index = 0;
-  while (index < byName_.size() && byName_[index].second != option)
-    ++index;
-  uses->push_back({index, role});
-}
-
-OptionValue* ArgumentParser::findOption(std::string_view name) const {
-  if (lastFound_.second != nullptr && lastFound_.first == name)
-    return lastFound_.second;
+std::uint32_t ArgumentParser::findOption(std::string_view name) const {
+  if (lastFound_ != kNoOption && byName_[lastFound_].first == name)
+    return lastFound_;
   const auto found = std::lower_bound(byName_.begin(), byName_.end(), name,
                                       [](const std::pair<std::string_view, OptionValue*>& entry,
                                          std::string_view key) { return entry.first < key; });
   if (found == byName_.end() || found->first != name)
-    return nullptr;
-  lastFound_ = *found;
-  return found->second;
+    return kNoOption;
+  lastFound_ = static_cast<std::uint32_t>(found - byName_.begin());
+  return lastFound_;
 }
 
 bool ArgumentParser::parsePositional(const char* argument, std::string* err) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kvel/cmdfile/argument_list.h"
+#include "kvel/cmdfile/page_array.h"
 #include "kvel/options/option_value.h"
 
 namespace KVEL {
@@ -44,7 +45,7 @@ public:
   std::string positionalArgument;
   // When set, receives one entry per argument handled, in order (argument 1
   // first); the argument where a failed pass stopped has none.
-  std::vector<ArgumentUse>* uses = nullptr;
+  PageArray<ArgumentUse>* uses = nullptr;
 
 private:
   // Entry i of the vector or the list; null past the end.
@@ -53,8 +54,10 @@ private:
   bool parseSwitch(const char* argument, std::string* err);
   bool parsePositional(const char* argument, std::string* err);
 
-  OptionValue* findOption(std::string_view name) const;
-  void noteUse(const OptionValue* option, ArgumentUse::Role role);
+  // The option's index in byName_, or kNoOption.
+  std::uint32_t findOption(std::string_view name) const;
+  static constexpr std::uint32_t kNoOption = UINT32_MAX;
+  void noteUse(std::uint32_t option, ArgumentUse::Role role) { uses->push_back({option, role}); }
 
   const std::string* programName_ = nullptr;
   const cmdfile::ArgumentList* list_ = nullptr;
@@ -63,7 +66,7 @@ private:
   // key object per switch.
   std::vector<std::pair<std::string_view, OptionValue*>> byName_;
   // The last switch found: long lists repeat one switch many times.
-  mutable std::pair<std::string_view, OptionValue*> lastFound_;
+  mutable std::uint32_t lastFound_ = kNoOption;
 };
 
 }  // namespace KVEL

@@ -28,7 +28,7 @@ struct ParseTrace {
   };
   cmdfile::ArgumentOrigins origins;
   std::vector<OptionInfo> options;  // in the order ArgumentUse::option counts
-  std::vector<ArgumentUse> uses;    // one per expanded argument the parser handled
+  PageArray<ArgumentUse> uses;    // one per expanded argument the parser handled
   bool expanded = false;            // the command files were read without error
   // Called when parse fails, before it writes its message.
   std::function<void(const CommandLineOptions&, const ParseTrace&)> beforeError;
