@@ -69,9 +69,10 @@ std::string shellLogPath(const CommandLineOptions& options) {
 }
 
 void releaseScriptValues(CommandLineOptions& options) {
-  std::vector<std::string>().swap(options.testplusarg);
-  std::vector<std::string>().swap(options.tclbatch);
-  std::vector<std::string>().swap(options.view);
+  // The last holders of the expanded arguments' text let it go.
+  options.testplusarg.clear();
+  options.tclbatch.clear();
+  options.view.clear();
   std::string().swap(options.commandLine);
 }
 
@@ -256,6 +257,8 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   // Nothing reads the argument lists after parsing; with a large command file
   // they would otherwise sit next to the command text for the whole launch.
+  // The text of the values the list options keep stays until the scripts
+  // are written.
   options.expandedArguments.clear();
   std::vector<std::string>().swap(options.rawArguments);
 

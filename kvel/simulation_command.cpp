@@ -16,7 +16,7 @@ class CommandText {
 public:
   explicit CommandText(bool counting) : counting_(counting) {}
   CommandText& operator<<(const char* piece) { return add(piece, std::char_traits<char>::length(piece)); }
-  CommandText& operator<<(const std::string& piece) { return add(piece.data(), piece.size()); }
+  CommandText& operator<<(std::string_view piece) { return add(piece.data(), piece.size()); }
   // Plain decimal, whatever the global locale says.
   CommandText& operator<<(long long value) { return *this << std::to_string(value); }
   std::size_t size() const { return size_; }
@@ -36,14 +36,38 @@ private:
   std::string text_;
 };
 
+// See braceCanHold.
+bool bracesHold(std::string_view value) {
+  long depth = 0;
+  std::size_t backslashes = 0;  // the run just before the current character
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      // The second byte of a two-byte character is no brace or backslash.
+      i += characterLength(value.substr(i)) - 1;
+      backslashes = 0;
+      continue;
+    }
+    const bool escaped = backslashes % 2 == 1;
+    if (escaped && c == '\n')
+      return false;
+    if (!escaped && c == '{')
+      ++depth;
+    if (!escaped && c == '}' && --depth < 0)
+      return false;
+    backslashes = c == '\\' ? backslashes + 1 : 0;
+  }
+  return depth == 0 && backslashes % 2 == 0;
+}
+
 // Appends value as one Tcl word (see tclWord) to any sink taking char pieces.
 template <class Sink>
-void appendWord(Sink& sink, const std::string& value) {
-  if (braceCanHold(value)) {
+void appendWord(Sink& sink, std::string_view value) {
+  if (bracesHold(value)) {
     sink << "{" << value << "}";
     return;
   }
-  for (std::string::size_type i = 0; i < value.size(); ++i) {
+  for (std::size_t i = 0; i < value.size(); ++i) {
     switch (value[i]) {
     case '\n': sink << "\\n"; break;
     case '\r': sink << "\\r"; break;
@@ -66,7 +90,7 @@ void appendWord(Sink& sink, const std::string& value) {
       // A character of two bytes goes whole: its second byte may equal "\\",
       // "[" or "{" without being one.
       const std::size_t length =
-          static_cast<unsigned char>(value[i]) < 0x80 ? 1 : characterLength(std::string_view(value).substr(i));
+          static_cast<unsigned char>(value[i]) < 0x80 ? 1 : characterLength(value.substr(i));
       sink << value.substr(i, length);
       i += length - 1;
     }
@@ -78,7 +102,7 @@ void appendWord(Sink& sink, const std::string& value) {
 struct StringSink {
   std::string& text;
   StringSink& operator<<(const char* piece) { text += piece; return *this; }
-  StringSink& operator<<(const std::string& piece) { text += piece; return *this; }
+  StringSink& operator<<(std::string_view piece) { text += piece; return *this; }
 };
 
 void writeCommand(const CommandLineOptions& options, const std::string& snapshot,
@@ -88,7 +112,7 @@ void writeCommand(const CommandLineOptions& options, const std::string& snapshot
     text << " -maxdeltaid " << static_cast<long long>(options.maxdeltaid);
   if (options.maxlogsize >= 0)
     text << " -maxlogsize " << static_cast<long long>(options.maxlogsize);
-  for (const std::string& plusarg : options.testplusarg)
+  for (std::string_view plusarg : options.testplusarg)
     text << " -testplusarg " << plusarg;
   if (!options.vcdfile.empty())
     appendWord(text << " -vcdfile ", options.vcdfile);
@@ -102,15 +126,15 @@ void writeCommand(const CommandLineOptions& options, const std::string& snapshot
     text << " -tl";
   // Each -view value is a one-element Tcl list, itself in braces: its one
   // element is a word, and a word in backslash form always fits in braces.
-  for (const std::string& view : options.view) {
+  for (std::string_view view : options.view) {
     std::string element;
     StringSink sink{element};
-    appendWord(sink, boost::filesystem::path(view).generic_string());
+    appendWord(sink, boost::filesystem::path(std::string(view)).generic_string());
     text << " -view {" << element << "}";
   }
   if (options.view.empty())
     text << " -autoloadwcfg";
-  for (const std::string& batch : options.tclbatch)
+  for (std::string_view batch : options.tclbatch)
     appendWord(text << " -tclbatch ", batch);
   if (options.runall)
     text << " -runall";
@@ -136,28 +160,7 @@ void writeCommand(const CommandLineOptions& options, const std::string& snapshot
 
 }  // namespace
 
-bool braceCanHold(const std::string& value) {
-  long depth = 0;
-  std::string::size_type backslashes = 0;  // the run just before the current character
-  for (std::string::size_type i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      // The second byte of a two-byte character is no brace or backslash.
-      i += characterLength(std::string_view(value).substr(i)) - 1;
-      backslashes = 0;
-      continue;
-    }
-    const bool escaped = backslashes % 2 == 1;
-    if (escaped && c == '\n')
-      return false;
-    if (!escaped && c == '{')
-      ++depth;
-    if (!escaped && c == '}' && --depth < 0)
-      return false;
-    backslashes = c == '\\' ? backslashes + 1 : 0;
-  }
-  return depth == 0 && backslashes % 2 == 0;
-}
+bool braceCanHold(const std::string& value) { return bracesHold(value); }
 
 std::string tclWord(const std::string& value) {
   std::string word;

@@ -124,14 +124,100 @@ struct PlainCommand {
   int wordCount;
 };
 
+// A byte that Tcl reads as itself anywhere in a bare word: no blank, line
+// end, control character or character that starts a substitution, a quote
+// or a brace. Bytes of characters beyond ASCII are such bytes.
+bool isBareByte(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  if (byte >= 0x80)
+    return true;
+  if (byte <= ' ' || byte == 0x7f)
+    return false;
+  return std::strchr(";$[]\\{}\"", c) == nullptr;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The commands and words of a script in the form kvel writes, found without
+// Tcl's parser, which holds two 24-byte tokens for every word of a command
+// at once (48 MB for a command of a million words). The form: commands
+// ended by line ends or semicolons, whose words, separated by blanks and
+// tabs, are bare (isBareByte) or in braces without a brace, backslash or
+// line end inside. False for any other script, which Tcl's parser then
+// reads: this way never decides what Tcl would read differently. With
+// commands null, only counts the words into *wordCount.
+bool scanPlainCommands(const char* script, int length, const char* name,
+                       std::vector<PlainCommand>* commands, std::vector<WordSpan>* spans,
+                       std::size_t* wordCount) {
+  const char* p = script;
+  const char* const end = script + length;
+  const std::size_t nameLength = std::strlen(name);
+  *wordCount = 0;
+  while (p < end) {
+    while (p < end && (isBlank(*p) || *p == '\n' || *p == ';'))
+      ++p;
+    if (p == end)
+      break;
+    if (*p == '#')
+      return false;
+    PlainCommand command{p, 0, *wordCount, 0};
+    while (p < end && *p != '\n' && *p != ';') {
+      const bool braced = *p == '{';
+      const char* const word = braced ? p + 1 : p;
+      p = word;
+      if (braced) {
+        while (p < end && *p != '}' && *p != '{' && *p != '\\' && *p != '\n')
+          ++p;
+        if (p == end || *p != '}')
+          return false;
+      } else {
+        while (p < end && isBareByte(*p))
+          ++p;
+        if (p == word)
+          return false;
+      }
+      const int wordLength = static_cast<int>(p - word);
+      if (braced)
+        ++p;  // the closing brace
+      if (p < end && !isBlank(*p) && *p != '\n' && *p != ';')
+        return false;
+      if (command.wordCount == 0 &&
+          (static_cast<std::size_t>(wordLength) != nameLength ||
+           std::memcmp(word, name, nameLength) != 0))
+        return false;
+      if (spans)
+        spans->push_back({static_cast<int>(word - script), wordLength});
+      ++command.wordCount;
+      ++*wordCount;
+      while (p < end && isBlank(*p))
+        ++p;
+    }
+    command.length = static_cast<int>(p - command.start);
+    if (commands)
+      commands->push_back(command);
+  }
+  return true;
+}
+
 // Parses the whole script. True when every command is `name` with plain
 // words only; their words are then in `words`.
 bool collectPlainCommands(const char* script, int length, const char* name,
                           std::vector<PlainCommand>& commands, ObjectList& words) {
+  SwitchWords switches;
+  // The form kvel writes first, counted, then read.
+  std::size_t wordCount = 0;
+  if (scanPlainCommands(script, length, name, nullptr, nullptr, &wordCount)) {
+    std::vector<WordSpan> spans;
+    spans.reserve(wordCount);
+    scanPlainCommands(script, length, name, &commands, &spans, &wordCount);
+    words.reserveMore(static_cast<int>(spans.size()));
+    for (const WordSpan& span : spans)
+      words.add(switches.word(script + span.offset, span.length));
+    return true;
+  }
   const char* cursor = script;
   const char* const end = script + length;
   const std::size_t nameLength = std::strlen(name);
-  SwitchWords switches;
   // Where each word of a command stands in the script. The words become
   // objects once the command's parse is freed: its tokens (two per word) and
   // the words' objects are never held at once.

@@ -87,16 +87,19 @@ int exitCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
 }
 
 // kvel ARGS...: one line "kvel: " and the words re-quoted as a Tcl list,
-// built once from the words' own text and written as it stands.
+// built from the words' own text and written piece by piece.
 int kvelCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ShellCommandState& state = *static_cast<ShellCommandState*>(data);
   try {
     static const char kPrefix[] = "kvel: ";
-    std::string line;
-    appendQuotedWords(line, kPrefix, sizeof kPrefix - 1, objc - 1, objv + 1);
-    line += '\n';
-    if (!state.out.writeOut(Tcl_GetStdChannel(TCL_STDOUT), line.data(),
-                            static_cast<int>(line.size()))) {
+    // In pieces: a command of a million words is not held as one line more.
+    const std::size_t kPieceSize = 64 * 1024;
+    const auto write = [&state](const std::string& piece) {
+      return state.out.writeOut(Tcl_GetStdChannel(TCL_STDOUT), piece.data(),
+                                static_cast<int>(piece.size()));
+    };
+    if (!writeQuotedWords(kPrefix, sizeof kPrefix - 1, objc - 1, objv + 1, kPieceSize, "\n",
+                          write)) {
       Tcl_SetObjResult(interp, Tcl_ObjPrintf("error writing \"stdout\": %s",
                                              Tcl_PosixError(interp)));
       return TCL_ERROR;
@@ -153,32 +156,38 @@ int scanWord(const char* bytes, int length, int& flags) {
 
 }  // namespace
 
-// The room for every word is reserved first, so that the text is built in
-// place once.
-void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
-                       Tcl_Obj* const words[]) {
-  std::size_t room = prefixLength + 1;
-  for (int i = 0; i < count; ++i) {
-    int length = 0;
-    const char* bytes = Tcl_GetStringFromObj(words[i], &length);
-    int flags = 0;
-    room += static_cast<std::size_t>(scanWord(bytes, length, flags)) + 1;
-  }
-  out.reserve(out.size() + room);
-  out.append(prefix, prefixLength);
+bool writeQuotedWords(const char* prefix, std::size_t prefixLength, int count,
+                      Tcl_Obj* const words[], std::size_t pieceSize, const char* suffix,
+                      const std::function<bool(const std::string&)>& write) {
+  std::string piece(prefix, prefixLength);
   for (int i = 0; i < count; ++i) {
     int length = 0;
     const char* bytes = Tcl_GetStringFromObj(words[i], &length);
     int flags = 0;
     const std::size_t needed = static_cast<std::size_t>(scanWord(bytes, length, flags));
     if (i)
-      out += ' ';
-    const std::size_t start = out.size();
-    // Within the reserved room: no reallocation.
-    out.resize(start + needed);
-    const int written = Tcl_ConvertCountedElement(bytes, length, &out[start], flags);
-    out.resize(start + static_cast<std::size_t>(written));
+      piece += ' ';
+    const std::size_t start = piece.size();
+    piece.resize(start + needed);
+    const int written = Tcl_ConvertCountedElement(bytes, length, &piece[start], flags);
+    piece.resize(start + static_cast<std::size_t>(written));
+    if (piece.size() >= pieceSize && i + 1 < count) {
+      if (!write(piece))
+        return false;
+      piece.clear();
+    }
   }
+  piece += suffix;
+  return write(piece);
+}
+
+void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
+                       Tcl_Obj* const words[]) {
+  writeQuotedWords(prefix, prefixLength, count, words, static_cast<std::size_t>(-1), "",
+                   [&out](const std::string& piece) {
+                     out += piece;
+                     return true;
+                   });
 }
 
 }  // namespace zekshell

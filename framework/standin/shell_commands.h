@@ -3,6 +3,7 @@
 #define FRAMEWORK_STANDIN_SHELL_COMMANDS_H
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include <tcl.h>
@@ -27,11 +28,17 @@ struct ShellCommandState {
 void installShellCommands(Tcl_Interp* interp, ShellCommandState& state, bool kvelCommands);
 
 // Appends prefix and then the words as a Tcl list on one line, straight from
-// the objects' text, with one reservation for the whole: like Tcl_Merge,
-// except that a word holding a line break is written with backslash escapes
-// instead of braces.
+// the objects' text: like Tcl_Merge, except that a word holding a line break
+// is written with backslash escapes instead of braces.
 void appendQuotedWords(std::string& out, const char* prefix, std::size_t prefixLength, int count,
                        Tcl_Obj* const words[]);
+
+// The same text and then suffix, handed to write in pieces of about
+// pieceSize bytes, each ending at the end of a word (whole characters);
+// false as soon as a write fails.
+bool writeQuotedWords(const char* prefix, std::size_t prefixLength, int count,
+                      Tcl_Obj* const words[], std::size_t pieceSize, const char* suffix,
+                      const std::function<bool(const std::string&)>& write);
 
 }  // namespace zekshell
 

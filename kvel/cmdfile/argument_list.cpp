@@ -1,5 +1,6 @@
 #include "kvel/cmdfile/argument_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -12,11 +13,7 @@ ArgumentList::ArgumentList(const std::vector<std::string>& arguments) {
     push_back(argument);
 }
 
-ArgumentList::ArgumentList(ArgumentList&& other) noexcept
-    : text_(std::move(other.text_)),
-      offsets_(std::move(other.offsets_)),
-      textSize_(std::exchange(other.textSize_, 0)),
-      count_(std::exchange(other.count_, 0)) {}
+ArgumentList::ArgumentList(ArgumentList&& other) noexcept { *this = std::move(other); }
 
 ArgumentList& ArgumentList::operator=(ArgumentList&& other) noexcept {
   if (this == &other)
@@ -25,6 +22,10 @@ ArgumentList& ArgumentList::operator=(ArgumentList&& other) noexcept {
   offsets_ = std::move(other.offsets_);
   textSize_ = std::exchange(other.textSize_, 0);
   count_ = std::exchange(other.count_, 0);
+  withNul_ = std::move(other.withNul_);
+  other.withNul_.clear();
+  std::copy(other.kept_, other.kept_ + kMostKept, kept_);
+  keptCount_ = std::exchange(other.keptCount_, 0);
   return *this;
 }
 
@@ -41,26 +42,65 @@ ArgumentList& ArgumentList::operator=(const ArgumentList& other) {
 }
 
 std::string_view ArgumentList::operator[](std::size_t i) const {
-  const std::uint32_t start = offsets()[i];
-  const std::size_t end = i + 1 < count_ ? offsets()[i + 1] : textSize_;
-  return std::string_view(text_.data() + start, end - start - 1);
+  const char* const start = c_str(i);
+  if (withNul_.empty() || (offsets()[i] & kRepeat) != 0)
+    return std::string_view(start);
+  const auto held = std::lower_bound(
+      withNul_.begin(), withNul_.end(), i,
+      [](const std::pair<std::size_t, std::size_t>& entry, std::size_t index) {
+        return entry.first < index;
+      });
+  if (held != withNul_.end() && held->first == i)
+    return std::string_view(start, held->second);
+  return std::string_view(start);
+}
+
+std::uint32_t ArgumentList::findKept(std::string_view prefix, std::string_view text) const {
+  const std::size_t length = prefix.size() + text.size();
+  for (std::size_t k = 0; k < keptCount_; ++k) {
+    if (kept_[k].length != length)
+      continue;
+    const char* const kept = text_->data() + kept_[k].offset;
+    if ((prefix.empty() || std::memcmp(kept, prefix.data(), prefix.size()) == 0) &&
+        std::memcmp(kept + prefix.size(), text.data(), text.size()) == 0)
+      return kept_[k].offset;
+  }
+  return kRepeat;
 }
 
 void ArgumentList::append(std::string_view prefix, std::string_view text) {
   const std::size_t length = prefix.size() + text.size() + 1;
-  // Offsets are 4 bytes: the text stays below 4 GiB (the command files of a
-  // launch give at most 1 GiB).
-  if (length > UINT32_MAX || textSize_ > UINT32_MAX - length)
+  if (!offsets_.reserve((count_ + 1) * sizeof(std::uint32_t)))
     throw std::bad_alloc();
-  if (!text_.reserve(textSize_ + length) || !offsets_.reserve((count_ + 1) * sizeof(std::uint32_t)))
+  std::uint32_t* const offsets = reinterpret_cast<std::uint32_t*>(offsets_.data());
+  const char first = !prefix.empty() ? prefix[0] : !text.empty() ? text[0] : '\0';
+  const std::uint32_t repeated = first == '-' ? findKept(prefix, text) : kRepeat;
+  if (repeated != kRepeat) {
+    offsets[count_++] = repeated | kRepeat;
+    return;
+  }
+  if (length > kRepeat || textSize_ > kRepeat - length)
     throw std::bad_alloc();
-  char* const at = text_.data() + textSize_;
+  const bool holdsNul = !text.empty() && std::memchr(text.data(), '\0', text.size()) != nullptr;
+  if (holdsNul)
+    withNul_.reserve(withNul_.size() + 1);
+  if (!text_)
+    text_ = std::make_shared<PageBuffer>();
+  if (!text_->reserve(textSize_ + length))
+    throw std::bad_alloc();
+  char* const at = text_->data() + textSize_;
   if (!prefix.empty())
     std::memcpy(at, prefix.data(), prefix.size());
   if (!text.empty())
     std::memcpy(at + prefix.size(), text.data(), text.size());
   at[length - 1] = '\0';
-  reinterpret_cast<std::uint32_t*>(offsets_.data())[count_] = static_cast<std::uint32_t>(textSize_);
+  const std::uint32_t offset = static_cast<std::uint32_t>(textSize_);
+  offsets[count_] = offset;
+  if (holdsNul)
+    withNul_.emplace_back(count_, length - 1);
+  else if (first == '-' && length - 1 >= 2 && length - 1 <= kLongestKept &&
+           keptCount_ < kMostKept)
+    kept_[keptCount_++] = {offset, length - 1};
   textSize_ += length;
   ++count_;
 }
@@ -74,10 +114,12 @@ std::vector<std::string> ArgumentList::strings() const {
 }
 
 void ArgumentList::clear() {
-  text_.release();
+  text_.reset();
   offsets_.release();
   textSize_ = 0;
   count_ = 0;
+  std::vector<std::pair<std::size_t, std::size_t>>().swap(withNul_);
+  keptCount_ = 0;
 }
 
 }  // namespace cmdfile

@@ -2,16 +2,21 @@
 // text one after the other, each ending in a NUL, and for each argument the
 // 4-byte offset where its text starts. A million short arguments from a
 // command file take about the file's size plus 5 bytes each, instead of a
-// string object (and often a heap block) each. Both parts live in page
+// string object (and often a heap block) each. A switch repeated many times
+// ("--testplusarg") is written once: its repeats take their offset alone. Both parts live in page
 // buffers (page_buffer.h), so that giving them back before the hand-over
-// leaves the allocator as it was.
+// leaves the allocator as it was. The text is shared: lists of option values
+// (kvel/options/value_list.h) refer into it and keep it after the list is
+// cleared, so that values are never copied out of it.
 #ifndef KVEL_CMDFILE_ARGUMENT_LIST_H
 #define KVEL_CMDFILE_ARGUMENT_LIST_H
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kvel/cmdfile/page_buffer.h"
@@ -35,7 +40,15 @@ public:
   bool empty() const { return count_ == 0; }
   std::string_view operator[](std::size_t i) const;
   // The argument's text, NUL-terminated, valid until the list changes.
-  const char* c_str(std::size_t i) const { return text_.data() + offsets()[i]; }
+  const char* c_str(std::size_t i) const { return text_->data() + textOffset(i); }
+
+  // The text the arguments stand in (null while the list is empty), shared
+  // with whoever holds it, and where argument i starts in it: c_str(i) is
+  // textBuffer()->data() + textOffset(i).
+  // The text only ever grows (its pages may move, its offsets stay).
+  std::shared_ptr<const PageBuffer> text() const { return text_; }
+  const PageBuffer* textBuffer() const { return text_.get(); }
+  std::uint32_t textOffset(std::size_t i) const { return offsets()[i] & ~kRepeat; }
 
   // Append one argument; the second form with a dash in front of text.
   // Throw std::bad_alloc when the memory or the list's 4 GiB of text is
@@ -63,19 +76,40 @@ public:
 
   // Copies of the arguments, for callers that want strings.
   std::vector<std::string> strings() const;
-  // Empties the list and gives its memory back.
+  // Empties the list and gives its memory back; the text stays while others
+  // hold it.
   void clear();
 
 private:
+  // An offset with this bit set is a repeat of an earlier switch, whose text
+  // holds no NUL. The text stays below 2 GiB (the command files of a launch
+  // give at most 1 GiB).
+  static constexpr std::uint32_t kRepeat = 1u << 31;
+  // Switches looked for among the earlier ones: the first so many kept.
+  static constexpr std::size_t kMostKept = 32;
+  static constexpr std::size_t kLongestKept = 32;
+
   void append(std::string_view prefix, std::string_view text);
+  // The offset of an earlier switch reading prefix + text, or kRepeat when
+  // there is none.
+  std::uint32_t findKept(std::string_view prefix, std::string_view text) const;
   const std::uint32_t* offsets() const {
     return reinterpret_cast<const std::uint32_t*>(offsets_.data());
   }
 
-  PageBuffer text_;
+  std::shared_ptr<PageBuffer> text_;
   PageBuffer offsets_;
   std::size_t textSize_ = 0;
   std::size_t count_ = 0;
+  // The lengths of the arguments that hold a NUL, by index, in order; every
+  // other argument ends at its first NUL.
+  std::vector<std::pair<std::size_t, std::size_t>> withNul_;
+  struct Kept {
+    std::uint32_t offset;
+    std::size_t length;
+  };
+  Kept kept_[kMostKept] = {};
+  std::size_t keptCount_ = 0;
 };
 
 }  // namespace cmdfile

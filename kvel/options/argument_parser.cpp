@@ -100,9 +100,17 @@ bool ArgumentParser::parseSwitch(const char* argument, std::string* err) {
   }
   if (uses != nullptr)
     noteUse(found, ArgumentUse::valueSwitch);
-  // The value is taken as it stands, also when it starts with a dash.
-  value_.assign(argumentAt(cursor++));
-  if (!option.store(value_, err))
+  // The value is taken as it stands, also when it starts with a dash; from
+  // the expanded list where it stands, for the option to keep in place.
+  const int at = cursor++;
+  bool stored = false;
+  if (list_ != nullptr) {
+    stored = option.storeArgument(*list_, static_cast<std::size_t>(at - 1), value_, err);
+  } else {
+    value_.assign(argumentAt(at));
+    stored = option.store(value_, err);
+  }
+  if (!stored)
     return false;
   if (uses != nullptr)
     noteUse(found, ArgumentUse::value);

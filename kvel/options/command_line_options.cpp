@@ -25,9 +25,9 @@ void addOption(OptionSet& set, const std::string& name, const std::string& descr
 }
 
 void addList(OptionSet& set, const std::string& name, const std::string& description,
-             std::vector<std::string>* target) {
-  set.insert(std::shared_ptr<OptionValue>(
-      new RefOptionValueList<std::vector<std::string>>(name, description, target)));
+             ValueList* target) {
+  set.insert(
+      std::shared_ptr<OptionValue>(new RefOptionValueList<ValueList>(name, description, target)));
 }
 
 void addUnbound(OptionSet& set, const std::string& name, const std::string& description) {
@@ -82,7 +82,8 @@ ParseTrace::Kind kindOf(const OptionValue& option) {
     return Kind::unsignedInteger;
   if (dynamic_cast<const RefOptionValue<std::string>*>(&option) != nullptr)
     return Kind::text;
-  if (dynamic_cast<const RefOptionValueList<std::vector<std::string>>*>(&option) != nullptr)
+  if (dynamic_cast<const RefOptionValueList<ValueList>*>(&option) != nullptr ||
+      dynamic_cast<const RefOptionValueList<std::vector<std::string>>*>(&option) != nullptr)
     return Kind::list;
   return Kind::unbound;
 }

@@ -13,6 +13,7 @@
 #include "kvel/cmdfile/argument_origins.h"
 #include "kvel/options/argument_parser.h"
 #include "kvel/options/option_value.h"
+#include "kvel/options/value_list.h"
 
 namespace KVEL {
 
@@ -88,17 +89,19 @@ public:
   int simrunnum;
   int socket;
   std::string simmode;
-  std::vector<std::string> tclbatch;
+  // The list options' values: references into expandedArguments' text,
+  // which they keep after that list is cleared (value_list.h).
+  ValueList tclbatch;
   std::vector<std::string> rawArguments;
   // Compact: the arguments' text and an offset each (argument_list.h).
   cmdfile::ArgumentList expandedArguments;
-  std::vector<std::string> testplusarg;
+  ValueList testplusarg;
   std::string log;
   int maxlogsize;
   std::string vcdfile;
   std::string vcdunit;
   std::string wdb;
-  std::vector<std::string> view;
+  ValueList view;
   std::string onfinish;
   std::string onerror;
   std::string intstyle;

@@ -70,6 +70,12 @@ bool OptionValue::setValue(const std::string& text) {
 
 bool OptionValue::store(const std::string&, std::string*) { return true; }
 
+bool OptionValue::storeArgument(const cmdfile::ArgumentList& arguments, std::size_t i,
+                                std::string& scratch, std::string* err) {
+  scratch.assign(arguments.c_str(i));
+  return store(scratch, err);
+}
+
 bool OptionValue::isFlag() const { return false; }
 
 void OptionValue::expectValues(std::size_t) {}
@@ -122,6 +128,26 @@ bool RefOptionValueList<L>::store(const std::string& text, std::string*) {
   return true;
 }
 
+namespace {
+
+void appendArgument(std::vector<std::string>& list, const cmdfile::ArgumentList& arguments,
+                    std::size_t i) {
+  list.emplace_back(arguments.c_str(i));
+}
+
+void appendArgument(ValueList& list, const cmdfile::ArgumentList& arguments, std::size_t i) {
+  list.pushArgument(arguments, i);
+}
+
+}  // namespace
+
+template <typename L>
+bool RefOptionValueList<L>::storeArgument(const cmdfile::ArgumentList& arguments, std::size_t i,
+                                          std::string&, std::string*) {
+  appendArgument(*target_, arguments, i);
+  return true;
+}
+
 template <typename L>
 void RefOptionValueList<L>::expectValues(std::size_t count) {
   target_->reserve(target_->size() + count);
@@ -135,5 +161,6 @@ void RefOptionValueList<L>::print(std::ostream& stream) const {
 }
 
 template class RefOptionValueList<std::vector<std::string>>;
+template class RefOptionValueList<ValueList>;
 
 }  // namespace KVEL

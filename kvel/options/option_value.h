@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "kvel/options/value_list.h"
+
 namespace KVEL {
 
 class Option {
@@ -36,6 +38,11 @@ public:
   // The same without the message: false with it in *err. Options of each
   // kind convert here.
   virtual bool store(const std::string& text, std::string* err);
+  // The same for argument i of an expanded argument list, read up to its
+  // first NUL; scratch is room for a copy, reused across calls. A list of
+  // values keeps a reference into the list's text instead of a copy.
+  virtual bool storeArgument(const cmdfile::ArgumentList& arguments, std::size_t i,
+                             std::string& scratch, std::string* err);
   // True when the option takes no value on the command line.
   virtual bool isFlag() const;
   // Told before parsing how many values the command line holds for it; a
@@ -66,6 +73,8 @@ class RefOptionValueList : public OptionValue {
 public:
   RefOptionValueList(const std::string& name, const std::string& description, L* target);
   bool store(const std::string& text, std::string* err) override;
+  bool storeArgument(const cmdfile::ArgumentList& arguments, std::size_t i, std::string& scratch,
+                     std::string* err) override;
   void expectValues(std::size_t count) override;
   void print(std::ostream& stream) const override;
 
@@ -78,6 +87,7 @@ extern template class RefOptionValue<unsigned int>;
 extern template class RefOptionValue<std::string>;
 extern template class RefOptionValue<bool>;
 extern template class RefOptionValueList<std::vector<std::string>>;
+extern template class RefOptionValueList<ValueList>;
 
 struct OptionNameLess {
   bool operator()(const std::shared_ptr<OptionValue>& a,

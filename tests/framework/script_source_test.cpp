@@ -299,4 +299,38 @@ TEST_F(ScriptSourceTest, RepeatedSwitchWordsKeepTheirPlaces) {
   EXPECT_TRUE(expectSameAsTcl(words + "\nlappend seen -t -testplusarg\n"));
 }
 
+// Scripts in the form kvel writes are read without Tcl's parser, and
+// anything near that form by it: every one gives what Tcl's source gives.
+TEST_F(ScriptSourceTest, KvelFormAndNearItReadAsTclReadsThem) {
+  const struct {
+    const char* name;
+    const char* script;
+    bool direct;
+  } cases[] = {
+      {"BareAndBraced", "lappend seen {work.top} -testplusarg SEED=7 -autoloadwcfg -t {r.tcl}\n", true},
+      {"BeyondAscii", "lappend seen N=\xC3\xA9 \xD0\x96 {\xE8\xA1\xA8 x} \xF0\x9F\x98\x80\n", true},
+      {"EmptyAndStarBraced", "lappend seen {} {*} x\n", true},
+      {"SeparatorsAndBlankLines", "\n\t lappend seen a;;lappend seen b ;\n\nlappend seen c", true},
+      {"TrailingBlanks", "lappend seen a  \t\nlappend seen b\t", true},
+      {"NameBraced", "{lappend} seen a\n", true},
+      {"HashInsideCommand", "lappend seen #a b#\n", true},
+      {"ErrorOnThirdLine", "lappend seen a\n\nlappend\n", true},
+      {"BraceInsideWord", "lappend seen a{b} c}d\n", true},
+      {"NestedBraces", "lappend seen {a{b}c}\n", true},
+      {"ExpandedBraces", "lappend seen {*}{a b}\n", true},
+      {"BackslashInBraces", "lappend seen {a\\b} {c\\}\n", false},
+      {"LineEndInBraces", "lappend seen {a\nb}\n", true},
+      {"QuoteInsideWord", "lappend seen a\"b\n", true},
+      {"BracketInsideWord", "lappend seen a]b\n", true},
+      {"OtherBlanks", "lappend seen a\vb\rc\fd\n", false},
+      {"CommentFirst", "# c\nlappend seen a\n", true},
+      {"TextAfterBrace", "lappend seen {a}b\n", false},
+      {"BraceNotClosed", "lappend seen {a\n", false},
+      {"Substitution", "lappend seen $x\n", false},
+      {"OtherCommand", "lappend seen a\nset seen [list b]\n", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.direct, expectSameAsTcl(c.script)) << c.name;
+}
+
 }  // namespace

@@ -220,6 +220,69 @@ TEST_F(ShellTest, QuotedWordsReadBackAsTheSameWordsOnOneLine) {
   EXPECT_EQ("top {a b} {}", quoteWords({"top", "a b", ""}));
 }
 
+// Written in pieces, the words give the same text: every piece ends at the
+// end of a word, whatever the piece size, and a failed write stops at once.
+TEST_F(ShellTest, QuotedWordsInPiecesEndAtWordEnds) {
+  const std::vector<std::string> words = {"-testplusarg", "N=\xC3\xA9 \xD0\x96", "{\xE8\xA1\xA8",
+                                          "\xF0\x9F\x98\x80", "", "line\nbreak", "#hash"};
+  std::vector<Tcl_Obj*> objects;
+  for (const std::string& word : words) {
+    objects.push_back(Tcl_NewStringObj(word.data(), static_cast<int>(word.size())));
+    Tcl_IncrRefCount(objects.back());
+  }
+  const std::string whole = "k: " + quoteWords(words) + "\n";
+  const struct {
+    const char* name;
+    std::size_t pieceSize;
+    std::size_t pieces;
+  } cases[] = {{"OneWordAPiece", 1, words.size()}, {"AboutTwoWordsAPiece", 16, 3},
+               {"AllAtOnce", 4096, 1}};
+  for (const auto& c : cases) {
+    std::vector<std::string> pieces;
+    EXPECT_TRUE(zekshell::writeQuotedWords("k: ", 3, static_cast<int>(objects.size()),
+                                           objects.data(), c.pieceSize, "\n",
+                                           [&pieces](const std::string& piece) {
+                                             pieces.push_back(piece);
+                                             return true;
+                                           }))
+        << c.name;
+    EXPECT_EQ(c.pieces, pieces.size()) << c.name;
+    std::string joined;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      joined += pieces[i];
+      // The next piece starts a word: after the blank between two words.
+      if (i + 1 < pieces.size()) {
+        EXPECT_EQ(' ', pieces[i + 1][0]) << c.name << " piece " << i + 1;
+      }
+    }
+    EXPECT_EQ(whole, joined) << c.name;
+    // The first write fails: nothing more is written.
+    int calls = 0;
+    EXPECT_FALSE(zekshell::writeQuotedWords("k: ", 3, static_cast<int>(objects.size()),
+                                            objects.data(), c.pieceSize, "\n",
+                                            [&calls](const std::string&) { return ++calls < 0; }))
+        << c.name;
+    EXPECT_EQ(1, calls) << c.name;
+  }
+  for (Tcl_Obj* object : objects)
+    Tcl_DecrRefCount(object);
+}
+
+// A command longer than a piece reaches standard output and the log whole.
+TEST_F(ShellTest, KvelCommandEchoesALongCommandWhole) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 30000; ++i)
+    words.push_back(i % 2 ? "V" + std::to_string(i) + "=\xD0\x96\xE8\xA1\xA8" : "-testplusarg");
+  ASSERT_EQ(0, runScript("kvel", "kvel " + mergeTclList(words) + "\n"));
+  EXPECT_EQ(stdoutText, loggedOutput());
+  ASSERT_EQ(0u, stdoutText.find("kvel: "));
+  ASSERT_EQ(stdoutText.size() - 1, stdoutText.find('\n'));
+  const std::vector<std::string> got = splitTclList(stdoutText.substr(6, stdoutText.size() - 7));
+  ASSERT_EQ(words.size(), got.size());
+  for (std::size_t i = 0; i < words.size(); ++i)
+    ASSERT_EQ(words[i], got[i]) << i;
+}
+
 TEST_F(ShellTest, KvelCommandEchoesItsWordsRequoted) {
   std::string script;
   for (const auto& words : kWordLists)

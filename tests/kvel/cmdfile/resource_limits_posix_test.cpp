@@ -53,7 +53,8 @@ TEST_F(ResourceLimits, RunningOutOfMemoryEndsWithOneMessageAndStatusOne) {
   std::string lines;
   for (int i = 0; i < 400000; ++i) lines += "-testplusarg V=" + std::to_string(i) + "\n";
   std::string outer;
-  for (int i = 0; i < 4; ++i) outer += "-f inner.txt\n";
+  // Eight times over: more than the limit holds.
+  for (int i = 0; i < 8; ++i) outer += "-f inner.txt\n";
   ws.file("inner.txt", lines);
   ws.file("outer.txt", outer);
   std::vector<std::string> longLine = {"top"};
