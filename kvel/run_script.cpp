@@ -64,16 +64,11 @@ std::string scriptDirectory(const std::string& snapshot) {
 }
 
 std::string droppedEndRefusal(const std::string& snapshot) {
-  std::string::size_type start = 0;
-  for (std::string::size_type i = 0; i <= snapshot.size(); ++i) {
-    if (i < snapshot.size() && !isPathSeparator(snapshot[i]))
-      continue;
-    if (losesItsEnd(snapshot.substr(start, i - start)))
+  for (const std::string& part : pathComponents(snapshot))
+    if (losesItsEnd(part))
       return "ERROR: The snapshot or WDB path \"" + snapshot +
              "\" has a name that ends in a blank or a dot, which the system drops; it would "
              "name another folder.";
-    start = i + 1;
-  }
   return "";
 }
 

@@ -33,12 +33,14 @@ public:
   // "ERROR: " line in *err (empty otherwise).
   bool open(const std::string& path, bool create, std::string* err);
 
-  // The file that writing `name` (no separators) in this folder reaches: the
-  // running user's own links (and root's) at it are followed as above. On
-  // success *target is opened on the folder of that file, or left closed
-  // when it is this folder, and *targetName is the file's name there. False,
-  // with a reason in *err where one can be told, when a link is refused or
-  // cannot be followed.
+  // The file that writing `name` (no separators) in this folder reaches.
+  // POSIX: the running user's own links (and root's) at it are followed as
+  // above; on success *target is opened on the folder of that file, or left
+  // closed when it is this folder, and *targetName is the file's name there.
+  // Windows: a reparse point at it is only checked for its owner (*target
+  // stays closed, *targetName is name); the system follows it when the file
+  // is opened through it. False, with a reason in *err where one can be
+  // told, when a link is refused or cannot be followed.
   bool followLinks(const std::string& name, CheckedFolder* target, std::string* targetName,
                    std::string* err) const;
 
@@ -91,6 +93,10 @@ inline std::string linkRefusal(const std::string& path) {
 inline std::string cannotWrite(const std::string& path, const std::string& reason) {
   return "ERROR: Cannot write " + path + ": " + reason + ".";
 }
+
+// The components of path, split where isPathSeparator says, without empty
+// ones and ".".
+std::vector<std::string> pathComponents(const std::string& path);
 
 // True for a character that separates path components: "/", and on Windows
 // also "\\".

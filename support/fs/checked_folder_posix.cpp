@@ -9,6 +9,14 @@
 #include <cstring>
 #include <vector>
 
+#include "support/fs/file_system.h"
+
+// Links are looked at and read through descriptors of their own (O_PATH,
+// Linux).
+#ifndef O_PATH
+#error "the checked folder needs O_PATH"
+#endif
+
 namespace KVEL {
 
 namespace {
@@ -20,56 +28,32 @@ struct Walk {
   bool refused = false;  // a link of another user was met
 };
 
-std::vector<std::string> components(const std::string& path) {
-  std::vector<std::string> parts;
-  std::string::size_type start = 0;
-  while (start <= path.size()) {
-    std::string::size_type slash = path.find('/', start);
-    if (slash == std::string::npos)
-      slash = path.size();
-    if (slash > start && path.compare(start, slash - start, ".") != 0)
-      parts.push_back(path.substr(start, slash - start));
-    start = slash + 1;
-  }
-  return parts;
-}
-
 // Reads the link `name` in dir through a handle of its own, so that the
 // link whose owner is checked is the link read. 1: *text holds a link of the
 // running user or root; 0: name is no link (or is missing); -1: refused or
 // unreadable.
 int readOwnLink(int dir, const std::string& name, std::string* text, Walk* walk) {
-  struct stat status;
-#ifdef O_PATH
   const int link = ::openat(dir, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   if (link < 0)
     return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
-  const int looked = ::fstat(link, &status);
-  const int at = link;
-  const char* const self = "";
-#else
-  const int looked = ::fstatat(dir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
-  const int link = -1, at = dir;
-  const char* const self = name.c_str();
-  if (looked != 0 && errno == ENOENT)
-    return 0;
-#endif
+  fs::Status status;
   int result = -1;
-  if (looked == 0 && !S_ISLNK(status.st_mode)) {
+  if (!fs::statusOf(link, &status)) {
+    result = -1;
+  } else if (!status.link) {
     result = 0;
-  } else if (looked == 0 && status.st_uid != ::geteuid() && status.st_uid != 0) {
+  } else if (status.owner == fs::Owner::other) {
     walk->refused = true;
-  } else if (looked == 0) {
-    std::vector<char> buffer(status.st_size > 0 ? static_cast<std::size_t>(status.st_size) + 1
-                                                : PATH_MAX);
-    const ssize_t length = ::readlinkat(at, self, buffer.data(), buffer.size());
+  } else {
+    std::vector<char> buffer(status.size > 0 ? static_cast<std::size_t>(status.size) + 1
+                                             : PATH_MAX);
+    const ssize_t length = ::readlinkat(link, "", buffer.data(), buffer.size());
     if (length > 0 && static_cast<std::size_t>(length) < buffer.size()) {
       text->assign(buffer.data(), static_cast<std::size_t>(length));
       result = 1;
     }
   }
-  if (link >= 0)
-    ::close(link);
+  ::close(link);
   return result;
 }
 
@@ -103,7 +87,7 @@ int walkPath(int dir, const std::string& path, bool create, Walk* walk) {
   int current = !path.empty() && path[0] == '/'
                     ? ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                     : ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  for (const std::string& part : components(path)) {
+  for (const std::string& part : pathComponents(path)) {
     if (current < 0)
       return -1;
     const int next = openPart(current, part, create, walk);
@@ -116,13 +100,12 @@ int walkPath(int dir, const std::string& path, bool create, Walk* walk) {
 // A folder no other user can write into: the running user's or root's,
 // writable by group or others only with the sticky bit.
 bool safeWay(int fd, std::string* why) {
-  struct stat status;
-  if (::fstat(fd, &status) != 0) {
-    *why = std::strerror(errno);
+  fs::Status status;
+  if (!fs::statusOf(fd, &status)) {
+    *why = fs::lastErrorText();
     return false;
   }
-  if ((status.st_uid == ::geteuid() || status.st_uid == 0) &&
-      (!(status.st_mode & 022) || (status.st_mode & S_ISVTX)))
+  if (status.owner != fs::Owner::other && (!(status.mode & 022) || (status.mode & S_ISVTX)))
     return true;
   *why = "a folder on the way is open to other users";
   return false;
@@ -139,7 +122,7 @@ bool CheckedFolder::openSafePlace(const std::string& path, std::string* why) {
     return false;
   }
   int current = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  for (const std::string& part : components(path)) {
+  for (const std::string& part : pathComponents(path)) {
     if (current < 0 || !safeWay(current, why))
       break;
     const int next =
@@ -170,15 +153,15 @@ bool CheckedFolder::openPrivate(const std::string& name, bool fresh, CheckedFold
     return false;
   }
   const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat status;
-  if (fd < 0 || ::fstat(fd, &status) != 0) {
+  fs::Status status;
+  if (fd < 0 || !fs::statusOf(fd, &status)) {
     *taken = errno == ELOOP || errno == ENOTDIR;
     *why = std::strerror(errno);
     if (fd >= 0)
       ::close(fd);
     return false;
   }
-  if (status.st_uid != ::geteuid() || (status.st_mode & 077)) {
+  if (status.owner != fs::Owner::runningUser || (status.mode & 077)) {
     *taken = true;
     *why = "not a folder of the user's own that only the user may enter";
     ::close(fd);
@@ -254,20 +237,5 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
   *targetName = current;
   return true;
 }
-
-bool CheckedFolder::sameFile(const std::string& name, const std::string& path) const {
-  struct stat inFolder, named;
-  return ::fstatat(static_cast<int>(handle_), name.c_str(), &inFolder, 0) == 0 &&
-         ::stat(path.c_str(), &named) == 0 && inFolder.st_dev == named.st_dev &&
-         inFolder.st_ino == named.st_ino;
-}
-
-bool isPathSeparator(char c) { return c == '/'; }
-
-bool isParentReference(const std::string& part) { return part == ".."; }
-
-std::string::size_type rootLength(const std::string&) { return 0; }
-
-bool losesItsEnd(const std::string&) { return false; }
 
 }  // namespace KVEL

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/fs/file_owner.h"
+#include "support/fs/file_system.h"
 #include "support/fs/long_path.h"
 
 namespace KVEL {
@@ -19,9 +20,6 @@ long long fromHandle(HANDLE handle) {
   return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
 }
 
-// True when the reparse point open as handle belongs to the running user,
-// SYSTEM or the administrators, or when the system does not tell its owner.
-bool trustedOwner(HANDLE handle) { return ownerOf(handle) != FileOwner::other; }
 
 // The entry itself (a reparse point is not followed), held without delete
 // sharing: it cannot be renamed or removed while the folder is open.
@@ -29,27 +27,6 @@ HANDLE openEntry(const std::wstring& path) {
   return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
-// The volume and file index of what path leads to; false when it cannot be
-// opened to be looked at.
-bool identify(const std::wstring& path, unsigned long long identity[2]) {
-  if (path.empty())
-    return false;
-  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  BY_HANDLE_FILE_INFORMATION information;
-  const bool known = GetFileInformationByHandle(file, &information) != 0;
-  CloseHandle(file);
-  if (!known)
-    return false;
-  identity[0] = information.dwVolumeSerialNumber;
-  identity[1] = (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
-                information.nFileIndexLow;
-  return true;
 }
 
 }  // namespace
@@ -85,11 +62,9 @@ bool CheckedFolder::openPrivate(const std::string& name, bool fresh, CheckedFold
     *why = systemErrorText(GetLastError());
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION information;
-  const bool folderOfOurs = GetFileInformationByHandle(entry, &information) &&
-                            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                            !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                            ownerOf(entry) == FileOwner::runningUser;
+  fs::Status status;
+  const bool folderOfOurs = fs::statusOf(fromHandle(entry), &status) && status.directory &&
+                            !status.link && status.owner == fs::Owner::runningUser;
   // One that stood gets the access list again: entries added since go.
   if (!folderOfOurs || !setOwnerOnly(entry)) {
     *taken = !folderOfOurs;
@@ -148,19 +123,20 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
         (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND) &&
         (CreateDirectoryW(reached.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS))
       entry = openEntry(reached);
-    BY_HANDLE_FILE_INFORMATION information;
-    if (entry == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(entry, &information)) {
+    fs::Status status;
+    if (entry == INVALID_HANDLE_VALUE || !fs::statusOf(fromHandle(entry), &status)) {
       if (entry != INVALID_HANDLE_VALUE)
         CloseHandle(entry);
       close();
       return false;
     }
     held_.push_back(fromHandle(entry));
-    DWORD attributes = information.dwFileAttributes;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      // Junctions and symbolic links: another user's is not followed; the
-      // system follows a trusted one, held here so it cannot change.
-      if (!trustedOwner(entry)) {
+    DWORD attributes = status.directory ? FILE_ATTRIBUTE_DIRECTORY : 0;
+    if (status.link) {
+      // Junctions and symbolic links: another user's (one whose owner the
+      // system tells) is not followed; the system follows a trusted one,
+      // held here so it cannot change.
+      if (status.owner == fs::Owner::other) {
         *err = linkRefusal(path);
         close();
         return false;
@@ -187,47 +163,13 @@ bool CheckedFolder::followLinks(const std::string& name, CheckedFolder* target,
   HANDLE entry = openEntry(native_ + L"\\" + toWide(name));
   if (entry == INVALID_HANDLE_VALUE)
     return true;
-  BY_HANDLE_FILE_INFORMATION information;
-  const bool refused = GetFileInformationByHandle(entry, &information) &&
-                       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                       !trustedOwner(entry);
+  fs::Status status;
+  const bool refused =
+      fs::statusOf(fromHandle(entry), &status) && status.link && status.owner == fs::Owner::other;
   CloseHandle(entry);
   if (refused)
     *err = linkRefusal(name_.empty() ? name : name_ + "/" + name);
   return !refused;
-}
-
-bool CheckedFolder::sameFile(const std::string& name, const std::string& path) const {
-  unsigned long long inFolder[2], named[2];
-  return identify(native_ + L"\\" + toWide(name), inFolder) &&
-         identify(longPathForm(path), named) && inFolder[0] == named[0] && inFolder[1] == named[1];
-}
-
-bool isPathSeparator(char c) { return c == '/' || c == '\\'; }
-
-bool isParentReference(const std::string& part) {
-  int dots = 0;
-  for (char c : part) {
-    if (c != '.' && c != ' ')
-      return false;
-    dots += c == '.';
-  }
-  return dots >= 2;
-}
-
-std::string::size_type rootLength(const std::string& path) {
-  std::string::size_type length = 0;
-  if (path.size() >= 2 && path[1] == ':' &&
-      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
-    length = 2;
-  while (length < path.size() && isPathSeparator(path[length]))
-    ++length;
-  return length;
-}
-
-bool losesItsEnd(const std::string& part) {
-  return !part.empty() && (part.back() == '.' || part.back() == ' ') && part != "." &&
-         !isParentReference(part);
 }
 
 }  // namespace KVEL

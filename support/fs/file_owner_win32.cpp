@@ -53,20 +53,20 @@ PACL ownerOnlyList() {
 
 }  // namespace
 
-FileOwner ownerOf(void* handle) {
+fs::Owner ownerOf(void* handle) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (GetSecurityInfo(static_cast<HANDLE>(handle), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
                       &owner, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
       !owner)
-    return FileOwner::unknown;
-  FileOwner result = FileOwner::other;
+    return fs::Owner::unknown;
+  fs::Owner result = fs::Owner::other;
   const PSID self = runningUserSid();
   if (self && EqualSid(owner, self))
-    result = FileOwner::runningUser;
+    result = fs::Owner::runningUser;
   else if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
            IsWellKnownSid(owner, WinLocalSystemSid))
-    result = FileOwner::systemOrAdministrators;
+    result = fs::Owner::systemOrRoot;
   LocalFree(descriptor);
   return result;
 }

@@ -1,14 +1,17 @@
 #include "support/fs/file_replacement.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
 
-#include "support/fs/file_replacement_parts.h"
+#include "support/fs/interrupt_guard.h"
 
 namespace KVEL {
 
-namespace replacement {
+using fs::Failure;
+using fs::Handle;
+using fs::kNoHandle;
 
 namespace {
 
@@ -28,9 +31,118 @@ bool number(const char** p) {
   return digits > 0 && digits <= 10 && (digits == 1 || *start != '0');
 }
 
+// ".~kvel.<process id>.<n>.<kind>".
+std::string launchFileName(unsigned n, const char* kind) {
+  return kTag + std::to_string(fs::processId()) + "." + std::to_string(n) + "." + kind;
+}
+
+// folder's name joined with name, for messages.
+std::string displayPath(const CheckedFolder& folder, const std::string& name) {
+  return folder.name().empty() ? name : folder.name() + "/" + name;
+}
+
+// Sets *err, unless it holds a reason already, to the last system error for
+// the file; returns false.
+bool because(const CheckedFolder& folder, const std::string& name, std::string* err) {
+  if (err->empty())
+    *err = cannotWrite(displayPath(folder, name), fs::lastErrorText());
+  return false;
+}
+
+// A failure that may pass: another process holds the file, or (Windows)
+// is replacing or removing it.
+bool passing(Failure failure) {
+  return failure == Failure::Busy || (fs::kDeniedWhileReplaced && failure == Failure::Denied);
+}
+
+// Another launch's shell may hold the script open without delete sharing, and
+// a file being replaced by another launch cannot be opened for a moment: such
+// a step is tried again for up to two seconds before it counts as failed.
+template <typename Step>
+bool retryWhilePassing(Step step) {
+  for (int attempt = 0;; ++attempt) {
+    if (step())
+      return true;
+    if (attempt == 100 || !passing(fs::lastFailure()))
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+// True when name in folder, a link at it not followed, is the open file.
+bool names(const CheckedFolder& folder, const std::string& name, Handle file) {
+  fs::Status held, named;
+  return fs::statusOf(file, &held) && fs::statusAt(folder, name, false, &named) &&
+         held.identity == named.identity;
+}
+
+// The size of the pieces on disk in text mode.
+unsigned long long textSize(const std::vector<std::string_view>& pieces) {
+  unsigned long long size = 0;
+  for (std::string_view piece : pieces) {
+    size += piece.size();
+    if (fs::kCarriageReturns)
+      for (char c : piece)
+        size += c == '\n';
+  }
+  return size;
+}
+
+// Writes the pieces as a text-mode write puts them on disk.
+bool writeText(Handle file, const std::vector<std::string_view>& pieces) {
+  if (!fs::kCarriageReturns) {
+    for (std::string_view piece : pieces)
+      if (!fs::writeAll(file, piece))
+        return false;
+    return true;
+  }
+  std::string text;
+  text.reserve(static_cast<std::size_t>(textSize(pieces)));
+  for (std::string_view piece : pieces)
+    for (char c : piece) {
+      if (c == '\n')
+        text += '\r';
+      text += c;
+    }
+  return fs::writeAll(file, text);
+}
+
+// True for one replacement at a time in the process.
+std::atomic<bool> replacing(false);
+
+class OneAtATime {
+public:
+  OneAtATime() : acquired(!replacing.exchange(true)) {}
+  ~OneAtATime() {
+    if (acquired)
+      replacing.store(false);
+  }
+  OneAtATime(const OneAtATime&) = delete;
+  OneAtATime& operator=(const OneAtATime&) = delete;
+  const bool acquired;
+};
+
+// The interrupts held back while a file and its guard come or go together.
+class InterruptsHeld {
+public:
+  InterruptsHeld() { fs::holdInterrupts(); }
+  ~InterruptsHeld() { fs::resumeInterrupts(); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+};
+
+// The interrupt dispositions of one file step, put back when it ends.
+class InterruptScope {
+public:
+  InterruptScope() { fs::catchInterrupts(); }
+  ~InterruptScope() { fs::releaseInterrupts(); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+};
+
 // Creates file under the first free name of the kind: the counter goes on
 // while a name is taken (by another launch of the same process id, or left).
-Outcome createUnderFreeName(TempFile* file, const char* kind, const FileState* old,
+Outcome createUnderFreeName(TempFile* file, const char* kind, const fs::Status* old,
                             std::string* err) {
   Outcome made = Outcome::Unavailable;
   bool taken = true;
@@ -39,11 +151,86 @@ Outcome createUnderFreeName(TempFile* file, const char* kind, const FileState* o
   return made;
 }
 
-// Sets *err, unless it holds a reason already, to the last system error for
-// the file; returns false.
-bool because(const CheckedFolder& folder, const std::string& name, std::string* err) {
-  if (err->empty())
-    *err = cannotWrite(displayPath(folder, name), lastErrorText());
+// A temporary of a killed launch: of the launches' name form, a regular file
+// of the running user with one name, that nobody holds (open, or locked).
+// The name is checked to still be the held file when it is removed.
+void removeStaleTemporaries(const CheckedFolder& folder) {
+  std::vector<std::string> listed;
+  if (!fs::list(folder, &listed))
+    return;
+  for (const std::string& name : listed) {
+    fs::Status status;
+    // Only a regular file is opened: a FIFO or a device is never touched.
+    if (!isLaunchTemporary(name) || !fs::statusAt(folder, name, false, &status) ||
+        !status.regular)
+      continue;
+    const Handle file = fs::openAt(folder, name, fs::kRead | fs::kForRemoval);
+    if (file == kNoHandle)
+      continue;
+    bool unsupported = false;
+    if (fs::statusOf(file, &status) && status.regular && status.owner == fs::Owner::runningUser &&
+        status.links == 1 && fs::tryLock(file, &unsupported) && names(folder, name, file))
+      fs::removeOpen(folder, name, file);
+    fs::closeHandle(file);
+  }
+}
+
+// What name in folder is. A link that the checked folder left at it for the
+// system to follow (Windows) is looked through; any other link there came
+// after the folder's check and is refused as not a regular file. A file held
+// so that it cannot even be looked at (Windows) counts as a regular file of
+// one name, whose plain-write check then tells.
+bool inspect(const CheckedFolder& folder, const std::string& name, fs::Status* status,
+             bool* exists) {
+  *exists = false;
+  if (!fs::statusAt(folder, name, false, status))
+    return fs::lastFailure() == Failure::Missing;
+  *exists = true;
+  if (status->link && fs::kLinksLeftToTheSystem) {
+    fs::Status target;
+    retryWhilePassing([&] { return fs::statusAt(folder, name, true, &target); });
+    if (target.detailed && (target.regular || target.directory)) {
+      target.link = true;
+      *status = target;
+    }
+  }
+  if (!status->detailed && !status->directory) {
+    status->regular = true;
+    status->links = 1;
+  }
+  return true;
+}
+
+// Whether a plain write would refuse the file; the reason in *err.
+bool refusedAsItIs(const CheckedFolder& folder, const std::string& name, bool exists,
+                   const fs::Status& old, std::string* err) {
+  if (!exists)
+    return false;
+  const std::string shown = displayPath(folder, name);
+  if (old.directory)
+    *err = cannotWrite(shown, "it is a directory");
+  else if (!old.regular)
+    *err = cannotWrite(shown, "not a regular file");
+  else if (old.readOnly)
+    *err = cannotWrite(shown, "it has the read-only attribute");
+  else if (retryWhilePassing([&] {
+             return fs::mayWrite(folder, name) || fs::lastFailure() == Failure::Missing;
+           }))
+    return false;
+  else
+    *err = cannotWrite(shown, fs::lastFailure() == Failure::Busy ? "it is in use by another process"
+                                                                 : fs::lastErrorText());
+  return true;
+}
+
+// False, with the reason in *err, when the file's path is too long for the
+// programs that are to read it.
+bool usablePath(const CheckedFolder& folder, const std::string& name, std::string* err) {
+  std::size_t length = 0;
+  if (!fs::pathTooLong(folder, name, &length))
+    return true;
+  *err = "ERROR: The path " + displayPath(folder, name) + " is too long (" +
+         std::to_string(length) + " characters; long paths are not enabled on this system).";
   return false;
 }
 
@@ -59,7 +246,7 @@ public:
   WriteTurn() = default;
   ~WriteTurn() {
     if (owned_)
-      closeFile(lock_);
+      fs::closeHandle(lock_);
   }
   WriteTurn(const WriteTurn&) = delete;
   WriteTurn& operator=(const WriteTurn&) = delete;
@@ -69,9 +256,9 @@ public:
   // creates through on()).
   bool take(const CheckedFolder& folder, const std::string& name, std::string* err) {
     const auto deadline = std::chrono::steady_clock::now() + kTurnWait;
-    while (lock_ == -1) {
-      long long file = openToLock(folder, name);
-      if (file == -1)
+    while (lock_ == kNoHandle) {
+      Handle file = openToLock(folder, name);
+      if (file == kNoHandle)
         return true;
       owned_ = true;
       if (!wait(&file, folder, name, deadline, err))
@@ -80,59 +267,71 @@ public:
     return true;
   }
   // Takes the turn on the open file (its owner closes it) unless one is held.
-  bool on(long long file, const CheckedFolder& folder, const std::string& name, std::string* err) {
-    if (lock_ != -1)
+  bool on(Handle file, const CheckedFolder& folder, const std::string& name, std::string* err) {
+    if (lock_ != kNoHandle)
       return true;
     owned_ = false;
     return wait(&file, folder, name, std::chrono::steady_clock::now() + kTurnWait, err);
   }
 
 private:
+  // The file `name` holds, opened only to take turns: never a link at it,
+  // never what is not a regular file.
+  static Handle openToLock(const CheckedFolder& folder, const std::string& name) {
+    const Handle file = fs::openAt(folder, name, fs::kRead);
+    fs::Status status;
+    if (file != kNoHandle && (!fs::statusOf(file, &status) || !status.regular)) {
+      fs::closeHandle(file);
+      return kNoHandle;
+    }
+    return file;
+  }
+
   // Waits for the lock of *file. Leaves lock_ unset, and an owned file
   // closed, when the name came to hold another file meanwhile.
-  bool wait(long long* file, const CheckedFolder& folder, const std::string& name,
+  bool wait(Handle* file, const CheckedFolder& folder, const std::string& name,
             std::chrono::steady_clock::time_point deadline, std::string* err) {
     bool unsupported = false;
-    while (!tryLock(*file, &unsupported)) {
+    while (!fs::tryLock(*file, &unsupported)) {
       // Without locks the writes do not take turns: the room check and the
       // restore still keep a whole file.
       if (unsupported)
         break;
       // A file replaced meanwhile needs no turn any more.
-      if (!stillNamed(folder, name, *file))
+      if (!names(folder, name, *file))
         break;
       if (std::chrono::steady_clock::now() > deadline) {
         if (owned_)
-          closeFile(*file);
+          fs::closeHandle(*file);
         *err =
             cannotWrite(displayPath(folder, name), "another launch kept writing it for 30 seconds");
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (unsupported || stillNamed(folder, name, *file)) {
+    if (unsupported || names(folder, name, *file)) {
       lock_ = *file;  // held, or the file system has no locks
     } else if (owned_) {
-      closeFile(*file);
+      fs::closeHandle(*file);
     } else {
       lock_ = *file;  // written where it is, as a plain write would
     }
     return true;
   }
 
-  long long lock_ = -1;
+  Handle lock_ = kNoHandle;
   bool owned_ = false;  // lock_ was opened for the turn alone
 };
 
-Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, const FileState& old,
-                         const std::vector<std::string_view>& pieces, std::string* err) {
-  // A second name of the file would keep the old content; writing in place
-  // reaches it.
-  if (old.exists && (old.links > 1 || old.throughLink))
+Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, bool exists,
+                         const fs::Status& old, const std::vector<std::string_view>& pieces,
+                         std::string* err) {
+  // A second name of the file would keep the old content, and a link left
+  // at it would be replaced itself; writing in place reaches the file.
+  if (exists && (old.links > 1 || old.link))
     return Outcome::Unavailable;
-  TempFile temporary(folder);
-  const Outcome made =
-      createUnderFreeName(&temporary, kTemporary, old.exists ? &old : nullptr, err);
+  TempFile temporary(folder, false);
+  const Outcome made = createUnderFreeName(&temporary, kTemporary, exists ? &old : nullptr, err);
   if (made != Outcome::Done)
     return made;
   bool noRoom = false;
@@ -161,44 +360,107 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, c
   return refused ? Outcome::Unavailable : Outcome::Failed;
 }
 
+// Whether size bytes can be written from the start of the open file, which
+// holds had bytes, without running out of room or past a file-size limit
+// (false with the error set).
+bool roomFor(const CheckedFolder& folder, Handle file, unsigned long long had,
+             unsigned long long size) {
+  if (!fs::withinSizeLimit(size))
+    return false;
+  if (size <= had)
+    return true;
+  // Reserved, the blocks are there whatever else is written meanwhile.
+  bool unsupported = false;
+  if (fs::reserve(file, size, &unsupported))
+    return true;
+  if (!unsupported)
+    return false;
+  unsigned long long free = 0, unit = 0;
+  return fs::freeRoom(folder, file, &free, &unit) && free >= size - had + unit;
+}
+
+// Reads the whole file, which held size bytes when it was opened.
+bool readAll(Handle file, unsigned long long size, std::string* content) {
+  content->resize(static_cast<std::size_t>(size));
+  std::size_t done = 0, got = 0;
+  while (done < content->size()) {
+    if (!fs::readAt(file, done, &(*content)[done], content->size() - done, &got))
+      return false;
+    // Cut meanwhile by a writer that takes no turn: what it holds is kept.
+    if (got == 0)
+      content->resize(done);
+    done += got;
+  }
+  return true;
+}
+
+// Opens name to be written in place, creating it where missing, and refuses
+// (*handle left unset, the reason in *err) what is not a regular file.
+bool openInPlace(const CheckedFolder& folder, const std::string& name, unsigned follow,
+                 Handle* handle, fs::Status* status, bool* created, bool* readable,
+                 std::string* err) {
+  // Never opened unless a regular file: a FIFO would block or swallow the
+  // script, and opening a device may act on it.
+  const std::string notRegular = cannotWrite(displayPath(folder, name), "not a regular file");
+  if (fs::statusAt(folder, name, follow != 0, status) && !status->regular) {
+    *err = notRegular;
+    return false;
+  }
+  *handle = fs::openAt(folder, name, fs::kWrite | fs::kCreateNew | follow);
+  *created = *handle != kNoHandle;
+  if (!*created && fs::lastFailure() == Failure::Exists) {
+    *handle = fs::openAt(folder, name, fs::kRead | fs::kWrite | follow);
+    if (*handle == kNoHandle && fs::lastFailure() == Failure::Denied) {
+      *readable = false;
+      *handle = fs::openAt(folder, name, fs::kWrite | follow);
+    }
+  }
+  if (*handle == kNoHandle)
+    return false;
+  if (!fs::statusOf(*handle, status) || !status->regular) {
+    *err = notRegular;
+    return false;
+  }
+  return true;
+}
+
 // Writes the file itself, as a plain write does, but keeps the old content
 // until the new one fits: the room is made sure of first, and a write that
 // still fails puts the old content back.
-bool inPlace(const CheckedFolder& folder, const std::string& name,
+bool inPlace(const CheckedFolder& folder, const std::string& name, bool throughLink,
              const std::vector<std::string_view>& pieces, WriteTurn* turn, std::string* err) {
   if (!turn->take(folder, name, err))
     return false;
-  InPlaceFile file;
-  if (!file.open(folder, name, err))
+  Handle file = kNoHandle;
+  fs::Status opened;
+  bool created = false, readable = true;
+  if (!openInPlace(folder, name, throughLink ? fs::kFollow : 0, &file, &opened, &created,
+                   &readable, err)) {
+    fs::closeHandle(file);
     return because(folder, name, err);
-  if (!turn->on(file.handle(), folder, name, err))
+  }
+  if (!turn->on(file, folder, name, err)) {
+    fs::closeHandle(file);
     return false;
+  }
   std::string old;
   // Write-only: the room is still made sure of, the old content is not kept.
-  const bool keep = !file.created() && file.readable();
-  const bool kept = file.roomFor(textSize(pieces)) && (!keep || file.readAll(&old));
-  bool written = (kept && file.rewrite(pieces)) || because(folder, name, err);
-  if (!written && kept && keep)
-    file.rewriteBytes(old);
-  written = (file.close() || because(folder, name, err)) && written;
-  if (!written)
-    file.removeCreated();
+  const bool keep = !created && readable;
+  const unsigned long long size = textSize(pieces);
+  const bool kept =
+      roomFor(folder, file, opened.size, size) && (!keep || readAll(file, opened.size, &old));
+  bool written =
+      (kept && fs::rewind(file) && writeText(file, pieces) && fs::truncate(file, size)) ||
+      because(folder, name, err);
+  if (!written && kept && keep && fs::rewind(file) && fs::writeAll(file, old))
+    fs::truncate(file, old.size());
+  written = (fs::closeHandle(file) || because(folder, name, err)) && written;
+  if (!written && created)
+    fs::removeAt(folder, name);
   return written;
 }
 
 }  // namespace
-
-std::string displayPath(const CheckedFolder& folder, const std::string& name) {
-  return folder.name().empty() ? name : folder.name() + "/" + name;
-}
-
-std::string launchFileName(unsigned n, const char* kind) {
-  return kTag + std::to_string(processId()) + "." + std::to_string(n) + "." + kind;
-}
-
-}  // namespace replacement
-
-using namespace replacement;
 
 bool isLaunchTemporary(const std::string& name) {
   if (name.compare(0, sizeof kTag - 1, kTag) != 0)
@@ -212,21 +474,130 @@ bool isLaunchTemporary(const std::string& name) {
   return false;
 }
 
+TempFile::~TempFile() {
+  std::string ignored;
+  remove(&ignored);
+}
+
+Outcome TempFile::create(const std::string& name, const fs::Status* old, bool* taken,
+                         std::string* err) {
+  name_ = name;
+  const unsigned how = fs::kRead | fs::kWrite | fs::kCreateNew | fs::kKeepWritersOut |
+                       (ownerOnly_ ? fs::kOwnerOnly : 0);
+  Failure failure = Failure::Other;
+  {
+    InterruptsHeld held;
+    file_ = fs::openAt(folder_, name_, how);
+    failure = fs::lastFailure();
+    guarded_ = file_ != kNoHandle;
+    if (guarded_)
+      fs::guard(&folder_, name_.c_str());
+  }
+  *taken = file_ == kNoHandle && failure == Failure::Exists;
+  if (file_ == kNoHandle)
+    return Outcome::Unavailable;
+  made_ = true;
+  // Held by a lock on a handle of its own, which stays when the written one
+  // is closed. A file system without locks leaves the file unlocked; the
+  // cleaning cannot lock it either and leaves it alone.
+  lock_ = fs::openAt(folder_, name_, fs::kRead);
+  bool unsupported = false;
+  const bool contested = lock_ != kNoHandle && !fs::tryLock(lock_, &unsupported) && !unsupported;
+  if (contested || !names(folder_, name_, file_)) {
+    // Another launch's cleaning took it between its creation and the lock:
+    // that launch removes it, this one tries the next name.
+    made_ = false;
+    remove(err);
+    *taken = true;
+    return Outcome::Unavailable;
+  }
+  bool given = false;
+  fs::Status own;
+  if (!ownerOnly_) {
+    given = fs::givePermissions(file_, old);
+  } else if (fs::statusOf(file_, &own)) {
+    own.mode = 0600;  // whatever the umask took from it
+    given = fs::givePermissions(file_, &own);
+  }
+  if (given)
+    return Outcome::Done;
+  return remove(err) ? Outcome::Unavailable : Outcome::Failed;
+}
+
+bool TempFile::write(const std::vector<std::string_view>& pieces, bool* noRoom) {
+  if (writeText(file_, pieces))
+    return true;
+  *noRoom = fs::lastFailure() == Failure::NoRoom;
+  return false;
+}
+
+bool TempFile::close() {
+  const Handle file = file_;
+  file_ = kNoHandle;
+  return fs::closeHandle(file);
+}
+
+bool TempFile::renameOver(const std::string& target, bool* refused) {
+  bool swapped = false;
+  if (retryWhilePassing([&] { return fs::renameAt(folder_, name_, target, &swapped); })) {
+    made_ = swapped;  // a swap leaves the old file at name_
+    return true;
+  }
+  // A sticky folder lets only the file's owner replace it, and a file held
+  // open by another process may not be replaced: a plain write may still be
+  // allowed.
+  *refused = fs::lastFailure() == Failure::Denied || fs::lastFailure() == Failure::Busy;
+  return false;
+}
+
+void TempFile::release() {
+  // An interrupt waiting to end the process finds the file gone.
+  if (fs::interruptWaiting()) {
+    std::string ignored;
+    remove(&ignored);
+  }
+  InterruptsHeld held;
+  if (guarded_)
+    fs::guard(nullptr, nullptr);
+  guarded_ = false;
+}
+
+bool TempFile::remove(std::string* err) {
+  close();
+  bool removed = true;
+  {
+    InterruptsHeld held;
+    // Removed while still locked, so that no cleaning takes it meanwhile.
+    if (made_)
+      removed = fs::removeAt(folder_, name_) || fs::lastFailure() == Failure::Missing;
+    if (guarded_)
+      fs::guard(nullptr, nullptr);
+    guarded_ = false;
+  }
+  fs::closeHandle(lock_);
+  lock_ = kNoHandle;
+  if (!removed)
+    *err = "ERROR: Unable to remove temporary file " + displayPath(folder_, name_) + ".";
+  made_ = false;
+  return removed;
+}
+
 FileReplacement::FileReplacement(const CheckedFolder& folder, std::string name)
     : folder_(folder), name_(std::move(name)) {}
 
 namespace {
 
-// Whether a plain write would refuse the file; the reason in *err.
-bool refusedAsItIs(const CheckedFolder& folder, const std::string& name, const FileState& old,
-                   std::string* err) {
-  if (!old.exists)
+// What the replacement of name in folder writes: the file the running user's
+// own links lead to (*linked is opened on its folder when that is another),
+// and what stands there. False, with the reason in *err where one can be
+// told, when a plain write would refuse it.
+bool locate(const CheckedFolder& folder, const std::string& name, CheckedFolder* linked,
+            std::string* target, fs::Status* old, bool* exists, std::string* err) {
+  if (!folder.isOpen() || !folder.followLinks(name, linked, target, err))
     return false;
-  if (old.directory) {
-    *err = cannotWrite(displayPath(folder, name), "it is a directory");
-    return true;
-  }
-  return refused(folder, name, old, err);
+  const CheckedFolder& reached = linked->isOpen() ? *linked : folder;
+  return usablePath(reached, *target, err) && inspect(reached, *target, old, exists) &&
+         !refusedAsItIs(reached, *target, *exists, *old, err);
 }
 
 }  // namespace
@@ -234,42 +605,31 @@ bool refusedAsItIs(const CheckedFolder& folder, const std::string& name, const F
 bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::string* err) {
   err->clear();
   OneAtATime turn;
-  if (!turn.acquired || !folder_.isOpen())
+  if (!turn.acquired)
     return false;
   InterruptScope interrupts;
-  // The file the running user's own links lead to, in a folder of its own.
   CheckedFolder linked;
   std::string name;
-  if (!folder_.followLinks(name_, &linked, &name, err))
+  fs::Status old;
+  bool exists = false;
+  if (!locate(folder_, name_, &linked, &name, &old, &exists, err))
     return false;
   const CheckedFolder& folder = linked.isOpen() ? linked : folder_;
-  if (!usablePath(folder, name, err))
-    return false;
-  FileState old;
-  if (!inspect(folder, name, &old))
-    return false;
-  // A file that a plain write could not open stays as it is.
-  if (refusedAsItIs(folder, name, old, err))
-    return false;
   WriteTurn writers;
   removeStaleTemporaries(folder);
-  const Outcome outcome = throughTemporary(folder, name, old, pieces, err);
+  const Outcome outcome = throughTemporary(folder, name, exists, old, pieces, err);
   if (outcome != Outcome::Unavailable)
     return outcome == Outcome::Done || because(folder, name, err);
-  return inPlace(folder, name, pieces, &writers, err);
+  return inPlace(folder, name, exists && old.link, pieces, &writers, err);
 }
 
 bool FileReplacement::check(std::string* err) const {
   err->clear();
   CheckedFolder linked;
   std::string name;
-  if (!folder_.isOpen() || !folder_.followLinks(name_, &linked, &name, err))
-    return false;
-  const CheckedFolder& folder = linked.isOpen() ? linked : folder_;
-  FileState old;
-  if (!usablePath(folder, name, err) || !inspect(folder, name, &old))
-    return false;
-  return !refusedAsItIs(folder, name, old, err);
+  fs::Status old;
+  bool exists = false;
+  return locate(folder_, name_, &linked, &name, &old, &exists, err);
 }
 
 LaunchFile::LaunchFile(const CheckedFolder& folder) : folder_(folder) {}

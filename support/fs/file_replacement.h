@@ -5,10 +5,13 @@
 // a temporary file beside it, which is then renamed over it in one step, so
 // that a reader sees either the old file or the complete new one. What a
 // plain write of the file (fopen with "w") would keep is kept:
-// - a symbolic link of the running user's own (or root's) is followed, the
-//   same way, and the file it points to is replaced;
-// - the replaced file's permission bits, and its owner and group where this
-//   process may set them, carry over to the new file;
+// - a symbolic link of the running user's own (or root's) is followed: on
+//   POSIX the file it points to is replaced the same way; on Windows, where
+//   the checked folder checks a reparse point's owner but does not resolve
+//   it, the file is written in place through it;
+// - POSIX: the replaced file's permission bits, and its owner and group
+//   where this process may set them, carry over to the new file. Windows:
+//   the new file gets the access list its folder passes down;
 // - a file that a plain write would refuse (no write permission, the
 //   read-only attribute on Windows, held open by another process without
 //   write sharing) is refused and left as it is, with the reason;
@@ -16,10 +19,10 @@
 //   never opened for writing, so that nothing blocks on it;
 // - where no temporary file can be made beside the file (a folder that is
 //   not writable, no free inodes), the file has further names (hard links),
-//   has an owner the new file cannot be given, or (on Windows) cannot be
-//   replaced while another process holds it open, it is written in place.
-//   The room for the new content is made sure of before the old content is
-//   overwritten, and the old content is written back when a write fails.
+//   has an owner the new file cannot be given, or cannot be replaced while
+//   another process holds it open, it is written in place. The room for the
+//   new content is made sure of before the old content is overwritten, and
+//   the old content is written back when a write fails.
 // - launches that write the same file in place take turns (a rename needs
 //   none: it replaces the file in one step): each takes a lock on the
 //   file (flock on POSIX; on Windows a byte range far past its end, which
@@ -30,17 +33,15 @@
 //
 // Temporary files are named ".~kvel.<process id>.<n>.tmp" (see
 // isLaunchTemporary; a launch's own script, LaunchFile, is of the same
-// form). While one exists it is held (an advisory lock on POSIX; on Windows
-// the file is open and the process that made it runs); each replacement
-// first removes, in the folder where it makes its temporary, the ones of
-// exactly that form that are regular files of the running user with one
-// name only and that no running launch holds: those of killed launches.
+// form). While one exists it is held: open, and locked where the file system
+// has locks. Each replacement first removes, in the folder where it makes
+// its temporary, the ones of exactly that form that are regular files of the
+// running user with one name only and that nobody holds: those of killed
+// launches.
 //
-// An interrupt (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows the console's
-// Ctrl+C, Ctrl+Break and close events) that arrives while the temporary file
-// exists removes it before the process ends of it. Writes past a file-size
-// limit fail instead of raising SIGXFSZ. These dispositions are changed only
-// for the length of replace() and restored before it returns.
+// An interrupt that arrives while the temporary file exists removes it
+// before the process ends of it (interrupt_guard.h); the dispositions are
+// changed only for the length of replace() and restored before it returns.
 #ifndef SUPPORT_FS_FILE_REPLACEMENT_H
 #define SUPPORT_FS_FILE_REPLACEMENT_H
 
@@ -50,18 +51,63 @@
 #include <vector>
 
 #include "support/fs/checked_folder.h"
+#include "support/fs/file_system.h"
 
 namespace KVEL {
-
-namespace replacement {
-class TempFile;
-}
 
 // True for a name of exactly the form the files a launch makes for itself
 // get: ".~kvel.<process id>.<n>.<kind>", the process id and n decimal without
 // leading zeros, kind "tmp" (a replacement's temporary) or "tcl" (a launch's
 // own script).
 bool isLaunchTemporary(const std::string& name);
+
+// How a step ended: Unavailable means it could not be used (the file is
+// then written in place, or the next name tried).
+enum class Outcome { Done, Failed, Unavailable };
+
+// A temporary file of this process in a folder, held (open, and locked where
+// the file system has locks) while it exists, and removed when this ends
+// unless kept by release().
+class TempFile {
+public:
+  // ownerOnly: readable and writable by the running user alone (POSIX mode
+  // 0600, Windows a protected access list), whatever the umask or the
+  // folder's inheritable entries; kept open with read sharing only.
+  TempFile(const CheckedFolder& folder, bool ownerOnly) : folder_(folder), ownerOnly_(ownerOnly) {}
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // Creates it under name (which must not exist), held, with the
+  // permissions of old (null: an ordinary new file's, or the owner-only
+  // ones). Unavailable when it cannot be made, with *taken telling whether
+  // the name was taken; Failed when it was made but then could not be given
+  // the permissions nor be removed.
+  Outcome create(const std::string& name, const fs::Status* old, bool* taken, std::string* err);
+  // Writes the pieces in text mode; false on failure, with *noRoom telling
+  // whether the volume or quota was full.
+  bool write(const std::vector<std::string_view>& pieces, bool* noRoom);
+  // Closes the handle it was written through; the lock stays.
+  bool close();
+  // Renames it over target. False when that failed; *refused tells whether
+  // the place is closed to renaming but perhaps open to a plain write.
+  bool renameOver(const std::string& target, bool* refused);
+  // Keeps it, held, beyond the replacement: an interrupt no longer removes
+  // it (the cleaning of a later launch does, once this process has ended).
+  void release();
+  // Removes it (or what a swap left at its name); false, with *err, when it
+  // stays.
+  bool remove(std::string* err);
+  const std::string& name() const { return name_; }
+
+private:
+  const CheckedFolder& folder_;
+  const bool ownerOnly_;
+  std::string name_;
+  bool made_ = false;     // something of this file is at name_
+  bool guarded_ = false;  // an interrupt removes it
+  fs::Handle file_ = fs::kNoHandle, lock_ = fs::kNoHandle;
+};
 
 class FileReplacement {
 public:
@@ -119,7 +165,7 @@ public:
 
 private:
   const CheckedFolder& folder_;
-  std::unique_ptr<replacement::TempFile> file_;
+  std::unique_ptr<TempFile> file_;
 };
 
 }  // namespace KVEL
