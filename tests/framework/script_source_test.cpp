@@ -8,6 +8,7 @@
 #include <tcl.h>
 
 #include "framework/standin/script_source.h"
+#include "tests/support/boundary_characters.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -339,14 +340,6 @@ TEST_F(ScriptSourceTest, KvelFormAndNearItReadAsTclReadsThem) {
 TEST_F(ScriptSourceTest, CharactersAtReadBufferBoundariesReachTheCommand) {
   const struct {
     const char* name;
-    const char* utf8;
-  } characters[] = {
-      {"Emoji", "\xf0\x9f\x98\x80"},
-      {"Cjk", "\xe4\xb8\xad"},
-      {"EAcute", "\xc3\xa9"},
-  };
-  const struct {
-    const char* name;
     const char* command;  // given to the sourcing
     const char* head;     // the script up to the filler
   } ways[] = {
@@ -366,7 +359,7 @@ TEST_F(ScriptSourceTest, CharactersAtReadBufferBoundariesReachTheCommand) {
   Tcl_Encoding utf8 = Tcl_GetEncoding(nullptr, "utf-8");
   const std::string path = dir.file("script.tcl");
   for (const auto& way : ways) {
-    for (const auto& character : characters) {
+    for (const auto& character : testsupport::kBoundaryCharacters) {
       for (const std::size_t offset : offsets) {
         SCOPED_TRACE(std::string(way.name) + ", " + character.name + " at " +
                      std::to_string(offset));

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/launch_workspace.h"
+#include "tests/support/boundary_characters.h"
 
 namespace {
 
@@ -207,14 +208,6 @@ TEST_F(EndToEnd, LogThatIsTheScriptOrCannotBeWritten) {
 TEST_F(EndToEnd, CharacterAtReadBufferBoundariesReachesOutputAndLogExactly) {
   const struct {
     const char* name;
-    const char* utf8;
-  } characters[] = {
-      {"Emoji", "\xf0\x9f\x98\x80"},
-      {"Cjk", "\xe4\xb8\xad"},
-      {"EAcute", "\xc3\xa9"},
-  };
-  const struct {
-    const char* name;
     std::size_t offset;  // of the character's first byte in the run script
   } places[] = {
       {"4K-3", 4093},   {"4K-2", 4094},   {"4K-1", 4095},   {"4K", 4096},
@@ -228,7 +221,7 @@ TEST_F(EndToEnd, CharacterAtReadBufferBoundariesReachesOutputAndLogExactly) {
   if (!testsupport::kWindows)
     options.setEnv["LC_ALL"] = "C.UTF-8";  // the shell reads the script as UTF-8
   const std::string head = "kvel {top}", switchWord = " -testplusarg ";
-  for (const auto& character : characters) {
+  for (const auto& character : testsupport::kBoundaryCharacters) {
     for (const auto& place : places) {
       SCOPED_TRACE(std::string(character.name) + " at " + place.name);
       // Filler values of 86 to 199 bytes, then "c=<character>!".
