@@ -1,12 +1,15 @@
 #include "framework/standin/script_source.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
+
+#include "framework/standin/system_text.h"
 
 namespace zekshell {
 namespace {
@@ -53,23 +56,58 @@ private:
   bool held_ = false;
 };
 
+// The rest of an open channel's bytes into `bytes`. 0, or the errno of a
+// failed read.
+int readRemainingBytes(Tcl_Channel channel, std::string& bytes) {
+  char block[65536];
+  int read = 0;
+  while ((read = Tcl_Read(channel, block, sizeof block)) > 0)
+    bytes.append(block, static_cast<std::size_t>(read));
+  return read < 0 ? Tcl_GetErrno() : 0;
+}
+
+// Tcl's source reads a text up to the first U+001A, with CR LF and a lone CR
+// as LF; `text` is cut and translated in place.
+void endAndTranslateLines(std::string& text) {
+  const std::string::size_type eof = text.find('\x1a');
+  if (eof != std::string::npos)
+    text.resize(eof);
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < text.size(); ++in) {
+    const char c = text[in];
+    if (c == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
+      continue;  // the LF that follows is the line end
+    text[out++] = c == '\r' ? '\n' : c;
+  }
+  text.resize(out);
+}
+
 // The file's text as Tcl's source reads it: system encoding, ^Z ends the
 // text, a leading byte-order mark is dropped. False when it cannot be read.
+// The bytes are converted whole rather than through the channel: Tcl 8.6's
+// channel decoder misreads a 4-byte UTF-8 character (an emoji) that the end
+// of its 4 KB read buffer cuts after its third byte, giving the character's
+// bytes as Latin-1 characters; a conversion of the whole text cuts none.
 bool readScript(Tcl_Obj* path, Tcl_Obj* text) {
   Tcl_Channel channel = Tcl_FSOpenFileChannel(nullptr, path, "r", 0644);
   if (!channel)
     return false;
-  Tcl_SetChannelOption(nullptr, channel, "-eofchar", "\32 {}");
-  // A leading byte-order mark is read as the first character and then
-  // replaced by the rest of the file.
-  bool ok = Tcl_ReadChars(channel, text, 1, 0) >= 0;
-  if (ok) {
-    int length = 0;
-    const char* first = Tcl_GetStringFromObj(text, &length);
-    const bool mark = length >= 3 && std::memcmp(first, "\xef\xbb\xbf", 3) == 0;
-    ok = Tcl_ReadChars(channel, text, -1, mark ? 0 : 1) >= 0;
-  }
-  return Tcl_Close(nullptr, channel) == TCL_OK && ok;
+  Tcl_SetChannelOption(nullptr, channel, "-translation", "binary");
+  std::string bytes;
+  const bool read = readRemainingBytes(channel, bytes) == 0;
+  if (Tcl_Close(nullptr, channel) != TCL_OK || !read ||
+      bytes.size() > static_cast<std::size_t>(INT_MAX))
+    return false;
+  Tcl_DString ds;
+  Tcl_ExternalToUtfDString(nullptr, bytes.data(), static_cast<int>(bytes.size()), &ds);
+  std::string().swap(bytes);
+  std::string converted(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+  Tcl_DStringFree(&ds);
+  endAndTranslateLines(converted);
+  const bool mark = converted.compare(0, 3, "\xef\xbb\xbf") == 0;
+  const std::size_t skip = mark ? 3 : 0;
+  Tcl_AppendToObj(text, converted.data() + skip, static_cast<int>(converted.size() - skip));
+  return true;
 }
 
 // The words of a command as objects. A run script's command repeats a few
@@ -430,11 +468,7 @@ Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
     return Utf16Script::kNot;
   }
   std::string bytes;
-  char block[65536];
-  int read = 0;
-  while ((read = Tcl_Read(channel, block, sizeof block)) > 0)
-    bytes.append(block, static_cast<std::size_t>(read));
-  const int readError = read < 0 ? Tcl_GetErrno() : 0;
+  const int readError = readRemainingBytes(channel, bytes);
   Tcl_Close(nullptr, channel);
   std::string problem;
   std::u16string units;
@@ -459,6 +493,16 @@ Utf16Script readUtf16Script(Tcl_Interp* interp, Tcl_Obj* path, Tcl_Obj* text) {
   return Utf16Script::kFailed;
 }
 
+// Evaluates a script's text read here as Tcl's source evaluates a file's.
+int evaluateText(Tcl_Interp* interp, Tcl_Obj* path, ScriptName& scriptName, Tcl_Obj* text) {
+  int length = 0;
+  const char* script = Tcl_GetStringFromObj(text, &length);
+  return runAsSourcedFile(interp, path, scriptName, [&] {
+    const int evaluated = Tcl_EvalEx(interp, script, length, 0);
+    return evaluated == TCL_RETURN ? endOfFileReturn(interp) : evaluated;
+  });
+}
+
 }  // namespace
 
 int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command, bool* direct) {
@@ -479,26 +523,24 @@ int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command, 
         code = TCL_ERROR;
         done = true;
         break;
-      case Utf16Script::kRead: {
-        int length = 0;
-        const char* script = Tcl_GetStringFromObj(text, &length);
-        code = runAsSourcedFile(interp, pathObj, scriptName, [&] {
-          const int evaluated = Tcl_EvalEx(interp, script, length, 0);
-          return evaluated == TCL_RETURN ? endOfFileReturn(interp) : evaluated;
-        });
+      case Utf16Script::kRead:
+        code = evaluateText(interp, pathObj, scriptName, text);
         done = true;
         break;
-      }
       case Utf16Script::kNot:
-        if (command && readScript(pathObj, text)) {
+        if (scriptName.found() && readScript(pathObj, text)) {
           int length = 0;
           const char* script = Tcl_GetStringFromObj(text, &length);
-          if (collectPlainCommands(script, length, command, commands, words)) {
+          if (command && collectPlainCommands(script, length, command, commands, words)) {
             code = runAsSourcedFile(interp, pathObj, scriptName,
                                     [&] { return callCommands(interp, script, commands, words); });
             done = true;
             if (direct)
               *direct = true;
+          } else if (hasCharacterOutsideBmp(script, static_cast<std::size_t>(length))) {
+            // Tcl's source would read the file through its channel again.
+            code = evaluateText(interp, pathObj, scriptName, text);
+            done = true;
           }
         }
         break;

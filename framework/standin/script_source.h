@@ -25,7 +25,10 @@ namespace zekshell {
 // it. `command` must be one that cannot tell the two ways apart: it evaluates
 // no script, looks at no frame, changes none of its words and returns TCL_OK
 // or TCL_ERROR. `direct`, when not null, is set to whether the direct way was
-// taken.
+// taken. A script whose text holds a character outside the Basic
+// Multilingual Plane (an emoji) is never left to Tcl_EvalFile: Tcl 8.6's
+// channel may misread such a character, so the text read here is evaluated,
+// again with `info frame` reporting an evaluation.
 int sourceScriptFile(Tcl_Interp* interp, const char* path, const char* command,
                      bool* direct = nullptr);
 

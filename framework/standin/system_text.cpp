@@ -29,11 +29,15 @@ std::string notSystemTextError(const std::string& what, const std::string& value
 }
 
 bool hasCharacterOutsideBmp(const std::string& utf8) {
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
+  return hasCharacterOutsideBmp(utf8.data(), utf8.size());
+}
+
+bool hasCharacterOutsideBmp(const char* utf8, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
     const unsigned char c = static_cast<unsigned char>(utf8[i]);
     if (c >= 0xF0)
       return true;
-    if (c == 0xED && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0xA0)
+    if (c == 0xED && i + 1 < length && static_cast<unsigned char>(utf8[i + 1]) >= 0xA0)
       return true;
   }
   return false;

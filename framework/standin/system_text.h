@@ -24,6 +24,7 @@ std::string notSystemTextError(const std::string& what, const std::string& value
 // True when `utf8` holds a character outside the Basic Multilingual Plane
 // (an emoji): a 4-byte sequence, or a surrogate half as Tcl writes one.
 bool hasCharacterOutsideBmp(const std::string& utf8);
+bool hasCharacterOutsideBmp(const char* utf8, std::size_t length);
 
 // Tcl 8.6 opens a file on Windows under a UTF-16 name of its own making,
 // which has no room for a character outside the Basic Multilingual Plane: a

@@ -8,6 +8,7 @@
 #include <tcl.h>
 
 #include "framework/standin/script_source.h"
+#include "tests/support/boundary_characters.h"
 #include "tests/support/test_process.h"
 
 namespace {
@@ -331,6 +332,59 @@ TEST_F(ScriptSourceTest, KvelFormAndNearItReadAsTclReadsThem) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.direct, expectSameAsTcl(c.script)) << c.name;
+}
+
+// A character beyond ASCII at a chosen byte of a UTF-8 script, at the ends of
+// Tcl's 4 KB read buffers and near them, reaches the script's command as
+// written, whichever way the script is sourced.
+TEST_F(ScriptSourceTest, CharactersAtReadBufferBoundariesReachTheCommand) {
+  const struct {
+    const char* name;
+    const char* command;  // given to the sourcing
+    const char* head;     // the script up to the filler
+  } ways[] = {
+      {"Direct", "lappend", "lappend seen"},
+      {"SubstitutionInScript", "lappend", "set v {}\nlappend seen$v"},
+      {"NoCommandGiven", nullptr, "lappend seen"},
+      {"CarriageReturns", "lappend", "lappend seen a\r\nlappend seen b\rlappend seen"},
+  };
+  const std::size_t offsets[] = {4093, 4094, 4095, 4096, 4097, 8189, 32765, 65533, 65534, 65536};
+  // The system encoding decides how a script's bytes are read; the other
+  // tests get theirs back on every way out.
+  struct SystemEncoding {
+    std::string previous = Tcl_GetEncodingName(nullptr);
+    ~SystemEncoding() { Tcl_SetSystemEncoding(nullptr, previous.c_str()); }
+  } restored;
+  ASSERT_EQ(TCL_OK, Tcl_SetSystemEncoding(nullptr, "utf-8"));
+  Tcl_Encoding utf8 = Tcl_GetEncoding(nullptr, "utf-8");
+  const std::string path = dir.file("script.tcl");
+  for (const auto& way : ways) {
+    for (const auto& character : testsupport::kBoundaryCharacters) {
+      for (const std::size_t offset : offsets) {
+        SCOPED_TRACE(std::string(way.name) + ", " + character.name + " at " +
+                     std::to_string(offset));
+        std::string script = way.head;
+        while (script.size() + 10 < offset)
+          script += " f" + std::to_string(script.size() % 10) + "xxxx";
+        script += std::string(offset - script.size() - 3, ' ') + " c=";
+        const std::string word = std::string("c=") + character.utf8 + "!";
+        script += std::string(character.utf8) + "! end\n";
+        ASSERT_EQ(offset, script.find(character.utf8));
+        testsupport::writeFile(path, script);
+
+        Tcl_Interp* interp = Tcl_CreateInterp();
+        EXPECT_EQ(TCL_OK, zekshell::sourceScriptFile(interp, path.c_str(), way.command))
+            << Tcl_GetStringResult(interp);
+        Tcl_DString ds;
+        Tcl_Eval(interp, "lindex $seen end-1");
+        Tcl_UtfToExternalDString(utf8, Tcl_GetStringResult(interp), -1, &ds);
+        EXPECT_EQ(word, std::string(Tcl_DStringValue(&ds), Tcl_DStringLength(&ds)));
+        Tcl_DStringFree(&ds);
+        Tcl_DeleteInterp(interp);
+      }
+    }
+  }
+  Tcl_FreeEncoding(utf8);
 }
 
 }  // namespace

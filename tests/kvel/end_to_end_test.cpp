@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/launch_workspace.h"
+#include "tests/support/boundary_characters.h"
 
 namespace {
 
@@ -197,6 +198,57 @@ TEST_F(EndToEnd, LogThatIsTheScriptOrCannotBeWritten) {
     EXPECT_EQ(1, r.exitStatus);
     EXPECT_EQ("ERROR: [shell] cannot write log file \"/dev/full\": no space left on device\n", r.err);
     EXPECT_EQ(1u, simulatorCalls(r.out).size()) << r.out;
+  }
+}
+
+// A long command with one character beyond ASCII at a chosen byte of the run
+// script, near the shell's read buffer boundaries (4 KB and its multiples)
+// that once cut an emoji: every word reaches the simulator's command and the
+// log exactly. The words come from a command file, as a long run's do.
+TEST_F(EndToEnd, CharacterAtReadBufferBoundariesReachesOutputAndLogExactly) {
+  const struct {
+    const char* name;
+    std::size_t offset;  // of the character's first byte in the run script
+  } places[] = {
+      {"4K-3", 4093},   {"4K-2", 4094},   {"4K-1", 4095},   {"4K", 4096},
+      {"4K+1", 4097},   {"4K+2", 4098},   {"4K+3", 4099},   {"32K-3", 32765},
+      {"32K-2", 32766}, {"32K-1", 32767}, {"32K", 32768},   {"32K+1", 32769},
+      {"32K+3", 32771}, {"64K-3", 65533}, {"64K-2", 65534}, {"64K-1", 65535},
+      {"64K", 65536},   {"64K+1", 65537}, {"64K+3", 65539},
+  };
+  kernel("top");
+  RunOptions options;
+  if (!testsupport::kWindows)
+    options.setEnv["LC_ALL"] = "C.UTF-8";  // the shell reads the script as UTF-8
+  const std::string head = "kvel {top}", switchWord = " -testplusarg ";
+  for (const auto& character : testsupport::kBoundaryCharacters) {
+    for (const auto& place : places) {
+      SCOPED_TRACE(std::string(character.name) + " at " + place.name);
+      // Filler values of 86 to 199 bytes, then "c=<character>!".
+      std::size_t room = place.offset - head.size() - switchWord.size() - 2;
+      Words words{"top"};
+      std::string commands;
+      while (room > 0) {
+        const std::size_t length = room >= 200 + switchWord.size() ? 86 : room - switchWord.size();
+        std::string word = std::to_string(words.size());
+        word.resize(length, 'x');
+        words.insert(words.end(), {"-testplusarg", word});
+        commands += "-testplusarg " + word + "\n";
+        room -= switchWord.size() + length;
+      }
+      const std::string last = std::string("c=") + character.utf8 + "!";
+      words.insert(words.end(), {"-testplusarg", last, "-testplusarg", "tail", "-autoloadwcfg"});
+      writeFile(path("opts.f"), commands + "-testplusarg " + last + "\n-testplusarg tail\n");
+      std::remove(path("kvel.log").c_str());
+
+      RunResult r = run({"top", "-f", "opts.f"}, options);
+      EXPECT_EQ(0, r.exitStatus) << r.err;
+      const std::string script = readFile(path("kvel.dir/top/kvel_script.tcl"));
+      ASSERT_EQ(place.offset, script.find(character.utf8)) << "the character is elsewhere";
+      EXPECT_EQ(std::vector<Words>{words}, simulatorCalls(r.out));
+      EXPECT_EQ(std::vector<Words>{words},
+                simulatorCalls(testsupport::readTextFile(path("kvel.log"))));
+    }
   }
 }
 
