@@ -67,19 +67,19 @@ int readRemainingBytes(Tcl_Channel channel, std::string& bytes) {
 }
 
 // Tcl's source reads a text up to the first U+001A, with CR LF and a lone CR
-// as LF; `text` is cut and translated in place.
-void endAndTranslateLines(std::string& text) {
-  const std::string::size_type eof = text.find('\x1a');
-  if (eof != std::string::npos)
-    text.resize(eof);
+// as LF; the text is cut and translated in place, and its new size returned.
+std::size_t endAndTranslateLines(char* text, std::size_t size) {
+  const void* eof = std::memchr(text, '\x1a', size);
+  if (eof != nullptr)
+    size = static_cast<std::size_t>(static_cast<const char*>(eof) - text);
   std::size_t out = 0;
-  for (std::size_t in = 0; in < text.size(); ++in) {
+  for (std::size_t in = 0; in < size; ++in) {
     const char c = text[in];
-    if (c == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
+    if (c == '\r' && in + 1 < size && text[in + 1] == '\n')
       continue;  // the LF that follows is the line end
     text[out++] = c == '\r' ? '\n' : c;
   }
-  text.resize(out);
+  return out;
 }
 
 // The file's text as Tcl's source reads it: system encoding, ^Z ends the
@@ -101,12 +101,12 @@ bool readScript(Tcl_Obj* path, Tcl_Obj* text) {
   Tcl_DString ds;
   Tcl_ExternalToUtfDString(nullptr, bytes.data(), static_cast<int>(bytes.size()), &ds);
   std::string().swap(bytes);
-  std::string converted(Tcl_DStringValue(&ds), static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+  char* const converted = Tcl_DStringValue(&ds);
+  const std::size_t size =
+      endAndTranslateLines(converted, static_cast<std::size_t>(Tcl_DStringLength(&ds)));
+  const std::size_t skip = size >= 3 && std::memcmp(converted, "\xef\xbb\xbf", 3) == 0 ? 3 : 0;
+  Tcl_AppendToObj(text, converted + skip, static_cast<int>(size - skip));
   Tcl_DStringFree(&ds);
-  endAndTranslateLines(converted);
-  const bool mark = converted.compare(0, 3, "\xef\xbb\xbf") == 0;
-  const std::size_t skip = mark ? 3 : 0;
-  Tcl_AppendToObj(text, converted.data() + skip, static_cast<int>(converted.size() - skip));
   return true;
 }
 
