@@ -21,12 +21,14 @@ long long fromHandle(HANDLE handle) {
 }
 
 
-// The entry itself (a reparse point is not followed), held without delete
-// sharing: it cannot be renamed or removed while the folder is open.
-HANDLE openEntry(const std::wstring& path) {
+// The entry itself (a reparse point is not followed unless follow is set),
+// held without delete sharing: it cannot be renamed or removed while the
+// folder is open.
+HANDLE openEntry(const std::wstring& path, bool follow = false) {
   return CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                     FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                     nullptr);
 }
 
 }  // namespace
@@ -131,19 +133,25 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
       return false;
     }
     held_.push_back(fromHandle(entry));
-    DWORD attributes = status.directory ? FILE_ATTRIBUTE_DIRECTORY : 0;
     if (status.link) {
       // Junctions and symbolic links: another user's (one whose owner the
-      // system tells) is not followed; the system follows a trusted one,
-      // held here so it cannot change.
+      // system tells) is not followed; the system follows a trusted one. The
+      // link and the folder it leads to are both held, so neither can change.
       if (status.owner == fs::Owner::other) {
         *err = linkRefusal(path);
         close();
         return false;
       }
-      attributes = GetFileAttributesW(reached.c_str());
+      entry = openEntry(reached, true);
+      if (entry == INVALID_HANDLE_VALUE || !fs::statusOf(fromHandle(entry), &status)) {
+        if (entry != INVALID_HANDLE_VALUE)
+          CloseHandle(entry);
+        close();
+        return false;
+      }
+      held_.push_back(fromHandle(entry));
     }
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!status.directory) {
       close();
       return false;
     }
