@@ -117,6 +117,13 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
     }
   }
   parts.insert(parts.begin(), std::wstring());  // the starting folder itself
+  // Holds entry until the folder is closed and reads its status through it.
+  auto hold = [this](HANDLE entry, fs::Status* status) {
+    if (entry == INVALID_HANDLE_VALUE)
+      return false;
+    held_.push_back(fromHandle(entry));
+    return fs::statusOf(fromHandle(entry), status);
+  };
   for (const std::wstring& part : parts) {
     if (!part.empty())
       reached += L"\\" + part;
@@ -126,13 +133,10 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
         (CreateDirectoryW(reached.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS))
       entry = openEntry(reached);
     fs::Status status;
-    if (entry == INVALID_HANDLE_VALUE || !fs::statusOf(fromHandle(entry), &status)) {
-      if (entry != INVALID_HANDLE_VALUE)
-        CloseHandle(entry);
+    if (!hold(entry, &status)) {
       close();
       return false;
     }
-    held_.push_back(fromHandle(entry));
     if (status.link) {
       // Junctions and symbolic links: another user's (one whose owner the
       // system tells) is not followed; the system follows a trusted one. The
@@ -142,14 +146,10 @@ bool CheckedFolder::open(const std::string& path, bool create, std::string* err)
         close();
         return false;
       }
-      entry = openEntry(reached, true);
-      if (entry == INVALID_HANDLE_VALUE || !fs::statusOf(fromHandle(entry), &status)) {
-        if (entry != INVALID_HANDLE_VALUE)
-          CloseHandle(entry);
+      if (!hold(openEntry(reached, true), &status)) {
         close();
         return false;
       }
-      held_.push_back(fromHandle(entry));
     }
     if (!status.directory) {
       close();
