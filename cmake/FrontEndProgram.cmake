@@ -28,6 +28,14 @@ function(add_front_end_program name)
   add_executable(${name} ${P_SOURCES} ${manifest})
   target_link_libraries(${name} PRIVATE ${P_LIBS} frontend_support ${standin})
   target_link_options(${name} PRIVATE "LINKER:--no-as-needed")
+  # The program finds the framework in the build tree as it does installed,
+  # relative to itself (framework/CMakeLists.txt builds the libraries there).
+  # A build-tree path that installing rewrites would be padded with empty
+  # entries, which the loader takes for the working directory: a program
+  # started in a shared folder would load libraries others put there.
+  if(NOT WIN32)
+    set_target_properties(${name} PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
+  endif()
   add_executable(${name}_double ${P_SOURCES} ${manifest})
   target_link_libraries(${name}_double PRIVATE ${P_LIBS} frontend_support ${double})
   target_link_options(${name}_double PRIVATE "LINKER:--no-as-needed")
