@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "kvel/account_output.h"
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
 #include "kvel/cmdfile/program_text.h"
@@ -69,7 +70,8 @@ void appendFile(std::string& out, std::uint32_t file) {
 
 class JsonAccount : public LaunchAccount {
 public:
-  JsonAccount(std::FILE* out, bool dryRun, bool holdToEnd) : w_(out, holdToEnd) {
+  JsonAccount(std::FILE* out, bool dryRun, bool holdToEnd)
+      : w_(out, holdToEnd), out_(out), ownFile_(!holdToEnd) {
     w_ << "{\"kvel_explain\":1,\"dry_run\":" << (dryRun ? "true" : "false");
   }
 
@@ -257,10 +259,14 @@ public:
     }
     out += "}\n";
     w_.flush();
+    if (ownFile_)
+      cutAccountFile(out_);
   }
 
 private:
   AccountWriter w_;
+  std::FILE* out_;
+  bool ownFile_;
 };
 
 }  // namespace

@@ -166,4 +166,44 @@ TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesAfterTheLaunchsLines) {
   }
 }
 
+// KVEL_EXPLAIN_FILE naming a file that holds something already: the file
+// is written over and ends where the document ends, however the launch
+// ends: a strict reader takes it, and where the launch did not start a
+// shell it is what a new file would hold.
+TEST(ExplainWriter, FileWrittenOverHoldsTheDocumentAlone) {
+  struct Row {
+    const char* name;
+    const char* mode;
+    const char* args;       // args.f
+    std::size_t oldTimes;   // the old content: this many times the document's size, plus 7
+  };
+  const std::vector<Row> rows{{"LaunchedOverALongerFile", "json", "-testplusarg A=1\n-gui\n", 3},
+                              {"DryRunOverALongerFile", "json-only", "-gui\n", 2},
+                              {"ParseFailsOverALongerFile", "json", "-maxdeltaidd 3\n", 2},
+                              {"OverAShorterFile", "json", "-gui\n", 0}};
+  for (const Row& row : rows) {
+    testsupport::LaunchWorkspace ws;
+    ws.kernel("top");
+    ws.file("args.f", row.args);
+    testsupport::RunOptions options;
+    options.setEnv["KVEL_EXPLAIN"] = row.mode;
+    options.setEnv["KVEL_EXPLAIN_FILE"] = ws.path("account.json");
+    const testsupport::RunResult fresh = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "args.f"}, options);
+    const std::string document = ws.read("account.json");
+    ASSERT_FALSE(document.empty()) << row.name << fresh.err;
+    ws.file("account.json", repeated("{\"x\":[", document.size() * row.oldTimes / 6) + "]}\n{}");
+    ws.file("kvel.dir/top/kvel_script.tcl", "");
+    const testsupport::RunResult again = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "args.f"}, options);
+    EXPECT_EQ(again.exitStatus, fresh.exitStatus) << row.name;
+    // A launched document names its own run script, which differs between runs.
+    const std::string over = ws.read("account.json");
+    std::string problem;
+    EXPECT_TRUE(testsupport::StrictJson::check(over, &problem)) << row.name << problem;
+    EXPECT_EQ(over.find("{\"x\":["), std::string::npos) << row.name;
+    if (std::string(row.mode) == "json-only" || fresh.exitStatus != 0) {
+      EXPECT_TRUE(over == document) << row.name << ": " << over;
+    }
+  }
+}
+
 }  // namespace
