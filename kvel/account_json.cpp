@@ -247,6 +247,13 @@ public:
     appendJsonArray(out, "shell_arguments", arguments);
   }
 
+  bool writeAsProduced() override {
+    if (ownFile_)
+      return false;
+    w_.writeAsProduced();
+    return true;
+  }
+
   void end(int status, const std::string& message, bool launched) override {
     std::string& out = w_.text();
     out += ",\"launched\":";

@@ -1,7 +1,8 @@
 // Where the account of a launch goes: the text on standard error; the JSON
 // document to the file KVEL_EXPLAIN_FILE names, when it is set, so that the
 // shell's own lines on standard error never mix with it, else to standard
-// error, written whole at the end.
+// error, held to the end until the launch is known to print nothing there
+// before the document ends (LaunchAccount::writeAsProduced).
 #ifndef KVEL_ACCOUNT_OUTPUT_H
 #define KVEL_ACCOUNT_OUTPUT_H
 

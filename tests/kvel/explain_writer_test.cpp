@@ -128,18 +128,26 @@ TEST(ExplainWriter, HeldAccountComesWholeAtTheEnd) {
   }
 }
 
-// The JSON document on standard error is held to the end, after the
-// launch's own lines there: the same document as in KVEL_EXPLAIN_FILE,
-// after the same lines, also when it is too large to stay in memory.
-TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesAfterTheLaunchsLines) {
+// The JSON document on standard error is the same document as in
+// KVEL_EXPLAIN_FILE, whole also when it is too large to stay in memory, with
+// the launch's own lines there kept out of it: held to the end after the
+// lines of a failed parse; after a parse that succeeded written as it comes,
+// with a later refusal on standard error after it.
+TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesWithTheLaunchsLinesOutside) {
+  enum class Lines { none, before, after };
   struct Row {
     const char* name;
     std::size_t values;   // -testplusarg values in the command file
     const char* last;     // the file's last line
+    Lines lines;          // the launch's lines on standard error, against the document
   };
-  const std::vector<Row> rows{{"SmallAccepted", 3, "-gui\n"},
-                              {"LargeAccepted", 30000, "-gui\n"},
-                              {"LargeRefusedAtTheEnd", 30000, "-maxdeltaidd 3\n"}};
+  const std::vector<Row> rows{
+      {"SmallAccepted", 3, "-gui\n", Lines::none},
+      {"LargeAccepted", 30000, "-gui\n", Lines::none},
+      {"LargeRefusedAtTheEnd", 30000, "-maxdeltaidd 3\n", Lines::before},
+      {"SmallLogRefusedAfterTheParse", 3, "-log kvel.dir/top/kvel_script.tcl\n", Lines::after},
+      {"LargeLogRefusedAfterTheParse", 30000, "-log kvel.dir/top/kvel_script.tcl\n",
+       Lines::after}};
   for (const Row& row : rows) {
     testsupport::LaunchWorkspace ws;
     ws.kernel("top");
@@ -154,15 +162,17 @@ TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesAfterTheLaunchsLines) {
     const std::string document = ws.read("account.json");
     std::string problem;
     EXPECT_TRUE(testsupport::StrictJson::check(document, &problem)) << row.name << problem;
+    EXPECT_EQ(filed.err.empty(), row.lines == Lines::none) << row.name << filed.err;
     testsupport::RunOptions toError;
     toError.setEnv["KVEL_EXPLAIN"] = "json-only";
     toError.unsetEnv.push_back("KVEL_EXPLAIN_FILE");
     const testsupport::RunResult held = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "args.f"}, toError);
     EXPECT_EQ(held.exitStatus, filed.exitStatus) << row.name;
     EXPECT_EQ(held.out, filed.out) << row.name;
-    EXPECT_TRUE(held.err == filed.err + document) << row.name << ": " << held.err.size()
-                                                  << " bytes against " << filed.err.size()
-                                                  << " + " << document.size();
+    const std::string expected =
+        row.lines == Lines::after ? document + filed.err : filed.err + document;
+    EXPECT_TRUE(held.err == expected) << row.name << ": " << held.err.size() << " bytes against "
+                                      << filed.err.size() << " + " << document.size();
   }
 }
 
