@@ -96,7 +96,14 @@ public:
     }
     out += "],\"parsed\":";
     out += reading.parsed() ? "true" : "false";
-    out += ",\"arguments\":[";
+    // The options the arguments name, each argument naming one by its index.
+    out += ",\"options\":[";
+    for (std::uint32_t k = 0; k < reading.optionCount(); ++k) {
+      if (k != 0)
+        out += ',';
+      appendJsonString(out, reading.optionName(k));
+    }
+    out += "],\"arguments\":[";
     auto replacedBy = reading.replacedBy.begin();
     auto replaces = reading.replaces.begin();
     const auto& notes = reading.origins().notes;
@@ -106,11 +113,6 @@ public:
     for (int r = 0; r < kRoles; ++r) {
       roles[r] = ",\"role\":";
       appendJsonString(roles[r], ArgumentReading::roleName(static_cast<Role>(r)));
-    }
-    std::vector<std::string> options(reading.optionCount());
-    for (std::uint32_t k = 0; k < options.size(); ++k) {
-      options[k] = ",";
-      appendJsonField(options[k], "option", reading.optionName(k));
     }
     for (std::size_t i = 0; i < reading.count(); ++i) {
       Gathered gathered(out);
@@ -124,24 +126,26 @@ public:
         appendJsonField(out, "written", written);
       }
       const cmdfile::ArgumentOrigin& origin = reading.origin(i);
-      gathered << ",\"file\":";
+      gathered << ",\"place\":[";
       if (origin.file == ArgumentOrigins::kCommandLine)
         gathered << "null";
       else
         gathered.number(origin.file);
-      gathered << ",\"line\":";
+      gathered << ",";
       gathered.number(origin.line);
+      gathered << "]";
       const Role role = reading.role(i);
       gathered << roles[static_cast<int>(role)];
       const std::uint32_t option = reading.optionIndex(i);
-      if (option != ArgumentReading::kNoOption)
-        gathered << options[option];
-      gathered << ",\"notes\":[";
+      if (option != ArgumentReading::kNoOption) {
+        gathered << ",\"option\":";
+        gathered.number(option);
+      }
       gathered.flush();
+      // "notes" only where there is one.
       bool first = true;
       const auto add = [&](const char* kind, const std::string& text) {
-        if (!first)
-          out += ',';
+        out += first ? ",\"notes\":[" : ",";
         first = false;
         out += "{\"kind\":";
         appendJsonString(out, kind);
@@ -164,7 +168,8 @@ public:
         if (!remark.empty())
           add("number", remark);
       }
-      out += ']';
+      if (!first)
+        out += ']';
       for (; replaces != reading.replaces.end() && replaces->first == i; ++replaces)
       {
         out += ",\"replaces\":";

@@ -101,6 +101,18 @@ void checkJsonForm(const Explained& c) {
         "text=open(sys.argv[1],encoding='utf-8',errors='strict').read()\n"
         "d=json.loads(text,object_pairs_hook=pairs,parse_constant=const,strict=True)\n"
         "walk(d)\n"
+        // The layout: indexes in order, places and options that point into
+        // their tables (a switch names its own option), notes never empty.
+        "roles={'snapshot','switch','value','parsing stopped here','not parsed','unparsed'}\n"
+        "for k,a in enumerate(d['arguments']):\n"
+        "  assert a['index']==k+1, a\n"
+        "  f,l=a['place']\n"
+        "  assert (f is None or 0<=f<len(d['files'])) and l>=1, a\n"
+        "  assert a['role'] in roles, a\n"
+        "  assert a.get('notes',[0])!=[], a\n"
+        "  if 'option' in a:\n"
+        "    o=d['options'][a['option']]\n"
+        "    assert a['role']!='switch' or a['text'].lstrip('-')==o, (a,o)\n"
         "print(len(d['arguments']))\n";
     const RunResult python =
         testsupport::run("/usr/bin/python3", {"-c", script, ws.path("account.json")});
