@@ -3,6 +3,8 @@
 // where one line of a file gave both; the settings given; then the target
 // check, the command text, the rerun line and the shell's arguments.
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
@@ -28,6 +30,19 @@ std::string shellWord(const std::string& text) {
   if (text.empty() || text.find_first_of(" \t") != std::string::npos)
     return quotedValue(text);
   return shownText(text);
+}
+
+// Writes number in decimal at at (20 places at most); the end of it.
+char* putNumber(char* at, std::uint64_t number) {
+  char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  while (count != 0)
+    *at++ = digits[--count];
+  return at;
 }
 
 // Lists with more values than this show their first and last ones.
@@ -83,11 +98,7 @@ public:
                           reading.origin(i + 1).file == origin.file &&
                           (origin.file == cmdfile::ArgumentOrigins::kCommandLine ||
                            reading.origin(i + 1).line == origin.line);
-      w_ << "    [" << i + 1 << "] ";
-      if (paired)
-        w_ << "[" << i + 2 << "] ";
-      place(reading, i);
-      w_ << ": ";
+      indexesAndPlace(reading, i, paired);
       if (paired) {
         w_.shown(reading.written(i));
         w_ << " ";
@@ -174,6 +185,27 @@ public:
   }
 
 private:
+  // "    [1] [2] file:line: ", the second index for a pair, gathered on the
+  // stack and appended at once: every line of a large account begins so.
+  void indexesAndPlace(const ArgumentReading& reading, std::size_t i, bool paired) {
+    char head[64];  // two indexes of at most 20 digits and their brackets
+    char* at = head;
+    std::memcpy(at, "    [", 5);
+    at = putNumber(at + 5, i + 1);
+    std::memcpy(at, "] ", 2);
+    at += 2;
+    if (paired) {
+      *at++ = '[';
+      at = putNumber(at, i + 2);
+      std::memcpy(at, "] ", 2);
+      at += 2;
+    }
+    std::string& out = w_.text();
+    out.append(head, static_cast<std::size_t>(at - head));
+    reading.appendShortPlace(out, i);
+    out.append(": ", 2);
+  }
+
   // One argument alone on its line.
   void argument(const ArgumentReading& reading, std::size_t i) {
     const Role role = reading.role(i);

@@ -43,6 +43,13 @@ TEST(ExplainWriter, PlainRunStopsAtTheFirstByteToLookAt) {
       {"EmojiFirst", "😀" + word16, '"', '\\', 0},
       {"NulByte", std::string("abcdefgh\0ijk", 12), '"', '\\', 8},
       {"NotUtf8", "abcdefg\xe9", '"', '\\', 7},
+      {"SevenPlain", "abcdefg", '"', '\\', 7},
+      {"SevenQuoteLast", "abcdef\"", '"', '\\', 6},
+      {"OneControl", "\x01", '"', '\\', 0},
+      {"NinePlain", "abcdefghi", '"', '\\', 9},
+      {"TenTabInTheLastWord", "abcdefghi\t", '"', '\\', 9},
+      {"FifteenDelInTheOverlap", word16.substr(0, 9) + "\x7f" + "abcde", '"', '\\', 9},
+      {"TwentyAccentLast", word16 + "abc\xc3\xa9", '"', '\\', 19},
   };
   for (const PlainRun& row : rows)
     EXPECT_EQ(KVEL::printableAsciiRun(row.text, row.a, row.b), row.length) << row.name;
