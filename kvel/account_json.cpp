@@ -46,14 +46,36 @@ public:
         std::to_chars(text_ + size_, text_ + sizeof text_, value).ptr - text_);
     return *this;
   }
+  // "name":"text" (appendJsonField): here where the text goes as it is and
+  // fits, else appended to out after what is gathered.
+  void field(std::string_view name, std::string_view text) {
+    if (text.size() <= kShortText && printableAsciiRun(text, '"', '\\') == text.size()) {
+      if (size_ + name.size() + text.size() + 6 > sizeof text_)
+        flush();
+      char* at = text_ + size_;
+      *at++ = '"';
+      std::memcpy(at, name.data(), name.size());
+      at += name.size();
+      std::memcpy(at, "\":\"", 3);
+      at += 3;
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+      *at++ = '"';
+      size_ = static_cast<std::size_t>(at - text_);
+      return;
+    }
+    flush();
+    appendJsonField(out_, name, text);
+  }
   void flush() {
     out_.append(text_, size_);
     size_ = 0;
   }
 
 private:
+  static constexpr std::size_t kShortText = 128;
   std::string& out_;
-  char text_[256];
+  char text_[512];
   std::size_t size_ = 0;
 };
 
@@ -116,14 +138,14 @@ public:
     }
     for (std::size_t i = 0; i < reading.count(); ++i) {
       Gathered gathered(out);
-      gathered << (i != 0 ? ",{\"index\":" : "{\"index\":");
+      gathered << (i != 0 ? std::string_view(",{\"index\":") : std::string_view("{\"index\":"));
       gathered.number(i + 1) << ",";
-      gathered.flush();
-      appendJsonField(out, "text", reading.text(i));
+      const std::string_view text = reading.text(i);
+      gathered.field("text", text);
       const std::string_view written = reading.written(i);
-      if (written != reading.text(i)) {
-        out += ',';
-        appendJsonField(out, "written", written);
+      if (written != text) {
+        gathered << ",";
+        gathered.field("written", written);
       }
       const cmdfile::ArgumentOrigin& origin = reading.origin(i);
       gathered << ",\"place\":[";
