@@ -46,6 +46,23 @@ public:
         std::to_chars(text_ + size_, text_ + sizeof text_, value).ptr - text_);
     return *this;
   }
+  // A JSON string (appendJsonString): here where the text goes as it is and
+  // fits, else appended to out after what is gathered. True when text is UTF-8.
+  bool string(std::string_view text) {
+    if (text.size() <= kShortText && printableAsciiRun(text, '"', '\\') == text.size()) {
+      if (size_ + text.size() + 2 > sizeof text_)
+        flush();
+      char* at = text_ + size_;
+      *at++ = '"';
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+      *at++ = '"';
+      size_ = static_cast<std::size_t>(at - text_);
+      return true;
+    }
+    flush();
+    return appendJsonString(out_, text);
+  }
   // "name":"text" (appendJsonField): here where the text goes as it is and
   // fits, else appended to out after what is gathered.
   void field(std::string_view name, std::string_view text) {
@@ -249,10 +266,16 @@ public:
     out += ",\"rerun\":[";
     appendJsonString(out, programName);
     bool utf8 = isUtf8(programName);
-    for (std::string_view argument : arguments) {
-      out += ',';
-      utf8 = appendJsonString(out, argument) && utf8;
-      w_.pass();
+    {
+      Gathered gathered(out);
+      for (std::string_view argument : arguments) {
+        gathered << ",";
+        utf8 = gathered.string(argument) && utf8;
+        if (out.size() >= AccountWriter::kPiece) {
+          gathered.flush();
+          w_.pass();
+        }
+      }
     }
     out += ']';
     if (!utf8) {
