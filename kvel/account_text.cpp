@@ -8,6 +8,7 @@
 
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
+#include "kvel/json_text.h"
 #include "kvel/launch_account.h"
 #include "kvel/launcher.h"
 #include "kvel/rerun_line.h"
@@ -98,6 +99,13 @@ public:
                           reading.origin(i + 1).file == origin.file &&
                           (origin.file == cmdfile::ArgumentOrigins::kCommandLine ||
                            reading.origin(i + 1).line == origin.line);
+      if (paired && plainPairLine(reading, i)) {
+        notes(reading, i);
+        notes(reading, i + 1);
+        ++i;
+        w_.pass();
+        continue;
+      }
       indexesAndPlace(reading, i, paired);
       if (paired) {
         w_.shown(reading.written(i));
@@ -204,6 +212,51 @@ private:
     out.append(head, static_cast<std::size_t>(at - head));
     reading.appendShortPlace(out, i);
     out.append(": ", 2);
+  }
+
+  // The line of a switch and its value, "    [1] [2] file:line: -switch "value"
+  // (written ...)", made on the stack and appended at once where every piece
+  // goes as it is and is short, as most are. False, with nothing written,
+  // otherwise.
+  bool plainPairLine(const ArgumentReading& reading, std::size_t i) {
+    constexpr std::size_t kShort = 256;
+    const auto plain = [](std::string_view text) {
+      return text.size() <= kShort && printableAsciiRun(text, 0x7F, 0x7F) == text.size();
+    };
+    const std::string_view prefix = reading.placePrefix(reading.origin(i).file);
+    const std::string_view name = reading.written(i);
+    const std::string_view value = reading.text(i + 1);
+    const std::string_view written = reading.written(i + 1);
+    const bool writtenShown = written != value;
+    if (prefix.size() > kShort || !plain(name) || !plain(value) ||
+        (writtenShown && !plain(written)))
+      return false;
+    char line[4 * kShort + 128];
+    char* at = line;
+    const auto put = [&at](std::string_view text) {
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+    };
+    put("    [");
+    at = putNumber(at, i + 1);
+    put("] [");
+    at = putNumber(at, i + 2);
+    put("] ");
+    put(prefix);
+    at = putNumber(at, reading.origin(i).line);
+    put(": ");
+    put(name);
+    put(" \"");
+    put(value);
+    put("\"");
+    if (writtenShown) {
+      put(" (written ");
+      put(written);
+      put(")");
+    }
+    put("\n");
+    w_.text().append(line, static_cast<std::size_t>(at - line));
+    return true;
   }
 
   // One argument alone on its line.
