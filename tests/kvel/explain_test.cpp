@@ -444,6 +444,33 @@ TEST_P(RerunWord, QuotedForEachShell) {
   }
 }
 
+// sh takes a word bare when it holds only letters, digits and -_.,:/=+@%:
+// each character beside those ranges, at every place a word is looked at
+// (short, the end of a long one), makes it quoted.
+TEST(RerunWord, BareForShOnlyWithItsCharacters) {
+  const std::string bare = "-_.,:/=+@%azAZ09";
+  for (const std::string& word : {bare, bare + bare + "x", bare.substr(0, 5), bare.substr(0, 11)})
+    EXPECT_EQ(KVEL::posixShellWord(word), word) << word;
+  struct Row {
+    std::string name;
+    std::string word;
+  };
+  std::vector<Row> rows;
+  for (const char c : std::string("*;<>?[`{^~!#&()|\\ \"$")) {
+    for (const std::size_t length : {1, 5, 12, 16, 17, 35}) {
+      for (const std::size_t at : {std::size_t{0}, length / 2, length - 1}) {
+        std::string word(length, 'a');
+        word[at] = c;
+        rows.push_back({std::string(1, c) + " at " + std::to_string(at) + " of " +
+                            std::to_string(length),
+                        word});
+      }
+    }
+  }
+  for (const Row& row : rows)
+    EXPECT_EQ(KVEL::posixShellWord(row.word), "'" + row.word + "'") << row.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, RerunWord,
     testing::ValuesIn(std::vector<Quoting>{
