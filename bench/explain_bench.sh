@@ -6,7 +6,7 @@
 #   unset        the launch, KVEL_EXPLAIN unset
 #   text         KVEL_EXPLAIN=1, the account on standard error (/dev/null)
 #   text > file  the same with standard error sent to a file
-#   json         KVEL_EXPLAIN=json on standard error (/dev/null), held to the end
+#   json         KVEL_EXPLAIN=json on standard error (/dev/null)
 #   json > file  KVEL_EXPLAIN=json with KVEL_EXPLAIN_FILE naming a file
 # The launch is `kvel_double top -f FILE` (the double's shell returns at
 # once: the launch to the hand-over), or with WHAT=chain `kvel top -nolog -f

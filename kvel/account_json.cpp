@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "kvel/account_output.h"
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
 #include "kvel/cmdfile/program_text.h"
@@ -45,14 +46,53 @@ public:
         std::to_chars(text_ + size_, text_ + sizeof text_, value).ptr - text_);
     return *this;
   }
+  // A JSON string (appendJsonString): here where the text goes as it is and
+  // fits, else appended to out after what is gathered. True when text is UTF-8.
+  bool string(std::string_view text) {
+    if (text.size() <= kShortText && printableAsciiRun(text, '"', '\\') == text.size()) {
+      if (size_ + text.size() + 2 > sizeof text_)
+        flush();
+      char* at = text_ + size_;
+      *at++ = '"';
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+      *at++ = '"';
+      size_ = static_cast<std::size_t>(at - text_);
+      return true;
+    }
+    flush();
+    return appendJsonString(out_, text);
+  }
+  // "name":"text" (appendJsonField): here where the text goes as it is and
+  // fits, else appended to out after what is gathered.
+  void field(std::string_view name, std::string_view text) {
+    if (text.size() <= kShortText && printableAsciiRun(text, '"', '\\') == text.size()) {
+      if (size_ + name.size() + text.size() + 6 > sizeof text_)
+        flush();
+      char* at = text_ + size_;
+      *at++ = '"';
+      std::memcpy(at, name.data(), name.size());
+      at += name.size();
+      std::memcpy(at, "\":\"", 3);
+      at += 3;
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+      *at++ = '"';
+      size_ = static_cast<std::size_t>(at - text_);
+      return;
+    }
+    flush();
+    appendJsonField(out_, name, text);
+  }
   void flush() {
     out_.append(text_, size_);
     size_ = 0;
   }
 
 private:
+  static constexpr std::size_t kShortText = 128;
   std::string& out_;
-  char text_[256];
+  char text_[512];
   std::size_t size_ = 0;
 };
 
@@ -69,7 +109,8 @@ void appendFile(std::string& out, std::uint32_t file) {
 
 class JsonAccount : public LaunchAccount {
 public:
-  JsonAccount(std::FILE* out, bool dryRun, bool holdToEnd) : w_(out, holdToEnd) {
+  JsonAccount(std::FILE* out, bool dryRun, bool holdToEnd)
+      : w_(out, holdToEnd), out_(out), ownFile_(!holdToEnd) {
     w_ << "{\"kvel_explain\":1,\"dry_run\":" << (dryRun ? "true" : "false");
   }
 
@@ -94,7 +135,14 @@ public:
     }
     out += "],\"parsed\":";
     out += reading.parsed() ? "true" : "false";
-    out += ",\"arguments\":[";
+    // The options the arguments name, each argument naming one by its index.
+    out += ",\"options\":[";
+    for (std::uint32_t k = 0; k < reading.optionCount(); ++k) {
+      if (k != 0)
+        out += ',';
+      appendJsonString(out, reading.optionName(k));
+    }
+    out += "],\"arguments\":[";
     auto replacedBy = reading.replacedBy.begin();
     auto replaces = reading.replaces.begin();
     const auto& notes = reading.origins().notes;
@@ -105,41 +153,38 @@ public:
       roles[r] = ",\"role\":";
       appendJsonString(roles[r], ArgumentReading::roleName(static_cast<Role>(r)));
     }
-    std::vector<std::string> options(reading.optionCount());
-    for (std::uint32_t k = 0; k < options.size(); ++k) {
-      options[k] = ",";
-      appendJsonField(options[k], "option", reading.optionName(k));
-    }
     for (std::size_t i = 0; i < reading.count(); ++i) {
       Gathered gathered(out);
-      gathered << (i != 0 ? ",{\"index\":" : "{\"index\":");
+      gathered << (i != 0 ? std::string_view(",{\"index\":") : std::string_view("{\"index\":"));
       gathered.number(i + 1) << ",";
-      gathered.flush();
-      appendJsonField(out, "text", reading.text(i));
+      const std::string_view text = reading.text(i);
+      gathered.field("text", text);
       const std::string_view written = reading.written(i);
-      if (written != reading.text(i)) {
-        out += ',';
-        appendJsonField(out, "written", written);
+      if (written != text) {
+        gathered << ",";
+        gathered.field("written", written);
       }
       const cmdfile::ArgumentOrigin& origin = reading.origin(i);
-      gathered << ",\"file\":";
+      gathered << ",\"place\":[";
       if (origin.file == ArgumentOrigins::kCommandLine)
         gathered << "null";
       else
         gathered.number(origin.file);
-      gathered << ",\"line\":";
+      gathered << ",";
       gathered.number(origin.line);
+      gathered << "]";
       const Role role = reading.role(i);
       gathered << roles[static_cast<int>(role)];
       const std::uint32_t option = reading.optionIndex(i);
-      if (option != ArgumentReading::kNoOption)
-        gathered << options[option];
-      gathered << ",\"notes\":[";
+      if (option != ArgumentReading::kNoOption) {
+        gathered << ",\"option\":";
+        gathered.number(option);
+      }
       gathered.flush();
+      // "notes" only where there is one.
       bool first = true;
       const auto add = [&](const char* kind, const std::string& text) {
-        if (!first)
-          out += ',';
+        out += first ? ",\"notes\":[" : ",";
         first = false;
         out += "{\"kind\":";
         appendJsonString(out, kind);
@@ -162,7 +207,8 @@ public:
         if (!remark.empty())
           add("number", remark);
       }
-      out += ']';
+      if (!first)
+        out += ']';
       for (; replaces != reading.replaces.end() && replaces->first == i; ++replaces)
       {
         out += ",\"replaces\":";
@@ -220,10 +266,16 @@ public:
     out += ",\"rerun\":[";
     appendJsonString(out, programName);
     bool utf8 = isUtf8(programName);
-    for (std::string_view argument : arguments) {
-      out += ',';
-      utf8 = appendJsonString(out, argument) && utf8;
-      w_.pass();
+    {
+      Gathered gathered(out);
+      for (std::string_view argument : arguments) {
+        gathered << ",";
+        utf8 = gathered.string(argument) && utf8;
+        if (out.size() >= AccountWriter::kPiece) {
+          gathered.flush();
+          w_.pass();
+        }
+      }
     }
     out += ']';
     if (!utf8) {
@@ -245,6 +297,13 @@ public:
     appendJsonArray(out, "shell_arguments", arguments);
   }
 
+  bool writeAsProduced() override {
+    if (ownFile_)
+      return false;
+    w_.writeAsProduced();
+    return true;
+  }
+
   void end(int status, const std::string& message, bool launched) override {
     std::string& out = w_.text();
     out += ",\"launched\":";
@@ -257,10 +316,14 @@ public:
     }
     out += "}\n";
     w_.flush();
+    if (ownFile_)
+      cutAccountFile(out_);
   }
 
 private:
   AccountWriter w_;
+  std::FILE* out_;
+  bool ownFile_;
 };
 
 }  // namespace

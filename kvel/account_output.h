@@ -1,7 +1,8 @@
 // Where the account of a launch goes: the text on standard error; the JSON
 // document to the file KVEL_EXPLAIN_FILE names, when it is set, so that the
 // shell's own lines on standard error never mix with it, else to standard
-// error, written whole at the end.
+// error, held to the end until the launch is known to print nothing there
+// before the document ends (LaunchAccount::writeAsProduced).
 #ifndef KVEL_ACCOUNT_OUTPUT_H
 #define KVEL_ACCOUNT_OUTPUT_H
 
@@ -28,8 +29,12 @@ void closeAccountOutput(AccountOutput& output);
 
 // Opens path for writing from its start: a regular file (made when missing),
 // never waiting on a special one, which is refused. Null with the reason in
-// *err.
+// *err. An existing file is written over rather than emptied first (POSIX),
+// which costs less than giving its pages back and taking new ones:
+// cutAccountFile then drops what is left of the old content.
 std::FILE* openAccountFile(const std::string& path, std::string* err);
+// Flushes file and cuts it where the writing stands.
+bool cutAccountFile(std::FILE* file);
 
 }  // namespace KVEL
 

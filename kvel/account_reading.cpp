@@ -163,8 +163,7 @@ std::string ArgumentReading::shortPlace(std::size_t i) const {
 
 void ArgumentReading::appendShortPlace(std::string& out, std::size_t i) const {
   const cmdfile::ArgumentOrigin& o = origin(i);
-  out += o.file < placePrefixes_.size() ? std::string_view(placePrefixes_[o.file])
-                                         : std::string_view("command line ");
+  out += placePrefix(o.file);
   char digits[16];
   out.append(digits, static_cast<std::size_t>(
                          std::to_chars(digits, digits + sizeof digits, o.line).ptr - digits));

@@ -44,6 +44,12 @@ public:
   // "command line 3" or "file:line", the innermost step of the place.
   std::string shortPlace(std::size_t i) const;
   void appendShortPlace(std::string& out, std::size_t i) const;
+  // What comes before the line number in a short place: "file:" or
+  // "command line ".
+  std::string_view placePrefix(std::uint32_t file) const {
+    return file < placePrefixes_.size() ? std::string_view(placePrefixes_[file])
+                                        : std::string_view("command line ");
+  }
   // The chain of places that led to file (its "-f"), then its name.
   std::string fileHeading(std::uint32_t file) const;
 

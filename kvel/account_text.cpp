@@ -3,9 +3,12 @@
 // where one line of a file gave both; the settings given; then the target
 // check, the command text, the rerun line and the shell's arguments.
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
+#include "kvel/json_text.h"
 #include "kvel/launch_account.h"
 #include "kvel/launcher.h"
 #include "kvel/rerun_line.h"
@@ -28,6 +31,19 @@ std::string shellWord(const std::string& text) {
   if (text.empty() || text.find_first_of(" \t") != std::string::npos)
     return quotedValue(text);
   return shownText(text);
+}
+
+// Writes number in decimal at at (20 places at most); the end of it.
+char* putNumber(char* at, std::uint64_t number) {
+  char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  while (count != 0)
+    *at++ = digits[--count];
+  return at;
 }
 
 // Lists with more values than this show their first and last ones.
@@ -83,11 +99,14 @@ public:
                           reading.origin(i + 1).file == origin.file &&
                           (origin.file == cmdfile::ArgumentOrigins::kCommandLine ||
                            reading.origin(i + 1).line == origin.line);
-      w_ << "    [" << i + 1 << "] ";
-      if (paired)
-        w_ << "[" << i + 2 << "] ";
-      place(reading, i);
-      w_ << ": ";
+      if (paired && plainPairLine(reading, i)) {
+        notes(reading, i);
+        notes(reading, i + 1);
+        ++i;
+        w_.pass();
+        continue;
+      }
+      indexesAndPlace(reading, i, paired);
       if (paired) {
         w_.shown(reading.written(i));
         w_ << " ";
@@ -174,6 +193,72 @@ public:
   }
 
 private:
+  // "    [1] [2] file:line: ", the second index for a pair, gathered on the
+  // stack and appended at once: every line of a large account begins so.
+  void indexesAndPlace(const ArgumentReading& reading, std::size_t i, bool paired) {
+    char head[64];  // two indexes of at most 20 digits and their brackets
+    char* at = head;
+    std::memcpy(at, "    [", 5);
+    at = putNumber(at + 5, i + 1);
+    std::memcpy(at, "] ", 2);
+    at += 2;
+    if (paired) {
+      *at++ = '[';
+      at = putNumber(at, i + 2);
+      std::memcpy(at, "] ", 2);
+      at += 2;
+    }
+    std::string& out = w_.text();
+    out.append(head, static_cast<std::size_t>(at - head));
+    reading.appendShortPlace(out, i);
+    out.append(": ", 2);
+  }
+
+  // The line of a switch and its value, "    [1] [2] file:line: -switch "value"
+  // (written ...)", made on the stack and appended at once where every piece
+  // goes as it is and is short, as most are. False, with nothing written,
+  // otherwise.
+  bool plainPairLine(const ArgumentReading& reading, std::size_t i) {
+    constexpr std::size_t kShort = 256;
+    const auto plain = [](std::string_view text) {
+      return text.size() <= kShort && printableAsciiRun(text, 0x7F, 0x7F) == text.size();
+    };
+    const std::string_view prefix = reading.placePrefix(reading.origin(i).file);
+    const std::string_view name = reading.written(i);
+    const std::string_view value = reading.text(i + 1);
+    const std::string_view written = reading.written(i + 1);
+    const bool writtenShown = written != value;
+    if (prefix.size() > kShort || !plain(name) || !plain(value) ||
+        (writtenShown && !plain(written)))
+      return false;
+    char line[4 * kShort + 128];
+    char* at = line;
+    const auto put = [&at](std::string_view text) {
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+    };
+    put("    [");
+    at = putNumber(at, i + 1);
+    put("] [");
+    at = putNumber(at, i + 2);
+    put("] ");
+    put(prefix);
+    at = putNumber(at, reading.origin(i).line);
+    put(": ");
+    put(name);
+    put(" \"");
+    put(value);
+    put("\"");
+    if (writtenShown) {
+      put(" (written ");
+      put(written);
+      put(")");
+    }
+    put("\n");
+    w_.text().append(line, static_cast<std::size_t>(at - line));
+    return true;
+  }
+
   // One argument alone on its line.
   void argument(const ArgumentReading& reading, std::size_t i) {
     const Role role = reading.role(i);

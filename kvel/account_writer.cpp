@@ -96,8 +96,9 @@ void AccountWriter::passOn() {
     flush();
     return;
   }
-  const std::size_t taken = spill_.append(buffer_);
-  buffer_.erase(0, taken);
+  // Kept in memory where the file cannot take it.
+  if (spill_.append(buffer_))
+    buffer_.clear();
 }
 
 void AccountWriter::flush() {

@@ -64,6 +64,11 @@ public:
   }
   // Writes all that is gathered or held, and flushes the output.
   void flush();
+  // Writes what is held, and from here what is gathered as it comes.
+  void writeAsProduced() {
+    flush();
+    holdToEnd_ = false;
+  }
 
   // Appends number in decimal.
   static void appendNumber(std::string& out, std::uint64_t number);

@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "kvel/cmdfile/program_text.h"
 
 namespace KVEL {
@@ -11,6 +15,8 @@ namespace KVEL {
 namespace {
 
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+
+#ifndef __SSE2__
 constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
 
 // Whether a word of bytes, none with its high bit set, holds one below n
@@ -20,6 +26,7 @@ bool holds(std::uint64_t word, unsigned char c) {
   const std::uint64_t x = word ^ (kOnes * c);
   return ((x - kOnes) & ~x & kHighs) != 0;
 }
+#endif
 
 void appendHexString(std::string& out, std::string_view text) {
   out += '"';
@@ -29,18 +36,95 @@ void appendHexString(std::string& out, std::string_view text) {
 
 }  // namespace
 
+#ifdef __SSE2__
+
+std::size_t printableAsciiRun(std::string_view text, char a, char b) {
+  // Sixteen bytes at a time: a byte goes as it is unless it is below 0x20
+  // or above 0x7E (negative as a signed byte) or DEL or a or b.
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  const __m128i space = _mm_set1_epi8(0x20);
+  const __m128i del = _mm_set1_epi8(0x7F);
+  const __m128i va = _mm_set1_epi8(a);
+  const __m128i vb = _mm_set1_epi8(b);
+  const auto others = [&](__m128i v) {
+    const __m128i bad = _mm_or_si128(
+        _mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, del)),
+        _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)));
+    return static_cast<unsigned>(_mm_movemask_epi8(bad));
+  };
+  std::size_t i = 0;
+  if (size >= 16) {
+    for (; i + 16 <= size; i += 16) {
+      const unsigned found =
+          others(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+      if (found != 0)
+        return i + static_cast<std::size_t>(__builtin_ctz(found));
+    }
+    if (i == size)
+      return size;
+    // The last bytes, in sixteen that end with the text: those before i
+    // are known to go as they are.
+    const unsigned found =
+        others(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - 16)));
+    return found == 0 ? size : size - 16 + static_cast<std::size_t>(__builtin_ctz(found));
+  }
+  if (size == 0)
+    return 0;
+  // Shorter: the first and last eight (overlapping, or the bytes padded with
+  // copies of the first one, which change nothing) looked at once.
+  std::uint64_t first = kOnes * static_cast<unsigned char>(p[0]);
+  std::uint64_t last;
+  if (size >= 8) {
+    std::memcpy(&first, p, 8);
+    std::memcpy(&last, p + size - 8, 8);
+  } else {
+    std::memcpy(&first, p, size);
+    last = first;
+  }
+  if (others(_mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first))) == 0)
+    return size;
+  for (; i < size; ++i) {
+    const char c = p[i];
+    if (c < 0x20 || c >= 0x7F || c == a || c == b)
+      break;
+  }
+  return i;
+}
+
+#else
+
 std::size_t printableAsciiRun(std::string_view text, char a, char b) {
   const char* const p = text.data();
   const std::size_t size = text.size();
   const unsigned char ua = static_cast<unsigned char>(a);
   const unsigned char ub = static_cast<unsigned char>(b);
+  const auto plain = [ua, ub](std::uint64_t word) {
+    return (word & kHighs) == 0 && !holdsBelow(word, 0x20) && !holds(word, 0x7F) &&
+           !holds(word, ua) && !holds(word, ub);
+  };
+  std::uint64_t word;
+  if (size < 8) {
+    // Most words of a command line are short: one look at a word padded
+    // with copies of the first byte, which change nothing.
+    if (size == 0)
+      return 0;
+    word = kOnes * static_cast<unsigned char>(p[0]);
+    std::memcpy(&word, p, size);
+    if (plain(word))
+      return size;
+  }
   std::size_t i = 0;
   for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
     std::memcpy(&word, p + i, sizeof word);
-    if ((word & kHighs) != 0 || holdsBelow(word, 0x20) || holds(word, 0x7F) || holds(word, ua) ||
-        holds(word, ub))
+    if (!plain(word))
       break;
+  }
+  if (i < size && i + 8 > size && size >= 8) {
+    // The last bytes, in a word that ends with the text.
+    std::memcpy(&word, p + size - 8, sizeof word);
+    if (plain(word))
+      return size;
   }
   for (; i < size; ++i) {
     const char c = p[i];
@@ -49,6 +133,8 @@ std::size_t printableAsciiRun(std::string_view text, char a, char b) {
   }
   return i;
 }
+
+#endif
 
 void appendJsonHex(std::string& out, std::string_view text) { appendHexString(out, text); }
 
@@ -65,12 +151,10 @@ void appendJsonHexText(std::string& out, std::string_view text) {
 }
 
 void appendInQuotes(std::string& out, std::string_view text) {
-  const std::size_t at = out.size();
-  out.resize(at + text.size() + 2);
-  char* const to = &out[at];
-  to[0] = '"';
-  std::memcpy(to + 1, text.data(), text.size());
-  to[text.size() + 1] = '"';
+  // Appended, not resized and filled: the buffer is not cleared first.
+  out += '"';
+  out.append(text.data(), text.size());
+  out += '"';
 }
 
 bool appendJsonString(std::string& out, std::string_view text) {
@@ -146,17 +230,19 @@ bool appendJsonText(std::string& out, std::string_view text) {
 void appendJsonField(std::string& out, std::string_view name, std::string_view text) {
   // The names are the account's own, which JSON holds as they are.
   if (printableAsciiRun(text, '"', '\\') == text.size()) {
-    const std::size_t at = out.size();
-    out.resize(at + name.size() + text.size() + 5);
-    char* to = &out[at];
-    *to++ = '"';
-    std::memcpy(to, name.data(), name.size());
-    to += name.size();
-    *to++ = '"';
-    *to++ = ':';
-    *to++ = '"';
-    std::memcpy(to, text.data(), text.size());
-    to[text.size()] = '"';
+    char head[32];
+    if (name.size() + 4 <= sizeof head) {
+      head[0] = '"';
+      std::memcpy(head + 1, name.data(), name.size());
+      std::memcpy(head + 1 + name.size(), "\":\"", 3);
+      out.append(head, name.size() + 4);
+    } else {
+      out += '"';
+      out.append(name.data(), name.size());
+      out += "\":\"";
+    }
+    out.append(text.data(), text.size());
+    out += '"';
     return;
   }
   out += '"';

@@ -51,6 +51,12 @@ public:
   // The launch ends here with status and, where it failed, the message it
   // printed; launched: the shell is about to start (status unknown).
   virtual void end(int status, const std::string& message, bool launched) = 0;
+  // Told once the parse succeeded, before the arguments part: from here the
+  // launch prints nothing on standard error before the account ends but
+  // what it then prints after it (refuseOnStandardError). An account held
+  // to the end goes out as it is produced from here; true when it does so
+  // on standard error.
+  virtual bool writeAsProduced() { return false; }
 };
 
 // The text form; unknownValue: the value of KVEL_EXPLAIN when it is not one
@@ -58,7 +64,8 @@ public:
 std::unique_ptr<LaunchAccount> makeTextAccount(std::FILE* out, bool dryRun,
                                                const char* unknownValue);
 // The JSON form; holdToEnd: written whole at the end, where nothing else may
-// come between its parts.
+// come between its parts. Otherwise out is the account's own file
+// (openAccountFile), cut at the document's end when it ends.
 std::unique_ptr<LaunchAccount> makeJsonAccount(std::FILE* out, bool dryRun, bool holdToEnd);
 
 // The script in the shell's arguments of a dry run, which only a real

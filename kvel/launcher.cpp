@@ -152,6 +152,20 @@ bool lookBeforeWriting(const std::string& snapshot, const std::string& log, std:
   std::exit(status);
 }
 
+// Prints message on standard error and ends with status 1: before the
+// account, or after it where the account is being written there as it is
+// produced (accountOnStandardError), so that nothing comes between its parts.
+[[noreturn]] void refuseOnStandardError(LaunchAccount* account, bool accountOnStandardError,
+                                        const std::string& message) {
+  if (!accountOnStandardError)
+    std::fprintf(stderr, "%s\n", message.c_str());
+  if (account != nullptr)
+    account->end(1, message, false);
+  if (accountOnStandardError)
+    std::fprintf(stderr, "%s\n", message.c_str());
+  std::exit(1);
+}
+
 // Prints one "ERROR: " line (or any message) to standard output and ends.
 [[noreturn]] void failLaunch(LaunchAccount* account, const std::string& message) {
   std::printf("%s\n", message.c_str());
@@ -193,6 +207,7 @@ int runSimulatorLauncher(int argc, char** argv) {
     };
   }
   bool parsed = false;
+  bool accountOnStandardError = false;  // written there as it is produced
   try {
     parsed =
         options.parse(argc, argv, std::cout, tracing != nullptr ? parserText : std::cerr, tracing);
@@ -201,6 +216,7 @@ int runSimulatorLauncher(int argc, char** argv) {
       if (parsed) {
         std::cout.flush();
         std::fflush(stdout);
+        accountOnStandardError = explaining->writeAsProduced();
         explaining->arguments(options.expandedArguments, trace);
       }
     }
@@ -240,10 +256,8 @@ int runSimulatorLauncher(int argc, char** argv) {
         // What the launch checks before the shell, by looking only.
         bool toStandardError = false;
         if (!lookBeforeWriting(options.snapshot, shellLogPath(options), &err, &toStandardError)) {
-          if (toStandardError) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            endLaunch(explaining, 1, err);
-          }
+          if (toStandardError)
+            refuseOnStandardError(explaining, accountOnStandardError, err);
           failLaunch(explaining, err);
         }
         explaining->shell(shellArguments(options, argv0, kOwnScriptPlaceholder));
@@ -288,9 +302,7 @@ int runSimulatorLauncher(int argc, char** argv) {
   // way, word for word, before the shell starts.
   const std::string log = shellLogPath(options);
   if (!log.empty() && launchRunScript().isRecord(log)) {
-    const std::string refusal = logIsRecordRefusal(log);
-    std::fprintf(stderr, "%s\n", refusal.c_str());
-    endLaunch(explaining, 1, refusal);
+    refuseOnStandardError(explaining, accountOnStandardError, logIsRecordRefusal(log));
   }
 
   std::vector<std::string> arguments = shellArguments(options, argv0, scriptPath);

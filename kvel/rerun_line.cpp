@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "kvel/cmdfile/program_text.h"
 #include "kvel/json_text.h"
@@ -81,6 +86,54 @@ bool needsNoQuotes(std::string_view word, const BareSet& bare) {
   return true;
 }
 
+// Whether word is ASCII of posixBare() alone, sixteen bytes at a time: most
+// words of a large command line. False for the others, which
+// needsNoQuotes then looks at (text beyond ASCII among them).
+bool posixBareAscii(std::string_view word) {
+#ifdef __SSE2__
+  const std::size_t size = word.size();
+  if (size == 0)
+    return false;
+  // The set is % + to : = @ to Z _ a to z; a byte from 0x80 on is negative
+  // as a signed byte, in none of the ranges.
+  const auto bare = [](__m128i v) {
+    const auto within = [v](char low, char high) {
+      return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(low - 1))),
+                           _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(high + 1))));
+    };
+    const __m128i in = _mm_or_si128(
+        _mm_or_si128(_mm_or_si128(within('+', ':'), within('@', 'Z')), within('a', 'z')),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('%')),
+                                  _mm_cmpeq_epi8(v, _mm_set1_epi8('='))),
+                     _mm_cmpeq_epi8(v, _mm_set1_epi8('_'))));
+    return _mm_movemask_epi8(in) == 0xFFFF;
+  };
+  const char* const p = word.data();
+  if (size < 16) {
+    // The first and last eight, overlapping, or the bytes padded with copies
+    // of the first one, which change nothing.
+    std::uint64_t first = 0x0101010101010101ULL * static_cast<unsigned char>(p[0]);
+    std::uint64_t last;
+    if (size >= 8) {
+      std::memcpy(&first, p, 8);
+      std::memcpy(&last, p + size - 8, 8);
+    } else {
+      std::memcpy(&first, p, size);
+      last = first;
+    }
+    return bare(_mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first)));
+  }
+  for (std::size_t i = 0; i + 16 <= size; i += 16) {
+    if (!bare(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))))
+      return false;
+  }
+  return bare(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - 16)));
+#else
+  (void)word;
+  return false;
+#endif
+}
+
 const BareSet& posixBare() {
   static const BareSet bare("-_.,:/=+@%");
   return bare;
@@ -108,7 +161,7 @@ std::string posixShellWord(std::string_view word) {
 }
 
 void appendPosixShellWord(std::string& line, std::string_view word) {
-  if (needsNoQuotes(word, posixBare())) {
+  if (posixBareAscii(word) || needsNoQuotes(word, posixBare())) {
     line.append(word.data(), word.size());
     return;
   }

@@ -194,7 +194,11 @@ bool readLines(LineReader& reader, const std::string& fileName, cmdfile::Argumen
     if (lineArguments.empty())
       continue;
     if (reading.origins != nullptr) {
-      notes.assign(lineArguments.size(), {});
+      // Emptied in place: each keeps its room, and most lines have none.
+      if (notes.size() < lineArguments.size())
+        notes.resize(lineArguments.size());
+      for (std::size_t k = 0; k < lineArguments.size(); ++k)
+        notes[k].clear();
     }
 
     // Most lines hold neither quotes nor references: one look per line.

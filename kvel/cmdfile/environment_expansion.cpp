@@ -82,6 +82,18 @@ void note(ExpansionNotes* notes, const std::string& reference, const std::string
 
 std::string quoted(const std::string& value) { return "\"" + cmdfile::shownText(value) + "\""; }
 
+// `reference -> "value"`, made in one string: a large command file may
+// reference a variable on every line.
+void noteValue(ExpansionNotes* notes, std::string_view reference, std::string_view value) {
+  std::string line;
+  line.reserve(reference.size() + value.size() + 6);
+  cmdfile::appendShownText(line, reference);
+  line += " -> \"";
+  cmdfile::appendShownText(line, value);
+  line += '"';
+  notes->lines.push_back(std::move(line));
+}
+
 }  // namespace
 
 bool expandEnvironmentVariables(const std::string& argument, std::string& expansion,
@@ -120,7 +132,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       const std::size_t valueLength = std::strlen(value);
       if (notes != nullptr)
-        note(notes, expansion.substr(dollar, close - dollar + 1), quoted(value));
+        noteValue(notes, std::string_view(expansion).substr(dollar, close - dollar + 1), value);
       expansion.replace(dollar, close - dollar + 1, value, valueLength);
       searchFrom = dollar + valueLength;
     } else {
@@ -142,7 +154,7 @@ bool expandEnvironmentVariables(const std::string& argument, std::string& expans
         return false;
       const std::size_t valueLength = std::strlen(value);
       if (notes != nullptr)
-        note(notes, expansion.substr(dollar, end - dollar), quoted(value));
+        noteValue(notes, std::string_view(expansion).substr(dollar, end - dollar), value);
       expansion.replace(dollar, end - dollar, value, valueLength);
       searchFrom = dollar + valueLength;
     }

@@ -69,6 +69,12 @@ constexpr unsigned kFollow = 32;  // a link at the name is followed (never other
 constexpr unsigned kForRemoval = 64;
 Handle openAt(const CheckedFolder& folder, const std::string& name, unsigned flags);
 
+// A new file without a name that only this handle reaches, readable and
+// writable by the running user alone, gone when closed: POSIX O_TMPFILE in
+// TMPDIR or /tmp; Windows a file in the temporary folder shared with no one
+// and deleted on close. kNoHandle when none can be made.
+Handle openUnnamedTemporary();
+
 bool writeAll(Handle file, std::string_view bytes);
 // Reads from offset into buffer; *got is 0 at the end.
 bool readAt(Handle file, unsigned long long offset, char* buffer, std::size_t size,

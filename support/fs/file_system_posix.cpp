@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace KVEL {
@@ -61,6 +62,22 @@ Handle openAt(const CheckedFolder& folder, const std::string& name, unsigned fla
   if (flags & kCreateNew)
     how |= O_CREAT | O_EXCL;
   return ::openat(folderOf(folder), name.c_str(), how, (flags & (kOwnerOnly | kKeepWritersOut)) ? 0600 : 0666);
+}
+
+Handle openUnnamedTemporary() {
+#ifdef O_TMPFILE
+  const char* folder = std::getenv("TMPDIR");
+  for (const char* dir : {folder, "/tmp"}) {
+    if (dir == nullptr || *dir == '\0')
+      continue;
+    const int fd = ::open(dir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+      return fd;
+  }
+#else
+  errno = ENOTSUP;
+#endif
+  return kNoHandle;
 }
 
 bool writeAll(Handle file, std::string_view bytes) {

@@ -90,6 +90,32 @@ Handle openAt(const CheckedFolder& folder, const std::string& name, unsigned fla
                           (flags & kCreateNew) ? CREATE_NEW : OPEN_EXISTING, how, nullptr));
 }
 
+Handle openUnnamedTemporary() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH)
+    return kNoHandle;
+  auto* security = static_cast<SECURITY_ATTRIBUTES*>(ownerOnlyAttributes());
+  if (!security) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return kNoHandle;
+  }
+  // A name nobody else holds: the process, the time and a count, tried anew
+  // while one exists.
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::wstring name = std::wstring(folder) + L"kvel-" + std::to_wstring(GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(GetTickCount()) + L"-" +
+                              std::to_wstring(++counter) + L".tmp";
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, security,
+                                    CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                    nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+      return wrap(file);
+  }
+  return kNoHandle;
+}
+
 bool writeAll(Handle file, std::string_view bytes) {
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());

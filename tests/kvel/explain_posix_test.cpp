@@ -2,13 +2,20 @@
 // launches with the same arguments: the same run script, the command files
 // no longer needed; the line itself holds no control byte and no byte that
 // is not UTF-8.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "kvel/account_spill.h"
 #include "tests/support/launch_workspace.h"
 
 namespace {
@@ -94,6 +101,57 @@ TEST(ExplainDryRun, FifoAtTheScriptsPlaceEndsAsTheLaunchDoes) {
               "ERROR: Unable to create script file kvel.dir/top/kvel_script.tcl.\n")
         << mode;
     EXPECT_EQ(ws.shellCalls().size(), 0u) << mode;
+  }
+}
+
+// A write to the held account's temporary file that falls short is cut off
+// again: the file keeps what came before it and takes nothing more, and the
+// caller keeps the rest. Run in a child held to a file-size limit, which
+// makes the write stop part way (the limit is the child's alone).
+TEST(ExplainSpill, ShortWriteIsCutBackToWhatCameBefore) {
+  struct Row {
+    const char* name;
+    rlim_t limit;           // bytes a file may hold
+    std::size_t accepted;   // appends of 100 bytes taken
+  };
+  const std::vector<Row> rows{{"CutInsideTheSecond", 150, 1},
+                              {"CutAtTheStartOfTheThird", 200, 2},
+                              {"NothingFits", 50, 0},
+                              {"AllFit", 1000, 4}};
+  for (const Row& row : rows) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const struct rlimit limit = {row.limit, row.limit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      KVEL::AccountSpill spill;
+      std::size_t taken = 0;
+      for (char c : {'a', 'b', 'c', 'd'}) {
+        if (spill.append(std::string(100, c)))
+          ++taken;
+      }
+      // The copy goes to a file that may already pass the limit's size: lift it.
+      const struct rlimit none = {RLIM_INFINITY, RLIM_INFINITY};
+      ::setrlimit(RLIMIT_FSIZE, &none);
+      const bool whole = spill.copyTo(out);
+      std::fflush(out);
+      ::_exit(whole && taken == row.accepted && spill.size() == 0 ? 0 : 10 + static_cast<int>(taken));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << row.name << " " << status;
+    std::string expected;
+    for (std::size_t k = 0; k < row.accepted; ++k)
+      expected += std::string(100, static_cast<char>('a' + k));
+    std::rewind(out);
+    std::string got(1000, '\0');
+    got.resize(std::fread(&got[0], 1, got.size(), out));
+    EXPECT_EQ(got, expected) << row.name;
+    std::fclose(out);
   }
 }
 

@@ -101,6 +101,18 @@ void checkJsonForm(const Explained& c) {
         "text=open(sys.argv[1],encoding='utf-8',errors='strict').read()\n"
         "d=json.loads(text,object_pairs_hook=pairs,parse_constant=const,strict=True)\n"
         "walk(d)\n"
+        // The layout: indexes in order, places and options that point into
+        // their tables (a switch names its own option), notes never empty.
+        "roles={'snapshot','switch','value','parsing stopped here','not parsed','unparsed'}\n"
+        "for k,a in enumerate(d['arguments']):\n"
+        "  assert a['index']==k+1, a\n"
+        "  f,l=a['place']\n"
+        "  assert (f is None or 0<=f<len(d['files'])) and l>=1, a\n"
+        "  assert a['role'] in roles, a\n"
+        "  assert a.get('notes',[0])!=[], a\n"
+        "  if 'option' in a:\n"
+        "    o=d['options'][a['option']]\n"
+        "    assert a['role']!='switch' or a['text'].lstrip('-')==o, (a,o)\n"
         "print(len(d['arguments']))\n";
     const RunResult python =
         testsupport::run("/usr/bin/python3", {"-c", script, ws.path("account.json")});
@@ -430,6 +442,33 @@ TEST_P(RerunWord, QuotedForEachShell) {
     ASSERT_TRUE(KVEL::cmdLine({"kvel", c.word}, &line, &reason)) << reason;
     EXPECT_EQ(line, "kvel " + c.cmd);
   }
+}
+
+// sh takes a word bare when it holds only letters, digits and -_.,:/=+@%:
+// each character beside those ranges, at every place a word is looked at
+// (short, the end of a long one), makes it quoted.
+TEST(RerunWord, BareForShOnlyWithItsCharacters) {
+  const std::string bare = "-_.,:/=+@%azAZ09";
+  for (const std::string& word : {bare, bare + bare + "x", bare.substr(0, 5), bare.substr(0, 11)})
+    EXPECT_EQ(KVEL::posixShellWord(word), word) << word;
+  struct Row {
+    std::string name;
+    std::string word;
+  };
+  std::vector<Row> rows;
+  for (const char c : std::string("*;<>?[`{^~!#&()|\\ \"$")) {
+    for (const std::size_t length : {1, 5, 12, 16, 17, 35}) {
+      for (const std::size_t at : {std::size_t{0}, length / 2, length - 1}) {
+        std::string word(length, 'a');
+        word[at] = c;
+        rows.push_back({std::string(1, c) + " at " + std::to_string(at) + " of " +
+                            std::to_string(length),
+                        word});
+      }
+    }
+  }
+  for (const Row& row : rows)
+    EXPECT_EQ(KVEL::posixShellWord(row.word), "'" + row.word + "'") << row.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(

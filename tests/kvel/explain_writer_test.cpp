@@ -43,6 +43,13 @@ TEST(ExplainWriter, PlainRunStopsAtTheFirstByteToLookAt) {
       {"EmojiFirst", "😀" + word16, '"', '\\', 0},
       {"NulByte", std::string("abcdefgh\0ijk", 12), '"', '\\', 8},
       {"NotUtf8", "abcdefg\xe9", '"', '\\', 7},
+      {"SevenPlain", "abcdefg", '"', '\\', 7},
+      {"SevenQuoteLast", "abcdef\"", '"', '\\', 6},
+      {"OneControl", "\x01", '"', '\\', 0},
+      {"NinePlain", "abcdefghi", '"', '\\', 9},
+      {"TenTabInTheLastWord", "abcdefghi\t", '"', '\\', 9},
+      {"FifteenDelInTheOverlap", word16.substr(0, 9) + "\x7f" + "abcde", '"', '\\', 9},
+      {"TwentyAccentLast", word16 + "abc\xc3\xa9", '"', '\\', 19},
   };
   for (const PlainRun& row : rows)
     EXPECT_EQ(KVEL::printableAsciiRun(row.text, row.a, row.b), row.length) << row.name;
@@ -128,18 +135,26 @@ TEST(ExplainWriter, HeldAccountComesWholeAtTheEnd) {
   }
 }
 
-// The JSON document on standard error is held to the end, after the
-// launch's own lines there: the same document as in KVEL_EXPLAIN_FILE,
-// after the same lines, also when it is too large to stay in memory.
-TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesAfterTheLaunchsLines) {
+// The JSON document on standard error is the same document as in
+// KVEL_EXPLAIN_FILE, whole also when it is too large to stay in memory, with
+// the launch's own lines there kept out of it: held to the end after the
+// lines of a failed parse; after a parse that succeeded written as it comes,
+// with a later refusal on standard error after it.
+TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesWithTheLaunchsLinesOutside) {
+  enum class Lines { none, before, after };
   struct Row {
     const char* name;
     std::size_t values;   // -testplusarg values in the command file
     const char* last;     // the file's last line
+    Lines lines;          // the launch's lines on standard error, against the document
   };
-  const std::vector<Row> rows{{"SmallAccepted", 3, "-gui\n"},
-                              {"LargeAccepted", 30000, "-gui\n"},
-                              {"LargeRefusedAtTheEnd", 30000, "-maxdeltaidd 3\n"}};
+  const std::vector<Row> rows{
+      {"SmallAccepted", 3, "-gui\n", Lines::none},
+      {"LargeAccepted", 30000, "-gui\n", Lines::none},
+      {"LargeRefusedAtTheEnd", 30000, "-maxdeltaidd 3\n", Lines::before},
+      {"SmallLogRefusedAfterTheParse", 3, "-log kvel.dir/top/kvel_script.tcl\n", Lines::after},
+      {"LargeLogRefusedAfterTheParse", 30000, "-log kvel.dir/top/kvel_script.tcl\n",
+       Lines::after}};
   for (const Row& row : rows) {
     testsupport::LaunchWorkspace ws;
     ws.kernel("top");
@@ -154,15 +169,57 @@ TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesAfterTheLaunchsLines) {
     const std::string document = ws.read("account.json");
     std::string problem;
     EXPECT_TRUE(testsupport::StrictJson::check(document, &problem)) << row.name << problem;
+    EXPECT_EQ(filed.err.empty(), row.lines == Lines::none) << row.name << filed.err;
     testsupport::RunOptions toError;
     toError.setEnv["KVEL_EXPLAIN"] = "json-only";
     toError.unsetEnv.push_back("KVEL_EXPLAIN_FILE");
     const testsupport::RunResult held = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "args.f"}, toError);
     EXPECT_EQ(held.exitStatus, filed.exitStatus) << row.name;
     EXPECT_EQ(held.out, filed.out) << row.name;
-    EXPECT_TRUE(held.err == filed.err + document) << row.name << ": " << held.err.size()
-                                                  << " bytes against " << filed.err.size()
-                                                  << " + " << document.size();
+    const std::string expected =
+        row.lines == Lines::after ? document + filed.err : filed.err + document;
+    EXPECT_TRUE(held.err == expected) << row.name << ": " << held.err.size() << " bytes against "
+                                      << filed.err.size() << " + " << document.size();
+  }
+}
+
+// KVEL_EXPLAIN_FILE naming a file that holds something already: the file
+// is written over and ends where the document ends, however the launch
+// ends: a strict reader takes it, and where the launch did not start a
+// shell it is what a new file would hold.
+TEST(ExplainWriter, FileWrittenOverHoldsTheDocumentAlone) {
+  struct Row {
+    const char* name;
+    const char* mode;
+    const char* args;       // args.f
+    std::size_t oldTimes;   // the old content: this many times the document's size, plus 7
+  };
+  const std::vector<Row> rows{{"LaunchedOverALongerFile", "json", "-testplusarg A=1\n-gui\n", 3},
+                              {"DryRunOverALongerFile", "json-only", "-gui\n", 2},
+                              {"ParseFailsOverALongerFile", "json", "-maxdeltaidd 3\n", 2},
+                              {"OverAShorterFile", "json", "-gui\n", 0}};
+  for (const Row& row : rows) {
+    testsupport::LaunchWorkspace ws;
+    ws.kernel("top");
+    ws.file("args.f", row.args);
+    testsupport::RunOptions options;
+    options.setEnv["KVEL_EXPLAIN"] = row.mode;
+    options.setEnv["KVEL_EXPLAIN_FILE"] = ws.path("account.json");
+    const testsupport::RunResult fresh = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "args.f"}, options);
+    const std::string document = ws.read("account.json");
+    ASSERT_FALSE(document.empty()) << row.name << fresh.err;
+    ws.file("account.json", repeated("{\"x\":[", document.size() * row.oldTimes / 6) + "]}\n{}");
+    ws.file("kvel.dir/top/kvel_script.tcl", "");
+    const testsupport::RunResult again = ws.run(KVEL_DOUBLE_BIN, {"top", "-f", "args.f"}, options);
+    EXPECT_EQ(again.exitStatus, fresh.exitStatus) << row.name;
+    // A launched document names its own run script, which differs between runs.
+    const std::string over = ws.read("account.json");
+    std::string problem;
+    EXPECT_TRUE(testsupport::StrictJson::check(over, &problem)) << row.name << problem;
+    EXPECT_EQ(over.find("{\"x\":["), std::string::npos) << row.name;
+    if (std::string(row.mode) == "json-only" || fresh.exitStatus != 0) {
+      EXPECT_TRUE(over == document) << row.name << ": " << over;
+    }
   }
 }
 
