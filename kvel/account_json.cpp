@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "kvel/account_output.h"
 #include "kvel/account_reading.h"
 #include "kvel/account_writer.h"
 #include "kvel/cmdfile/program_text.h"
@@ -110,7 +109,7 @@ void appendFile(std::string& out, std::uint32_t file) {
 class JsonAccount : public LaunchAccount {
 public:
   JsonAccount(std::FILE* out, bool dryRun, bool holdToEnd)
-      : w_(out, holdToEnd), out_(out), ownFile_(!holdToEnd) {
+      : w_(out, holdToEnd), ownFile_(!holdToEnd) {
     w_ << "{\"kvel_explain\":1,\"dry_run\":" << (dryRun ? "true" : "false");
   }
 
@@ -316,14 +315,11 @@ public:
     }
     out += "}\n";
     w_.flush();
-    if (ownFile_)
-      cutAccountFile(out_);
   }
 
 private:
   AccountWriter w_;
-  std::FILE* out_;
-  bool ownFile_;
+  bool ownFile_;  // KVEL_EXPLAIN_FILE's file, not standard error
 };
 
 }  // namespace

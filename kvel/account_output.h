@@ -29,12 +29,8 @@ void closeAccountOutput(AccountOutput& output);
 
 // Opens path for writing from its start: a regular file (made when missing),
 // never waiting on a special one, which is refused. Null with the reason in
-// *err. An existing file is written over rather than emptied first (POSIX),
-// which costs less than giving its pages back and taking new ones:
-// cutAccountFile then drops what is left of the old content.
+// *err.
 std::FILE* openAccountFile(const std::string& path, std::string* err);
-// Flushes file and cuts it where the writing stands.
-bool cutAccountFile(std::FILE* file);
 
 }  // namespace KVEL
 

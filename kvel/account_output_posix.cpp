@@ -11,7 +11,7 @@ namespace KVEL {
 
 std::FILE* openAccountFile(const std::string& path, std::string* err) {
   // Non-blocking, so that a FIFO without a reader cannot hold the launch;
-  // never emptied here (cutAccountFile).
+  // emptied only once it is known to be a regular file.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) {
     *err = std::strerror(errno);
@@ -23,7 +23,7 @@ std::FILE* openAccountFile(const std::string& path, std::string* err) {
     ::close(fd);
     return nullptr;
   }
-  if (::fcntl(fd, F_SETFL, 0) != 0) {
+  if (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, 0) != 0) {
     *err = std::strerror(errno);
     ::close(fd);
     return nullptr;
@@ -34,13 +34,6 @@ std::FILE* openAccountFile(const std::string& path, std::string* err) {
     ::close(fd);
   }
   return file;
-}
-
-bool cutAccountFile(std::FILE* file) {
-  if (std::fflush(file) != 0)
-    return false;
-  const off_t at = ::ftello(file);
-  return at >= 0 && ::ftruncate(::fileno(file), at) == 0;
 }
 
 }  // namespace KVEL

@@ -1,5 +1,3 @@
-#include <io.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -18,13 +16,6 @@ std::FILE* openAccountFile(const std::string& path, std::string* err) {
   if (file == nullptr)
     *err = std::strerror(errno);
   return file;
-}
-
-bool cutAccountFile(std::FILE* file) {
-  if (std::fflush(file) != 0)
-    return false;
-  const __int64 at = _ftelli64(file);
-  return at >= 0 && _chsize_s(_fileno(file), at) == 0;
 }
 
 }  // namespace KVEL

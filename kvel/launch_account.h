@@ -64,8 +64,7 @@ public:
 std::unique_ptr<LaunchAccount> makeTextAccount(std::FILE* out, bool dryRun,
                                                const char* unknownValue);
 // The JSON form; holdToEnd: written whole at the end, where nothing else may
-// come between its parts. Otherwise out is the account's own file
-// (openAccountFile), cut at the document's end when it ends.
+// come between its parts.
 std::unique_ptr<LaunchAccount> makeJsonAccount(std::FILE* out, bool dryRun, bool holdToEnd);
 
 // The script in the shell's arguments of a dry run, which only a real

@@ -184,7 +184,7 @@ TEST(ExplainWriter, DocumentOnStandardErrorIsTheFilesWithTheLaunchsLinesOutside)
 }
 
 // KVEL_EXPLAIN_FILE naming a file that holds something already: the file
-// is written over and ends where the document ends, however the launch
+// is emptied and ends where the document ends, however the launch
 // ends: a strict reader takes it, and where the launch did not start a
 // shell it is what a new file would hold.
 TEST(ExplainWriter, FileWrittenOverHoldsTheDocumentAlone) {
