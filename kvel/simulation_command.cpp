@@ -50,7 +50,9 @@ public:
     if (!buffer_.reserve(kPieceSize))
       throw std::bad_alloc();
   }
-  PieceWriter& operator<<(const char* piece) { return add(piece, std::char_traits<char>::length(piece)); }
+  PieceWriter& operator<<(const char* piece) {
+    return add(piece, std::char_traits<char>::length(piece));
+  }
   PieceWriter& operator<<(std::string_view piece) { return add(piece.data(), piece.size()); }
   PieceWriter& operator<<(long long value) { return *this << std::to_string(value); }
   // Hands on what is gathered; false when the sink refused a piece.

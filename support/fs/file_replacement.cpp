@@ -368,8 +368,7 @@ private:
 };
 
 Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, bool exists,
-                         const fs::Status& old, const FileContent& content,
-                         std::string* err) {
+                         const fs::Status& old, const FileContent& content, std::string* err) {
   // A second name of the file would keep the old content, and a link left
   // at it would be replaced itself; writing in place reaches the file.
   if (exists && (old.links > 1 || old.link))

@@ -96,8 +96,8 @@ public:
 private:
   static const std::vector<std::string>& pieces() {
     static const std::vector<std::string> list{
-        std::string(16383, 'a'), "\n", "\n\nb", std::string(16380, 'c') + "\n", std::string(40000, 'd'),
-        "\n"};
+        std::string(16383, 'a'), "\n", "\n\nb", std::string(16380, 'c') + "\n",
+        std::string(40000, 'd'), "\n"};
     return list;
   }
   const int failingCall_;
