@@ -19,7 +19,8 @@ static const char* placeOf(std::size_t bytes) {
 }
 
 int zekmain::main(int, char**, const char*, TclInitProc) {
-  const char* first = placeOf(4u << 20);  // freeing a mapped block raises glibc's threshold above it
+  // Freeing a mapped block raises glibc's threshold above it.
+  const char* first = placeOf(4u << 20);
   const char* second = placeOf(4u << 20);
   std::printf("%s %s %s\n", first, second, placeOf(64u << 20));
   return 0;
