@@ -1,9 +1,11 @@
 #include "support/fs/file_replacement.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "support/fs/interrupt_guard.h"
 
@@ -422,20 +424,50 @@ bool roomFor(const CheckedFolder& folder, Handle file, unsigned long long had,
   return fs::freeRoom(folder, file, &free, &unit) && free >= size - had + unit;
 }
 
-// Reads the whole file, which held size bytes when it was opened.
-bool readAll(Handle file, unsigned long long size, std::string* content) {
-  content->resize(static_cast<std::size_t>(size));
-  std::size_t done = 0, got = 0;
-  while (done < content->size()) {
-    if (!fs::readAt(file, done, &(*content)[done], content->size() - done, &got))
-      return false;
-    // Cut meanwhile by a writer that takes no turn: what it holds is kept.
-    if (got == 0)
-      content->resize(done);
-    done += got;
+// A file's old content, kept in pieces: each below the C library's mapping
+// threshold, since a large block, once freed, would raise that threshold for
+// the rest of the process.
+class KeptContent {
+public:
+  // Reads the whole file, which held size bytes when it was opened.
+  bool read(Handle file, unsigned long long size) {
+    unsigned long long done = 0;
+    while (done < size) {
+      std::string piece(static_cast<std::size_t>(std::min<unsigned long long>(kPiece, size - done)),
+                        '\0');
+      std::size_t filled = 0, got = 0;
+      while (filled < piece.size()) {
+        if (!fs::readAt(file, done + filled, &piece[filled], piece.size() - filled, &got))
+          return false;
+        // Cut meanwhile by a writer that takes no turn: what it holds is kept.
+        if (got == 0) {
+          piece.resize(filled);
+          size = done + filled;
+        }
+        filled += got;
+      }
+      done += piece.size();
+      pieces_.push_back(std::move(piece));
+    }
+    return true;
   }
-  return true;
-}
+  // Writes it back from the start of the file and cuts the file there.
+  bool restore(Handle file) const {
+    unsigned long long size = 0;
+    if (!fs::rewind(file))
+      return false;
+    for (const std::string& piece : pieces_) {
+      if (!fs::writeAll(file, piece))
+        return false;
+      size += piece.size();
+    }
+    return fs::truncate(file, size);
+  }
+
+private:
+  static constexpr std::size_t kPiece = 64u << 10;
+  std::vector<std::string> pieces_;
+};
 
 // Opens name to be written in place, creating it where missing, and refuses
 // (*handle left unset, the reason in *err) what is not a regular file.
@@ -486,19 +518,19 @@ bool inPlace(const CheckedFolder& folder, const std::string& name, bool throughL
     fs::closeHandle(file);
     return false;
   }
-  std::string old;
+  KeptContent old;
   // Write-only: the room is still made sure of, the old content is not kept.
   const bool keep = !created && readable;
   // The content is made once to learn its size, before anything is touched.
   unsigned long long size = 0, wrote = 0;
   bool failed = false;
   const bool kept = textSize(content, &size) && roomFor(folder, file, opened.size, size) &&
-                    (!keep || readAll(file, opened.size, &old));
+                    (!keep || old.read(file, opened.size));
   bool written = (kept && fs::rewind(file) && writeText(file, content, &wrote, &failed) &&
                   fs::truncate(file, wrote)) ||
                  because(folder, name, err);
-  if (!written && kept && keep && fs::rewind(file) && fs::writeAll(file, old))
-    fs::truncate(file, old.size());
+  if (!written && kept && keep)
+    old.restore(file);
   written = (fs::closeHandle(file) || because(folder, name, err)) && written;
   if (!written && created)
     fs::removeAt(folder, name);
