@@ -278,10 +278,10 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   std::string scriptPath;
   try {
-    if (commandText.empty())
-      commandText = buildSimulationCommand(options, options.snapshot);
     if (explaining == nullptr) {
-      scriptPath = writeRunScript(options, options.snapshot, commandText);
+      // The command text goes into the scripts as it is made: at a million
+      // values, holding it whole would take nearly as much memory as the file.
+      scriptPath = writeRunScript(options, options.snapshot);
     } else {
       // The same, with the account closed on the way out.
       if (!launchRunScript().write(options, options.snapshot, commandText, &err))

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string_view>
-#include <vector>
+
+#include "kvel/simulation_command.h"
 
 namespace KVEL {
 
@@ -34,6 +36,39 @@ std::string percentEscaped(char c) {
 std::string ownScriptInFirstPlace() {
   return PrivateFolder::firstCandidate() + "/" + LaunchFile::firstName();
 }
+
+// The scripts' lines; the command text given whole, or (null) made from the
+// options each time the content is asked for, as it is written. Running out
+// of memory while making it stops the file step, which leaves the file as
+// it was; outOfMemory() then tells.
+class ScriptContent final : public FileContent {
+public:
+  ScriptContent(const CommandLineOptions& options, const std::string& snapshot,
+                const std::string* commandText)
+      : options_(options), snapshot_(snapshot), commandText_(commandText) {}
+  bool produce(PieceSink& sink) const override {
+    try {
+      if (options_.gui && !(sink.put("load_feature core\n") && sink.put("current_fileset\n")))
+        return false;
+      if (!sink.put("kvel "))
+        return false;
+      const bool command = commandText_ != nullptr
+                               ? sink.put(*commandText_)
+                               : writeSimulationCommand(options_, snapshot_, sink);
+      return command && sink.put("\n");
+    } catch (const std::bad_alloc&) {
+      outOfMemory_ = true;
+      return false;
+    }
+  }
+  bool outOfMemory() const { return outOfMemory_; }
+
+private:
+  const CommandLineOptions& options_;
+  const std::string& snapshot_;
+  const std::string* const commandText_;
+  mutable bool outOfMemory_ = false;
+};
 
 }  // namespace
 
@@ -85,6 +120,16 @@ RunScript::~RunScript() {
 
 bool RunScript::write(const CommandLineOptions& options, const std::string& snapshot,
                       const std::string& commandText, std::string* err) {
+  return writeScripts(options, snapshot, &commandText, err);
+}
+
+bool RunScript::write(const CommandLineOptions& options, const std::string& snapshot,
+                      std::string* err) {
+  return writeScripts(options, snapshot, nullptr, err);
+}
+
+bool RunScript::writeScripts(const CommandLineOptions& options, const std::string& snapshot,
+                             const std::string* commandText, std::string* err) {
   // An earlier own script that cannot be removed is left to the cleaning.
   std::string detail;
   end(&detail);
@@ -97,24 +142,25 @@ bool RunScript::write(const CommandLineOptions& options, const std::string& snap
     return directoryFailure(directory, detail, err);
 
   const std::string record = directory + "/" + kRecord;
-  std::vector<std::string_view> lines;
-  if (options.gui) {
-    lines.push_back("load_feature core\n");
-    lines.push_back("current_fileset\n");
-  }
-  lines.push_back("kvel ");
-  lines.push_back(commandText);
-  lines.push_back("\n");
+  // Made once for each file: the command text is never held whole here.
+  const ScriptContent lines(options, snapshot, commandText);
   // Written aside and moved into place, so that a reader never sees a
   // half-written record.
-  if (!FileReplacement(folder_, kRecord).replace(lines, &detail))
+  const bool replaced = FileReplacement(folder_, kRecord).replace(lines, &detail);
+  // Out of memory: told the way the launch tells it, the file as it was.
+  if (lines.outOfMemory())
+    throw std::bad_alloc();
+  if (!replaced)
     return scriptFailure(record, detail, err);
   record_ = record;
   // The shell never sources the record, which others may be able to write.
   if (!private_.open(false, &detail))
     return scriptFailure(ownScriptInFirstPlace(), detail, err);
   // What a failed attempt left is the cleaning's.
-  if (!own_.create(lines, &detail))
+  const bool created = own_.create(lines, &detail);
+  if (lines.outOfMemory())
+    throw std::bad_alloc();
+  if (!created)
     return scriptFailure(private_.folder().name() + "/" + LaunchFile::firstName(), detail, err);
   path_ = private_.folder().name() + "/" + own_.name();
   return true;
@@ -157,15 +203,32 @@ RunScript& launchRunScript() {
   return script;
 }
 
-std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
-                           const std::string& commandText) {
+namespace {
+
+// writeRunScript, with the command text given whole or (null) made from the
+// options as it is written.
+std::string writeLaunchScripts(const CommandLineOptions& options, const std::string& snapshot,
+                               const std::string* commandText) {
   std::string err;
   RunScript& script = launchRunScript();
-  if (!script.write(options, snapshot, commandText, &err)) {
+  const bool written = commandText != nullptr ? script.write(options, snapshot, *commandText, &err)
+                                              : script.write(options, snapshot, &err);
+  if (!written) {
     std::printf("%s\n", err.c_str());
     std::exit(1);
   }
   return script.path();
+}
+
+}  // namespace
+
+std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
+                           const std::string& commandText) {
+  return writeLaunchScripts(options, snapshot, &commandText);
+}
+
+std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot) {
+  return writeLaunchScripts(options, snapshot, nullptr);
 }
 
 }  // namespace KVEL

@@ -48,6 +48,11 @@ public:
   // line end. Prints nothing.
   bool write(const CommandLineOptions& options, const std::string& snapshot,
              const std::string& commandText, std::string* err);
+  // The same with the command text of options and snapshot
+  // (simulation_command.h), made for each script as it is written, so that
+  // it is never held whole. Memory running out while it is made throws
+  // std::bad_alloc, with the file it was made for left as it was.
+  bool write(const CommandLineOptions& options, const std::string& snapshot, std::string* err);
   // The own script, for the shell.
   const std::string& path() const { return path_; }
   // kvel.dir/<snapshot>/kvel_script.tcl, as written.
@@ -69,6 +74,9 @@ public:
                     bool* logRefused);
 
 private:
+  bool writeScripts(const CommandLineOptions& options, const std::string& snapshot,
+                    const std::string* commandText, std::string* err);
+
   CheckedFolder folder_;
   PrivateFolder private_;
   LaunchFile own_;
@@ -86,6 +94,8 @@ RunScript& launchRunScript();
 // shell, or prints the error text to stdout and exits with status 1.
 std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot,
                            const std::string& commandText);
+// The same with the command text made as it is written (RunScript::write).
+std::string writeRunScript(const CommandLineOptions& options, const std::string& snapshot);
 
 }  // namespace KVEL
 

@@ -1,9 +1,12 @@
 #include "kvel/simulation_command.h"
 
+#include <cstring>
+#include <new>
 #include <string>
 
 #include <boost/filesystem/path.hpp>
 
+#include "kvel/cmdfile/page_buffer.h"
 #include "kvel/cmdfile/program_text.h"
 
 namespace KVEL {
@@ -34,6 +37,55 @@ private:
   bool counting_;
   std::size_t size_ = 0;
   std::string text_;
+};
+
+// The text handed on in pieces of one page mapping's size, so that a
+// command of a million values is never held whole; a value longer than the
+// mapping goes on as a piece of its own. Once the sink refuses a piece the
+// rest is dropped.
+class PieceWriter {
+public:
+  explicit PieceWriter(PieceSink& sink) : sink_(sink) {
+    // A page mapping: see page_buffer.h on why not the C library's heap.
+    if (!buffer_.reserve(kPieceSize))
+      throw std::bad_alloc();
+  }
+  PieceWriter& operator<<(const char* piece) {
+    return add(piece, std::char_traits<char>::length(piece));
+  }
+  PieceWriter& operator<<(std::string_view piece) { return add(piece.data(), piece.size()); }
+  PieceWriter& operator<<(long long value) { return *this << std::to_string(value); }
+  // Hands on what is gathered; false when the sink refused a piece.
+  bool finish() {
+    flush();
+    return taken_;
+  }
+
+private:
+  static constexpr std::size_t kPieceSize = 64u << 10;
+
+  PieceWriter& add(const char* piece, std::size_t length) {
+    if (length > buffer_.capacity() - used_) {
+      flush();
+      if (length >= buffer_.capacity()) {
+        taken_ = taken_ && sink_.put(std::string_view(piece, length));
+        return *this;
+      }
+    }
+    std::memcpy(buffer_.data() + used_, piece, length);
+    used_ += length;
+    return *this;
+  }
+  void flush() {
+    if (used_ != 0)
+      taken_ = taken_ && sink_.put(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+  }
+
+  PieceSink& sink_;
+  PageBuffer buffer_;
+  std::size_t used_ = 0;
+  bool taken_ = true;
 };
 
 // See braceCanHold.
@@ -105,8 +157,8 @@ struct StringSink {
   StringSink& operator<<(std::string_view piece) { text += piece; return *this; }
 };
 
-void writeCommand(const CommandLineOptions& options, const std::string& snapshot,
-                  CommandText& text) {
+template <class Text>
+void writeCommand(const CommandLineOptions& options, const std::string& snapshot, Text& text) {
   appendWord(text, snapshot);
   if (options.maxdeltaid >= 0 && options.maxdeltaid != 10000)
     text << " -maxdeltaid " << static_cast<long long>(options.maxdeltaid);
@@ -176,6 +228,13 @@ std::string buildSimulationCommand(const CommandLineOptions& options, const std:
   text.reserve(counted.size());
   writeCommand(options, snapshot, text);
   return text.take();
+}
+
+bool writeSimulationCommand(const CommandLineOptions& options, const std::string& snapshot,
+                            PieceSink& sink) {
+  PieceWriter text(sink);
+  writeCommand(options, snapshot, text);
+  return text.finish();
 }
 
 }  // namespace KVEL

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kvel/options/command_line_options.h"
+#include "support/fs/file_content.h"
 
 namespace KVEL {
 
@@ -14,6 +15,13 @@ namespace KVEL {
 // the simulator receives each exactly; the other values are Tcl text and are
 // inserted byte for byte. No leading or trailing blank.
 std::string buildSimulationCommand(const CommandLineOptions& options, const std::string& snapshot);
+
+// The same text handed to sink as it is made, in pieces of at most 64 KB
+// (a longer value is a piece of its own), never held whole. False when sink
+// refused a piece; the rest of the text is then not handed on. Throws
+// std::bad_alloc when memory runs out.
+bool writeSimulationCommand(const CommandLineOptions& options, const std::string& snapshot,
+                            PieceSink& sink);
 
 // True when "{" value "}" reads back in Tcl as exactly value: the braces in it
 // balance (a brace after an odd run of backslashes does not count), it does

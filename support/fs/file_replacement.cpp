@@ -1,9 +1,11 @@
 #include "support/fs/file_replacement.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "support/fs/interrupt_guard.h"
 
@@ -76,35 +78,79 @@ bool names(const CheckedFolder& folder, const std::string& name, Handle file) {
          held.identity == named.identity;
 }
 
-// The size of the pieces on disk in text mode.
-unsigned long long textSize(const std::vector<std::string_view>& pieces) {
-  unsigned long long size = 0;
-  for (std::string_view piece : pieces) {
+// Counts what a text-mode write puts on disk.
+class SizeSink final : public PieceSink {
+public:
+  bool put(std::string_view piece) override {
     size += piece.size();
     if (fs::kCarriageReturns)
       for (char c : piece)
         size += c == '\n';
-  }
-  return size;
-}
-
-// Writes the pieces as a text-mode write puts them on disk.
-bool writeText(Handle file, const std::vector<std::string_view>& pieces) {
-  if (!fs::kCarriageReturns) {
-    for (std::string_view piece : pieces)
-      if (!fs::writeAll(file, piece))
-        return false;
     return true;
   }
-  std::string text;
-  text.reserve(static_cast<std::size_t>(textSize(pieces)));
-  for (std::string_view piece : pieces)
+  unsigned long long size = 0;
+};
+
+// Writes pieces as a text-mode write puts them on disk. Where line ends
+// become CR LF the pieces go through a small buffer of their own.
+class FileSink final : public PieceSink {
+public:
+  explicit FileSink(Handle file) : file_(file) {}
+  bool put(std::string_view piece) override {
+    if (!fs::kCarriageReturns)
+      return send(piece);
     for (char c : piece) {
+      if (used_ + 2 > sizeof buffer_ && !flush())
+        return false;
       if (c == '\n')
-        text += '\r';
-      text += c;
+        buffer_[used_++] = '\r';
+      buffer_[used_++] = c;
     }
-  return fs::writeAll(file, text);
+    return true;
+  }
+  // Writes what the buffer holds.
+  bool flush() {
+    const std::string_view rest(buffer_, used_);
+    used_ = 0;
+    return send(rest);
+  }
+  // Bytes handed to the file so far.
+  unsigned long long size() const { return size_; }
+  // A write to the file failed, as against the content not being made.
+  bool failed() const { return failed_; }
+
+private:
+  bool send(std::string_view bytes) {
+    size_ += bytes.size();
+    failed_ = !bytes.empty() && !fs::writeAll(file_, bytes);
+    return !failed_;
+  }
+
+  Handle file_;
+  unsigned long long size_ = 0;
+  bool failed_ = false;
+  std::size_t used_ = 0;
+  char buffer_[fs::kCarriageReturns ? 16384 : 2];
+};
+
+// Writes the content as a text-mode write puts it on disk; *size gets the
+// bytes written, *failed whether a write failed (false: the content could
+// not be made).
+bool writeText(Handle file, const FileContent& content, unsigned long long* size, bool* failed) {
+  FileSink sink(file);
+  const bool written = content.produce(sink) && sink.flush();
+  *size = sink.size();
+  *failed = sink.failed();
+  return written;
+}
+
+// The size of the content on disk in text mode; false when it could not be
+// made.
+bool textSize(const FileContent& content, unsigned long long* size) {
+  SizeSink sink;
+  const bool made = content.produce(sink);
+  *size = sink.size;
+  return made;
 }
 
 // True for one replacement at a time in the process.
@@ -324,8 +370,7 @@ private:
 };
 
 Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, bool exists,
-                         const fs::Status& old, const std::vector<std::string_view>& pieces,
-                         std::string* err) {
+                         const fs::Status& old, const FileContent& content, std::string* err) {
   // A second name of the file would keep the old content, and a link left
   // at it would be replaced itself; writing in place reaches the file.
   if (exists && (old.links > 1 || old.link))
@@ -335,7 +380,7 @@ Outcome throughTemporary(const CheckedFolder& folder, const std::string& name, b
   if (made != Outcome::Done)
     return made;
   bool noRoom = false;
-  if (!temporary.write(pieces, &noRoom)) {
+  if (!temporary.write(content, &noRoom)) {
     because(folder, name, err);
     // Out of room for a second copy: in place needs only the difference.
     if (!temporary.remove(err))
@@ -379,20 +424,50 @@ bool roomFor(const CheckedFolder& folder, Handle file, unsigned long long had,
   return fs::freeRoom(folder, file, &free, &unit) && free >= size - had + unit;
 }
 
-// Reads the whole file, which held size bytes when it was opened.
-bool readAll(Handle file, unsigned long long size, std::string* content) {
-  content->resize(static_cast<std::size_t>(size));
-  std::size_t done = 0, got = 0;
-  while (done < content->size()) {
-    if (!fs::readAt(file, done, &(*content)[done], content->size() - done, &got))
-      return false;
-    // Cut meanwhile by a writer that takes no turn: what it holds is kept.
-    if (got == 0)
-      content->resize(done);
-    done += got;
+// A file's old content, kept in pieces: each below the C library's mapping
+// threshold, since a large block, once freed, would raise that threshold for
+// the rest of the process.
+class KeptContent {
+public:
+  // Reads the whole file, which held size bytes when it was opened.
+  bool read(Handle file, unsigned long long size) {
+    unsigned long long done = 0;
+    while (done < size) {
+      std::string piece(static_cast<std::size_t>(std::min<unsigned long long>(kPiece, size - done)),
+                        '\0');
+      std::size_t filled = 0, got = 0;
+      while (filled < piece.size()) {
+        if (!fs::readAt(file, done + filled, &piece[filled], piece.size() - filled, &got))
+          return false;
+        // Cut meanwhile by a writer that takes no turn: what it holds is kept.
+        if (got == 0) {
+          piece.resize(filled);
+          size = done + filled;
+        }
+        filled += got;
+      }
+      done += piece.size();
+      pieces_.push_back(std::move(piece));
+    }
+    return true;
   }
-  return true;
-}
+  // Writes it back from the start of the file and cuts the file there.
+  bool restore(Handle file) const {
+    unsigned long long size = 0;
+    if (!fs::rewind(file))
+      return false;
+    for (const std::string& piece : pieces_) {
+      if (!fs::writeAll(file, piece))
+        return false;
+      size += piece.size();
+    }
+    return fs::truncate(file, size);
+  }
+
+private:
+  static constexpr std::size_t kPiece = 64u << 10;
+  std::vector<std::string> pieces_;
+};
 
 // Opens name to be written in place, creating it where missing, and refuses
 // (*handle left unset, the reason in *err) what is not a regular file.
@@ -428,7 +503,7 @@ bool openInPlace(const CheckedFolder& folder, const std::string& name, unsigned 
 // until the new one fits: the room is made sure of first, and a write that
 // still fails puts the old content back.
 bool inPlace(const CheckedFolder& folder, const std::string& name, bool throughLink,
-             const std::vector<std::string_view>& pieces, WriteTurn* turn, std::string* err) {
+             const FileContent& content, WriteTurn* turn, std::string* err) {
   if (!turn->take(folder, name, err))
     return false;
   Handle file = kNoHandle;
@@ -443,17 +518,19 @@ bool inPlace(const CheckedFolder& folder, const std::string& name, bool throughL
     fs::closeHandle(file);
     return false;
   }
-  std::string old;
+  KeptContent old;
   // Write-only: the room is still made sure of, the old content is not kept.
   const bool keep = !created && readable;
-  const unsigned long long size = textSize(pieces);
-  const bool kept =
-      roomFor(folder, file, opened.size, size) && (!keep || readAll(file, opened.size, &old));
-  bool written =
-      (kept && fs::rewind(file) && writeText(file, pieces) && fs::truncate(file, size)) ||
-      because(folder, name, err);
-  if (!written && kept && keep && fs::rewind(file) && fs::writeAll(file, old))
-    fs::truncate(file, old.size());
+  // The content is made once to learn its size, before anything is touched.
+  unsigned long long size = 0, wrote = 0;
+  bool failed = false;
+  const bool kept = textSize(content, &size) && roomFor(folder, file, opened.size, size) &&
+                    (!keep || old.read(file, opened.size));
+  bool written = (kept && fs::rewind(file) && writeText(file, content, &wrote, &failed) &&
+                  fs::truncate(file, wrote)) ||
+                 because(folder, name, err);
+  if (!written && kept && keep)
+    old.restore(file);
   written = (fs::closeHandle(file) || because(folder, name, err)) && written;
   if (!written && created)
     fs::removeAt(folder, name);
@@ -524,10 +601,12 @@ Outcome TempFile::create(const std::string& name, const fs::Status* old, bool* t
   return remove(err) ? Outcome::Unavailable : Outcome::Failed;
 }
 
-bool TempFile::write(const std::vector<std::string_view>& pieces, bool* noRoom) {
-  if (writeText(file_, pieces))
+bool TempFile::write(const FileContent& content, bool* noRoom) {
+  unsigned long long size = 0;
+  bool failed = false;
+  if (writeText(file_, content, &size, &failed))
     return true;
-  *noRoom = fs::lastFailure() == Failure::NoRoom;
+  *noRoom = failed && fs::lastFailure() == Failure::NoRoom;
   return false;
 }
 
@@ -602,7 +681,7 @@ bool locate(const CheckedFolder& folder, const std::string& name, CheckedFolder*
 
 }  // namespace
 
-bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::string* err) {
+bool FileReplacement::replace(const FileContent& content, std::string* err) {
   err->clear();
   OneAtATime turn;
   if (!turn.acquired)
@@ -617,10 +696,10 @@ bool FileReplacement::replace(const std::vector<std::string_view>& pieces, std::
   const CheckedFolder& folder = linked.isOpen() ? linked : folder_;
   WriteTurn writers;
   removeStaleTemporaries(folder);
-  const Outcome outcome = throughTemporary(folder, name, exists, old, pieces, err);
+  const Outcome outcome = throughTemporary(folder, name, exists, old, content, err);
   if (outcome != Outcome::Unavailable)
     return outcome == Outcome::Done || because(folder, name, err);
-  return inPlace(folder, name, exists && old.link, pieces, &writers, err);
+  return inPlace(folder, name, exists && old.link, content, &writers, err);
 }
 
 bool FileReplacement::check(std::string* err) const {
@@ -641,7 +720,7 @@ LaunchFile::~LaunchFile() {
   remove(&ignored);
 }
 
-bool LaunchFile::create(const std::vector<std::string_view>& pieces, std::string* err) {
+bool LaunchFile::create(const FileContent& content, std::string* err) {
   err->clear();
   if (!remove(err))
     return false;
@@ -657,7 +736,7 @@ bool LaunchFile::create(const std::vector<std::string_view>& pieces, std::string
   if (createUnderFreeName(file.get(), kOwnScript, nullptr, err) != Outcome::Done)
     return because(folder_, launchFileName(0, kOwnScript), err);
   bool noRoom = false;
-  if (!file->write(pieces, &noRoom)) {
+  if (!file->write(content, &noRoom)) {
     because(folder_, file->name(), err);
     file->remove(err);
     return false;

@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "support/fs/checked_folder.h"
+#include "support/fs/file_content.h"
 #include "support/fs/file_system.h"
 
 namespace KVEL {
@@ -84,9 +85,10 @@ public:
   // the name was taken; Failed when it was made but then could not be given
   // the permissions nor be removed.
   Outcome create(const std::string& name, const fs::Status* old, bool* taken, std::string* err);
-  // Writes the pieces in text mode; false on failure, with *noRoom telling
-  // whether the volume or quota was full.
-  bool write(const std::vector<std::string_view>& pieces, bool* noRoom);
+  // Writes the content in text mode as it is made; false on failure, with
+  // *noRoom telling whether the volume or quota was full (false also when
+  // the content could not be made).
+  bool write(const FileContent& content, bool* noRoom);
   // Closes the handle it was written through; the lock stays.
   bool close();
   // Renames it over target. False when that failed; *refused tells whether
@@ -117,13 +119,21 @@ public:
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
 
-  // Makes the pieces, one after the other, the file's whole content (written
-  // in text mode: on Windows each "\n" becomes CR LF). False on failure, with
+  // Makes the content the file's whole content, written in text mode (on
+  // Windows each "\n" becomes CR LF) as it is made, never held whole here.
+  // The content is made again where the write falls back to the file in
+  // place, once more before that to learn its size. False on failure, with
   // the file as it was; *err then holds what to print before the caller's
   // own message ("ERROR: " lines: the reason the file was refused, or a
-  // temporary that could not be removed), or stays empty. A call made while
-  // another one runs (from a signal handler or another thread) fails.
-  bool replace(const std::vector<std::string_view>& pieces, std::string* err);
+  // temporary that could not be removed), or stays empty. Where the content
+  // itself could not be made, *err may hold a reason that does not apply:
+  // the caller, which made the content, knows. A call made while another one
+  // runs (from a signal handler or another thread) fails.
+  bool replace(const FileContent& content, std::string* err);
+  // The pieces, one after the other, as the content.
+  bool replace(const std::vector<std::string_view>& pieces, std::string* err) {
+    return replace(PieceList(pieces), err);
+  }
   // Looks, without writing or removing anything, for what replace() would
   // refuse before writing: a link that is not followed, a link loop, a
   // directory, what is not a regular file, a file a plain write refuses, a
@@ -150,12 +160,16 @@ public:
   LaunchFile(const LaunchFile&) = delete;
   LaunchFile& operator=(const LaunchFile&) = delete;
 
-  // Makes the file, with the pieces as its whole content (text mode), after
-  // removing what killed launches left in the folder; one made before is
-  // removed first. False when none can be made there (a folder closed to
-  // new files, no room); *err then holds an "ERROR: " line where something
-  // could not be removed, or stays empty.
-  bool create(const std::vector<std::string_view>& pieces, std::string* err);
+  // Makes the file, with the content as its whole content (text mode,
+  // written as it is made), after removing what killed launches left in the
+  // folder; one made before is removed first. False when none can be made
+  // there (a folder closed to new files, no room) or the content could not
+  // be made; *err then holds an "ERROR: " line where something could not be
+  // removed, or stays empty.
+  bool create(const FileContent& content, std::string* err);
+  bool create(const std::vector<std::string_view>& pieces, std::string* err) {
+    return create(PieceList(pieces), err);
+  }
   // Its name in the folder; empty while there is none.
   const std::string& name() const;
   // The name the first try gets, for messages when none can be made.

@@ -2,8 +2,11 @@
 #include "kvel/simulation_command.h"
 
 #include <climits>
+#include <cstdint>
 #include <functional>
 #include <locale>
+#include <string>
+#include <vector>
 
 #include <boost/filesystem/path.hpp>
 #include <gtest/gtest.h>
@@ -183,6 +186,57 @@ TEST(SimulationCommand, SnapshotComesFromTheArgumentNotTheRecord) {
   options.snapshot = "top";
   EXPECT_EQ("{work.top} -autoloadwcfg", KVEL::buildSimulationCommand(options, "work.top"));
   EXPECT_EQ("{} -autoloadwcfg", KVEL::buildSimulationCommand(options, ""));
+}
+
+// Keeps the pieces it is given; refuses the one after the first `taking`.
+struct PieceRecord final : KVEL::PieceSink {
+  explicit PieceRecord(std::size_t taking) : taking(taking) {}
+  bool put(std::string_view piece) override {
+    pieces.emplace_back(piece);
+    return pieces.size() <= taking;
+  }
+  std::size_t taking;
+  std::vector<std::string> pieces;
+};
+
+// The text written in pieces is the built text: pieces of at most 64 KB,
+// each but the last one filled (items are not cut), a longer value a piece
+// of its own; a refused piece is the last one asked for.
+TEST(SimulationCommand, WrittenInPiecesIsTheBuiltText) {
+  const std::string longValue(100000, 'v');
+  const struct {
+    const char* name;
+    std::size_t values;
+    bool withLong;
+    std::size_t pieces;  // 0: as many as full ones take
+  } cases[] = {
+      {"one piece", 10, false, 1},
+      {"many pieces", 50000, false, 0},
+      {"a value longer than a piece", 3, true, 3},
+  };
+  for (const auto& c : cases) {
+    KVEL::CommandLineOptions o = defaultRecord();
+    for (std::size_t i = 0; i < c.values; ++i)
+      o.testplusarg.push_back("V" + std::to_string(i) + "=" + std::to_string(i));
+    if (c.withLong)
+      o.tclbatch = {"a.tcl", longValue, "b.tcl"};
+    PieceRecord all(SIZE_MAX);
+    EXPECT_TRUE(KVEL::writeSimulationCommand(o, "top", all)) << c.name;
+    std::string joined;
+    for (const std::string& piece : all.pieces) {
+      joined += piece;
+      EXPECT_TRUE(piece.size() <= 65536 || piece == longValue) << c.name << ": " << piece.size();
+    }
+    EXPECT_EQ(KVEL::buildSimulationCommand(o, "top"), joined) << c.name;
+    if (c.pieces != 0) {
+      EXPECT_EQ(c.pieces, all.pieces.size()) << c.name;
+    }
+    for (std::size_t i = 0; c.pieces == 0 && i + 1 < all.pieces.size(); ++i)
+      EXPECT_GT(all.pieces[i].size(), 65536u - 64) << c.name << ": piece " << i;
+    PieceRecord first(0);
+    EXPECT_FALSE(KVEL::writeSimulationCommand(o, "top", first)) << c.name;
+    EXPECT_EQ(1u, first.pieces.size()) << c.name;
+  }
 }
 
 // A numpunct that groups every three digits with a comma.

@@ -1,5 +1,6 @@
 // kvel's launch with a shell entry that reports where glibc puts a 4 MiB block
-// allocated after a freed one, and a 64 MiB block: "heap" or "mapped" each.
+// (the threshold the launch left), one allocated after it was freed, and a
+// 64 MiB block: "heap" or "mapped" each.
 #include <malloc.h>
 
 #include <cstdio>
@@ -18,9 +19,10 @@ static const char* placeOf(std::size_t bytes) {
 }
 
 int zekmain::main(int, char**, const char*, TclInitProc) {
-  placeOf(4u << 20);  // freeing a mapped block raises glibc's threshold above it
+  // Freeing a mapped block raises glibc's threshold above it.
+  const char* first = placeOf(4u << 20);
   const char* second = placeOf(4u << 20);
-  std::printf("%s %s\n", second, placeOf(64u << 20));
+  std::printf("%s %s %s\n", first, second, placeOf(64u << 20));
   return 0;
 }
 
