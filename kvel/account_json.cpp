@@ -257,7 +257,7 @@ public:
     out += '}';
   }
 
-  void command(const std::string& commandText, const std::string& programName,
+  void command(const FileContent& commandText, const std::string& programName,
                const cmdfile::ArgumentList& arguments) override {
     std::string& out = w_.text();
     out += ',';

@@ -147,7 +147,7 @@ public:
     w_.endStep();
   }
 
-  void command(const std::string& commandText, const std::string& programName,
+  void command(const FileContent& commandText, const std::string& programName,
                const cmdfile::ArgumentList& arguments) override {
     w_ << kPrefix << "command text: ";
     w_.shown(commandText);

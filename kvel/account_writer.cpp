@@ -12,6 +12,60 @@ namespace {
 // Shown as it is, with nothing to look at: printable ASCII.
 bool isPlain(char c) { return c >= 0x20 && c < 0x7F; }
 
+bool continuesSequence(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Passes a text made in pieces on to take cut only before a byte that does
+// not continue a UTF-8 sequence, as a text given whole is cut, so that what
+// is shown of it does not depend on where its maker cut it.
+template <class Take>
+class WholeCharacters final : public PieceSink {
+public:
+  explicit WholeCharacters(Take take) : take_(take) {}
+  bool put(std::string_view piece) override {
+    if (!open_.empty()) {
+      std::size_t continued = 0;
+      while (continued < piece.size() && open_.size() + continued < 4 &&
+             continuesSequence(piece[continued]))
+        ++continued;
+      open_.append(piece.data(), continued);
+      piece.remove_prefix(continued);
+      if (piece.empty() && open_.size() < 4)
+        return true;  // the next piece may continue it still
+      take_(std::string_view(open_));
+      open_.clear();
+    }
+    // The last character may go on in the next piece: it waits.
+    std::size_t last = piece.size();
+    for (std::size_t back = 0; back < 4 && last > 0; ++back) {
+      if (!continuesSequence(piece[--last]))
+        break;
+    }
+    if (last < piece.size() && continuesSequence(piece[last]))
+      last = piece.size();  // no character starts there: nothing to wait for
+    if (last > 0)
+      take_(piece.substr(0, last));
+    open_.assign(piece.data() + last, piece.size() - last);
+    return true;
+  }
+  void finish() {
+    if (!open_.empty())
+      take_(std::string_view(open_));
+    open_.clear();
+  }
+
+private:
+  Take take_;
+  std::string open_;  // at most a character's bytes
+};
+
+// Hands text's pieces to take, cut as WholeCharacters cuts them.
+template <class Take>
+void inWholeCharacters(const FileContent& text, Take take) {
+  WholeCharacters<Take> pieces(take);
+  text.produce(pieces);
+  pieces.finish();
+}
+
 }  // namespace
 
 AccountWriter::AccountWriter(std::FILE* out, bool holdToEnd) : out_(out), holdToEnd_(holdToEnd) {
@@ -56,6 +110,34 @@ void AccountWriter::jsonField(std::string_view name, std::string_view text) {
   buffer_ += "_hex\":\"";
   inPieces(text, [&](std::string_view piece) { appendJsonHexText(buffer_, piece); });
   buffer_ += '"';
+}
+
+void AccountWriter::jsonField(std::string_view name, const FileContent& text) {
+  buffer_ += '"';
+  buffer_.append(name.data(), name.size());
+  buffer_ += "\":\"";
+  bool utf8 = true;
+  inWholeCharacters(text, [&](std::string_view piece) {
+    inPieces(piece, [&](std::string_view part) { utf8 = appendJsonText(buffer_, part) && utf8; });
+  });
+  buffer_ += '"';
+  if (utf8)
+    return;
+  // Made again, rather than held, for the bytes in hex.
+  buffer_ += ",\"";
+  buffer_.append(name.data(), name.size());
+  buffer_ += "_hex\":\"";
+  inWholeCharacters(text, [&](std::string_view piece) {
+    inPieces(piece, [&](std::string_view part) { appendJsonHexText(buffer_, part); });
+  });
+  buffer_ += '"';
+}
+
+void AccountWriter::shown(const FileContent& text) {
+  inWholeCharacters(text, [&](std::string_view piece) {
+    shown(piece);
+    pass();
+  });
 }
 
 void AccountWriter::shown(std::string_view text) {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "kvel/account_spill.h"
+#include "support/fs/file_content.h"
 
 namespace KVEL {
 
@@ -44,6 +45,8 @@ public:
   // The user's text made safe for a terminal (cmdfile::shownText), in
   // pieces, so that a long text is not held twice.
   void shown(std::string_view text);
+  // The same for a text made piece by piece, never held whole.
+  void shown(const FileContent& text);
   // The same in double quotes, so that an empty text and blanks at its
   // ends show.
   void quoted(std::string_view text);
@@ -51,6 +54,7 @@ public:
   // "name":"text" in JSON, and where text is not UTF-8 ,"name_hex":"<hex>"
   // (appendJsonField), in pieces.
   void jsonField(std::string_view name, std::string_view text);
+  void jsonField(std::string_view name, const FileContent& text);
 
   // Passes on what is gathered when it is large.
   void pass() {

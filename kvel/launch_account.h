@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kvel/options/command_line_options.h"
+#include "support/fs/file_content.h"
 
 namespace KVEL {
 
@@ -44,7 +45,9 @@ public:
   virtual void target(const std::string& given, const std::string& checked, bool found) = 0;
   // The command text and what reruns the launch: the program name and the
   // final arguments, without the command files.
-  virtual void command(const std::string& commandText, const std::string& programName,
+  // The text is made as it is read (it may be asked for more than once), so
+  // that a large one is never held whole.
+  virtual void command(const FileContent& commandText, const std::string& programName,
                        const cmdfile::ArgumentList& arguments) = 0;
   // The shell's arguments as the launch passes them.
   virtual void shell(const std::vector<std::string>& arguments) = 0;

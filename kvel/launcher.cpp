@@ -247,11 +247,10 @@ int runSimulatorLauncher(int argc, char** argv) {
     failLaunch(explaining, err);
 
   const std::string argv0 = argc > 0 && argv[0] ? argv[0] : "";
-  std::string commandText;
   try {
     if (explaining != nullptr) {
-      commandText = buildSimulationCommand(options, options.snapshot);
-      explaining->command(commandText, options.programName, options.expandedArguments);
+      explaining->command(SimulationCommandText(options, options.snapshot), options.programName,
+                          options.expandedArguments);
       if (dryRun) {
         // What the launch checks before the shell, by looking only.
         bool toStandardError = false;
@@ -278,13 +277,13 @@ int runSimulatorLauncher(int argc, char** argv) {
 
   std::string scriptPath;
   try {
+    // The command text goes into the scripts as it is made: at a million
+    // values, holding it whole would take nearly as much memory as the file.
     if (explaining == nullptr) {
-      // The command text goes into the scripts as it is made: at a million
-      // values, holding it whole would take nearly as much memory as the file.
       scriptPath = writeRunScript(options, options.snapshot);
     } else {
       // The same, with the account closed on the way out.
-      if (!launchRunScript().write(options, options.snapshot, commandText, &err))
+      if (!launchRunScript().write(options, options.snapshot, &err))
         failLaunch(explaining, err);
       scriptPath = launchRunScript().path();
     }
@@ -292,11 +291,9 @@ int runSimulatorLauncher(int argc, char** argv) {
     std::printf(kOutOfMemory, "building the run script");
     std::exit(1);
   }
-  // The shell reads only the script: the values now written into it, and the
-  // command text, would otherwise stay next to the shell's own copy for the
-  // whole simulation.
+  // The shell reads only the script: the values now written into it would
+  // otherwise stay next to the shell's own copy for the whole simulation.
   releaseScriptValues(options);
-  std::string().swap(commandText);
   // Opening the log empties it. The shell refuses a log that is the script
   // it sources; the record stands for that script, and is refused the same
   // way, word for word, before the shell starts.

@@ -23,6 +23,21 @@ std::string buildSimulationCommand(const CommandLineOptions& options, const std:
 bool writeSimulationCommand(const CommandLineOptions& options, const std::string& snapshot,
                             PieceSink& sink);
 
+// The same text as content that is made again each time it is asked for,
+// for a reader that need not hold it whole. Throws std::bad_alloc as above.
+class SimulationCommandText final : public FileContent {
+public:
+  SimulationCommandText(const CommandLineOptions& options, const std::string& snapshot)
+      : options_(options), snapshot_(snapshot) {}
+  bool produce(PieceSink& sink) const override {
+    return writeSimulationCommand(options_, snapshot_, sink);
+  }
+
+private:
+  const CommandLineOptions& options_;
+  const std::string& snapshot_;
+};
+
 // True when "{" value "}" reads back in Tcl as exactly value: the braces in it
 // balance (a brace after an odd run of backslashes does not count), it does
 // not end in an odd run of backslashes and holds no backslash-newline.

@@ -1,5 +1,6 @@
 // The account's writer: plain runs found a word at a time, a long text given
-// in pieces the same as whole (the pieces never cut a UTF-8 sequence), and
+// in pieces the same as whole (the pieces never cut a UTF-8 sequence; a
+// text made in pieces that do is put together again where they do), and
 // a held account that reaches its output only at the end, also once it has
 // gone to a temporary file.
 #include <cstdio>
@@ -78,6 +79,22 @@ std::string repeated(const std::string& unit, std::size_t times) {
   return text;
 }
 
+// A text handed on in pieces of size bytes.
+class CutText final : public KVEL::FileContent {
+public:
+  CutText(const std::string& text, std::size_t size) : text_(text), size_(size) {}
+  bool produce(KVEL::PieceSink& sink) const override {
+    for (std::size_t at = 0; at < text_.size(); at += size_)
+      if (!sink.put(std::string_view(text_).substr(at, size_)))
+        return false;
+    return true;
+  }
+
+private:
+  const std::string& text_;
+  std::size_t size_;
+};
+
 TEST(ExplainWriter, PiecesGiveWhatTheWholeGives) {
   const std::size_t piece = AccountWriter::kPiece;
   const std::vector<LongText> rows{
@@ -106,6 +123,20 @@ TEST(ExplainWriter, PiecesGiveWhatTheWholeGives) {
     const std::string shown = KVEL::cmdfile::shownText(row.text);
     EXPECT_TRUE(contentOf(file) == shown + "|\"" + shown + "\"|" + json) << row.name;
     std::fclose(file);
+    // Made in pieces cut anywhere, even inside a character, as the command
+    // text's maker may cut it: what is written is still what the whole gives.
+    for (std::size_t cut : {std::size_t{1}, std::size_t{3}, piece - 1}) {
+      std::FILE* cutFile = std::tmpfile();
+      ASSERT_NE(cutFile, nullptr);
+      {
+        AccountWriter writer(cutFile, false);
+        writer.shown(CutText(row.text, cut));
+        writer << '|';
+        writer.jsonField("f", CutText(row.text, cut));
+      }
+      EXPECT_TRUE(contentOf(cutFile) == shown + "|" + json) << row.name << ", cut every " << cut;
+      std::fclose(cutFile);
+    }
   }
 }
 
