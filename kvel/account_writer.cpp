@@ -58,6 +58,16 @@ private:
   std::string open_;  // at most a character's bytes
 };
 
+// A text given whole, as content.
+class WholeText final : public FileContent {
+public:
+  explicit WholeText(std::string_view text) : text_(text) {}
+  bool produce(PieceSink& sink) const override { return sink.put(text_); }
+
+private:
+  std::string_view text_;
+};
+
 // Hands text's pieces to take, cut as WholeCharacters cuts them.
 template <class Take>
 void inWholeCharacters(const FileContent& text, Take take) {
@@ -97,19 +107,7 @@ void AccountWriter::inPieces(std::string_view text, Add add) {
 }
 
 void AccountWriter::jsonField(std::string_view name, std::string_view text) {
-  buffer_ += '"';
-  buffer_.append(name.data(), name.size());
-  buffer_ += "\":\"";
-  bool utf8 = true;
-  inPieces(text, [&](std::string_view piece) { utf8 = appendJsonText(buffer_, piece) && utf8; });
-  buffer_ += '"';
-  if (utf8)
-    return;
-  buffer_ += ",\"";
-  buffer_.append(name.data(), name.size());
-  buffer_ += "_hex\":\"";
-  inPieces(text, [&](std::string_view piece) { appendJsonHexText(buffer_, piece); });
-  buffer_ += '"';
+  jsonField(name, WholeText(text));
 }
 
 void AccountWriter::jsonField(std::string_view name, const FileContent& text) {
