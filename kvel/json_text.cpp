@@ -4,19 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "kvel/cmdfile/program_text.h"
+#include "kvel/short_text_bytes.h"
 
 namespace KVEL {
 
 namespace {
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-
 #ifndef __SSE2__
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
 
 // Whether a word of bytes, none with its high bit set, holds one below n
@@ -71,18 +67,8 @@ std::size_t printableAsciiRun(std::string_view text, char a, char b) {
   }
   if (size == 0)
     return 0;
-  // Shorter: the first and last eight (overlapping, or the bytes padded with
-  // copies of the first one, which change nothing) looked at once.
-  std::uint64_t first = kOnes * static_cast<unsigned char>(p[0]);
-  std::uint64_t last;
-  if (size >= 8) {
-    std::memcpy(&first, p, 8);
-    std::memcpy(&last, p + size - 8, 8);
-  } else {
-    std::memcpy(&first, p, size);
-    last = first;
-  }
-  if (others(_mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first))) == 0)
+  // Shorter: all of it looked at once.
+  if (others(shortTextBytes(p, size)) == 0)
     return size;
   for (; i < size; ++i) {
     const char c = p[i];

@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "kvel/cmdfile/program_text.h"
 #include "kvel/json_text.h"
+#include "kvel/short_text_bytes.h"
 
 namespace KVEL {
 
@@ -109,20 +106,8 @@ bool posixBareAscii(std::string_view word) {
     return _mm_movemask_epi8(in) == 0xFFFF;
   };
   const char* const p = word.data();
-  if (size < 16) {
-    // The first and last eight, overlapping, or the bytes padded with copies
-    // of the first one, which change nothing.
-    std::uint64_t first = 0x0101010101010101ULL * static_cast<unsigned char>(p[0]);
-    std::uint64_t last;
-    if (size >= 8) {
-      std::memcpy(&first, p, 8);
-      std::memcpy(&last, p + size - 8, 8);
-    } else {
-      std::memcpy(&first, p, size);
-      last = first;
-    }
-    return bare(_mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first)));
-  }
+  if (size < 16)
+    return bare(shortTextBytes(p, size));
   for (std::size_t i = 0; i + 16 <= size; i += 16) {
     if (!bare(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))))
       return false;
