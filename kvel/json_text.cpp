@@ -11,6 +11,16 @@ namespace KVEL {
 
 namespace {
 
+// printableAsciiRun one byte at a time from i, where the quick looks stop.
+std::size_t runFrom(const char* p, std::size_t i, std::size_t size, char a, char b) {
+  for (; i < size; ++i) {
+    const char c = p[i];
+    if (c < 0x20 || c >= 0x7F || c == a || c == b)
+      break;
+  }
+  return i;
+}
+
 #ifndef __SSE2__
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
@@ -70,12 +80,7 @@ std::size_t printableAsciiRun(std::string_view text, char a, char b) {
   // Shorter: all of it looked at once.
   if (others(shortTextBytes(p, size)) == 0)
     return size;
-  for (; i < size; ++i) {
-    const char c = p[i];
-    if (c < 0x20 || c >= 0x7F || c == a || c == b)
-      break;
-  }
-  return i;
+  return runFrom(p, i, size, a, b);
 }
 
 #else
@@ -112,12 +117,7 @@ std::size_t printableAsciiRun(std::string_view text, char a, char b) {
     if (plain(word))
       return size;
   }
-  for (; i < size; ++i) {
-    const char c = p[i];
-    if (c < 0x20 || c >= 0x7F || c == a || c == b)
-      break;
-  }
-  return i;
+  return runFrom(p, i, size, a, b);
 }
 
 #endif
